@@ -1,0 +1,51 @@
+#include "TestEnv.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+
+#include <cstdlib>
+#include <memory>
+
+namespace {
+
+std::unique_ptr<QTemporaryDir>& sandboxDir() {
+  static std::unique_ptr<QTemporaryDir> dir;
+  return dir;
+}
+
+void setEnv(const char* name, const QString& value) {
+  ::setenv(name, QFile::encodeName(value).constData(), 1);
+}
+
+}  // namespace
+
+namespace TestEnv {
+
+void setUp() {
+  sandboxDir() = std::make_unique<QTemporaryDir>(QDir::tempPath() + "/kvt-test-XXXXXX");
+  const QString root = sandboxDir()->path();
+  QDir(root).mkpath("registry");
+  QDir(root).mkpath("config");
+  QDir(root).mkpath("home");
+  QDir(root).mkpath("temp");
+  setEnv("KVT_REGISTRY_DIR", root + "/registry");
+  setEnv("XDG_CONFIG_HOME", root + "/config");
+  setEnv("HOME", root + "/home");
+  setEnv("TEMP", root + "/temp");
+}
+
+QString sandbox() { return sandboxDir()->path(); }
+
+QString freshDir(const QString& name) {
+  QDir root(sandbox());
+  root.mkpath(name);
+  return root.filePath(name);
+}
+
+QString dataPath(const QString& relative) {
+  return QDir(qEnvironmentVariable("KVT_TEST_DATA")).filePath(relative);
+}
+
+QString supportDir() { return qEnvironmentVariable("KVT_SUPPORT_DIR"); }
+
+}  // namespace TestEnv

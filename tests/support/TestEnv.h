@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QString>
+
+// Every test process runs in a sandbox of its own: a fresh temporary folder that
+// stands in for the registry folder, the configuration folder, HOME and TEMP.
+namespace TestEnv {
+
+// The sandbox folder of this test process (no trailing "/").
+QString sandbox();
+
+// A new empty folder inside the sandbox.
+QString freshDir(const QString& name);
+
+// Fixtures under tests/data.
+QString dataPath(const QString& relative);
+
+// The support/ folder of the build (option definitions, paper sizes).
+QString supportDir();
+
+void setUp();
+
+}  // namespace TestEnv
