@@ -1,0 +1,66 @@
+#include "Ansi.h"
+#include "KeyedCollection.h"
+#include "LocaleInfo.h"
+#include "MessageBox.h"
+#include "UserInfo.h"
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+TEST(Ansi, RoundTripsWindows1252Bytes) {
+  QByteArray all;
+  for (int b = 0; b < 256; ++b)
+    if (b != 0x81 && b != 0x8D && b != 0x8F && b != 0x90 && b != 0x9D) all.append(char(b));
+  EXPECT_EQ(toAnsi(fromAnsi(all)), all);
+}
+
+TEST(Ansi, MapsTheWindowsOnlyCharacters) {
+  EXPECT_EQ(fromAnsi(QByteArray("\x80\x93\x94\xE9", 4)), QString::fromUtf8("€“”é"));
+  EXPECT_EQ(toAnsi(QString::fromUtf8("Sélectionner €")), QByteArray("S\xE9lectionner \x80"));
+}
+
+TEST(KeyedCollection, ComparesKeysWithoutCaseAndKeepsOrder) {
+  KeyedCollection<int> c;
+  c.insert("xBeta", 2);
+  c.insert("xAlpha", 1);
+  c.insert("XBETA", 3);
+  ASSERT_EQ(c.size(), 2);
+  EXPECT_EQ(c.keyAt(0), "xBeta");
+  EXPECT_EQ(c.value("xbeta"), 3);
+  EXPECT_EQ(c.keys(), (QList<QString>{"xBeta", "xAlpha"}));
+  EXPECT_TRUE(c.remove("XALPHA"));
+  EXPECT_FALSE(c.contains("xAlpha"));
+  EXPECT_EQ(c.find("nothing"), nullptr);
+}
+
+TEST(KeyedCollection, InsertsAtAPositionAndReindexes) {
+  KeyedCollection<QString> c;
+  c.insert("a", "1");
+  c.insert("b", "2");
+  c.insertAt(0, "c", "3");
+  c.insertAt(99, "a", "4");
+  EXPECT_EQ(c.keys(), (QList<QString>{"c", "b", "a"}));
+  EXPECT_EQ(c.indexOf("B"), 1);
+  EXPECT_EQ(c.value("A"), "4");
+}
+
+TEST(MessageBox, AnswersWithTheDefaultWhenHeadless) {
+  ASSERT_TRUE(isHeadless());
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(MsgBox("Could not load job ticket.", MsgBoxStyle::Critical, "Open Failed"), MsgBoxResult::Ok);
+  EXPECT_EQ(MsgBox("Replace?", MsgBoxStyle::YesNo | MsgBoxStyle::Question, "Q"), MsgBoxResult::Yes);
+  EXPECT_EQ(MsgBox("Replace?", MsgBoxStyle::YesNo | MsgBoxStyle::DefaultButton2, "Q"), MsgBoxResult::No);
+  EXPECT_EQ(MsgBox("Go on?", MsgBoxStyle::OkCancel | MsgBoxStyle::DefaultButton2, "Q"), MsgBoxResult::Cancel);
+  const std::string err = testing::internal::GetCapturedStderr();
+  EXPECT_NE(err.find("Open Failed: Could not load job ticket."), std::string::npos);
+}
+
+TEST(UserInfo, NamesTheLoggedOnUser) { EXPECT_FALSE(loggedOnUserName().isEmpty()); }
+
+TEST(LocaleInfo, GivesNativeLanguageNames) {
+  EXPECT_EQ(localeInfo(1031, LOCALE_SNATIVELANGNAME), "Deutsch");
+  EXPECT_EQ(localeInfo(1036, LOCALE_SNATIVELANGNAME), QString::fromUtf8("français"));
+  EXPECT_EQ(localeInfo(1043, LOCALE_SNATIVELANGNAME), "Nederlands");
+  EXPECT_TRUE(localeInfo(12345, LOCALE_SNATIVELANGNAME).isEmpty());
+}
