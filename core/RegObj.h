@@ -5,7 +5,6 @@
 #include <QString>
 #include <QStringList>
 #include <QVariant>
-
 #include <memory>
 
 // Predefined root keys.
@@ -50,6 +49,9 @@ class RegObj {
 
   int ValueCount();
   int KeyCount();
+
+  // How many times any object has enumerated a key's values into its cache.
+  static int enumerationCount();
 
  private:
   struct Impl;
