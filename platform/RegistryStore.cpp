@@ -88,6 +88,15 @@ bool replaceFile(const QString& path, const QByteArray& bytes) {
   return syncFolder(QFileInfo(path).absolutePath());
 }
 
+// Renames a damaged file to a name of its own beside it; empty when that fails.
+QString keepAside(const QString& path) {
+  const QString stem = path + QStringLiteral(".damaged-") +
+                       QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMddHHmmss"));
+  QString aside = stem;
+  for (int n = 1; QFileInfo::exists(aside); ++n) aside = stem + QLatin1Char('-') + QString::number(n);
+  return QFile::rename(path, aside) ? aside : QString();
+}
+
 // --- REGEDIT4 text ---
 
 QByteArray escaped(const QByteArray& text) {
@@ -326,9 +335,8 @@ std::optional<RegistryStore::Tree> RegistryStore::load(bool locked) {
   const auto tree = parse(file.readAll(), rootName_);
   file.close();
   if (tree) return tree;
-  const QString aside = filePath() + QStringLiteral(".damaged-") +
-                        QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMddHHmmsszzz"));
-  if (!locked || !QFile::rename(filePath(), aside)) {
+  const QString aside = locked ? keepAside(filePath()) : QString();
+  if (aside.isEmpty()) {
     report(QStringLiteral("RegistryStore-Load: Damaged registry file ") + filePath() +
            QStringLiteral(" could not be kept aside."));
     return std::nullopt;
