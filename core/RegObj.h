@@ -34,8 +34,9 @@ class RegObj {
 
   // The value, or an invalid QVariant (Empty) when there is none.
   QVariant value(const QString& valueName);
-  // Writes the value; an invalid QVariant writes nothing. False when nothing
-  // could be written (no key, an unsupported existing type, a failed store).
+  // Writes the value; an invalid QVariant (Empty) writes nothing and succeeds.
+  // False when the value could not be written (no key, a value that does not
+  // convert, an unsupported existing type, a failed store).
   bool setValue(const QString& valueName, const QVariant& vValue);
 
   // Names and values in enumeration order; empty when none or the key cannot be opened.

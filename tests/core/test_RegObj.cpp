@@ -5,6 +5,8 @@
 #include <QFile>
 #include <QLocale>
 
+#include "MLRuntime.h"
+#include "MlStringModule.h"
 #include "RegObj.h"
 #include "RegistryStore.h"
 #include "TestEnv.h"
@@ -454,4 +456,16 @@ TEST(RegObjStore, DamagedFileIsKeptAsideAndLogged) {
                                 .entryList({"HKEY_CURRENT_USER.reg.damaged-*"}, QDir::Files);
   EXPECT_EQ(aside.size(), 1);
   EXPECT_EQ(stored(kKey, "a"), dword(1));
+}
+
+TEST(RegObjLanguage, LanguageChangeOnlySetsTheLanguage) {
+  MLRuntime::RuntimeSupport announcer;
+  SetLanguage(9, "English");
+  announcer.SetLanguage(1036, "French");
+  EXPECT_EQ(gLanguageID, 9);
+  RegObj reg;
+  reg.setKey(kKey);
+  announcer.SetLanguage(1036, "French");
+  EXPECT_EQ(gLanguageID, 1036);
+  EXPECT_FALSE(QFileInfo::exists(userFile()));
 }
