@@ -26,6 +26,11 @@ QString normalisedPath(const QString& path) {
   return path.split(QLatin1Char('\\'), Qt::SkipEmptyParts).join(QLatin1Char('\\'));
 }
 
+// Names are written on one line of the file; a line break would damage it.
+bool fitsOnALine(const QString& name) {
+  return !name.contains(QLatin1Char('\n')) && !name.contains(QLatin1Char('\r'));
+}
+
 QString lastComponent(const QString& path) { return path.mid(path.lastIndexOf(QLatin1Char('\\')) + 1); }
 
 // An exclusive flock on the lock file beside the store file, held while alive.
@@ -378,6 +383,7 @@ bool RegistryStore::openKey(const QString& path, bool forWrite) {
     tree.create(path, &changed);
     return true;
   };
+  if (!fitsOnALine(path)) return false;
   if (forWrite) return update(create);
   bool exists = false;
   if (!inspect([&](const Tree& tree) { exists = tree.find(normalisedPath(path)) != nullptr; })) return false;
@@ -395,6 +401,7 @@ std::optional<RegValue> RegistryStore::queryValue(const QString& path, const QSt
 }
 
 bool RegistryStore::setValue(const QString& path, const QString& name, const RegValue& value) {
+  if (!fitsOnALine(path) || !fitsOnALine(name)) return false;
   return update([&](Tree& tree, bool& changed) {
     tree.create(path).values.insert(name, value);
     changed = true;
@@ -471,18 +478,33 @@ QByteArray serialise(const RegistryStore::Tree& tree, const QString& rootName) {
   return out + kEol;
 }
 
+// Splits a `"name"=data` or `@=data` line; nothing when it is not one.
+std::optional<std::pair<QString, QByteArray>> splitValueLine(const QByteArray& line) {
+  QString name;
+  qsizetype pos = 1;
+  if (line.startsWith('"')) {
+    pos = 0;
+    const auto quotedName = readQuoted(line, pos);
+    if (!quotedName) return std::nullopt;
+    name = fromAnsi(*quotedName);
+  } else if (!line.startsWith('@')) {
+    return std::nullopt;
+  }
+  if (pos >= line.size() || line[pos] != '=') return std::nullopt;
+  return std::pair{name, line.mid(pos + 1).trimmed()};
+}
+
 // The lines of the file, with the continuation lines of long hex data joined on.
 QList<QByteArray> logicalLines(const QByteArray& text) {
   QList<QByteArray> lines;
   bool continues = false;
-  for (QByteArray line : text.split('\n')) {
-    if (line.endsWith('\r')) line.chop(1);
+  for (const QByteArray& line : text.split('\n')) {
     if (continues)
       lines.last() += line.trimmed();
     else
-      lines.append(line);
-    const bool hexData = lines.last().contains("=hex");
-    continues = hexData && lines.last().endsWith('\\');
+      lines.append(line.trimmed());
+    const auto value = splitValueLine(lines.last());
+    continues = value && value->second.startsWith("hex") && value->second.endsWith('\\');
     if (continues) lines.last().chop(1);
   }
   return lines;
@@ -499,18 +521,10 @@ std::optional<QString> readKeyHeader(const QByteArray& line, const QString& root
 
 // Reads one `"name"=data` or `@=data` line into the key.
 bool readValueLine(const QByteArray& line, RegistryStore::Tree::Key& key) {
-  QString name;
-  qsizetype pos = 1;
-  if (line[0] == '"') {
-    pos = 0;
-    const auto quotedName = readQuoted(line, pos);
-    if (!quotedName) return false;
-    name = fromAnsi(*quotedName);
-  }
-  if (pos >= line.size() || line[pos] != '=') return false;
-  const auto value = readData(line.mid(pos + 1).trimmed());
+  const auto parts = splitValueLine(line);
+  const auto value = parts ? readData(parts->second) : std::nullopt;
   if (!value) return false;
-  key.values.insert(name, *value);
+  key.values.insert(parts->first, *value);
   return true;
 }
 
@@ -518,8 +532,7 @@ std::optional<RegistryStore::Tree> parse(const QByteArray& text, const QString& 
   RegistryStore::Tree tree;
   bool sawHeader = false;
   std::optional<QString> current;
-  for (const QByteArray& raw : logicalLines(text)) {
-    const QByteArray line = raw.trimmed();
+  for (const QByteArray& line : logicalLines(text)) {
     if (line.isEmpty() || line.startsWith(';')) continue;
     if (!sawHeader) {
       if (line != kHeader) return std::nullopt;
@@ -528,7 +541,7 @@ std::optional<RegistryStore::Tree> parse(const QByteArray& text, const QString& 
       current = readKeyHeader(line, rootName);
       if (!current) return std::nullopt;
       tree.create(*current);
-    } else if (!current || (line[0] != '"' && line[0] != '@') || !readValueLine(line, *tree.find(*current))) {
+    } else if (!current || !readValueLine(line, *tree.find(*current))) {
       return std::nullopt;
     }
   }

@@ -150,6 +150,24 @@ TEST(RegistryStoreFormat, HandWrittenFileWithCommentsAndContinuedHexIsRead) {
   EXPECT_EQ(store.queryValue("Software\\X", ""), dword(7));
 }
 
+TEST(RegistryStoreFormat, StringEndingInBackslashIsNotAContinuation) {
+  RegistryStore store(kUser);
+  ASSERT_TRUE(store.setValue("K", "a", text("x=hex\\")));
+  ASSERT_TRUE(store.setValue("K", "b", text("next")));
+  RegistryStore fresh(kUser);
+  EXPECT_EQ(fresh.queryValue("K", "a"), text("x=hex\\"));
+  EXPECT_EQ(fresh.queryValue("K", "b"), text("next"));
+}
+
+TEST(RegistryStoreFormat, NamesWithLineBreaksAreRefused) {
+  RegistryStore store(kUser);
+  ASSERT_TRUE(store.setValue("K", "a", text("1")));
+  EXPECT_FALSE(store.setValue("K", "two\nlines", text("2")));
+  EXPECT_FALSE(store.setValue("K\r\n[x]", "b", text("2")));
+  EXPECT_FALSE(store.openKey("K\nL", true));
+  EXPECT_EQ(RegistryStore(kUser).values("K").size(), 1);
+}
+
 TEST(RegistryStoreKeys, NamesAreComparedWithoutCaseAndKeptAsWritten) {
   RegistryStore store(kUser);
   ASSERT_TRUE(store.setValue("Software\\Kvt", "Width", dword(1)));
