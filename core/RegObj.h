@@ -5,7 +5,6 @@
 #include <QString>
 #include <QStringList>
 #include <QVariant>
-
 #include <memory>
 
 // Predefined root keys.
@@ -35,8 +34,9 @@ class RegObj {
 
   // The value, or an invalid QVariant (Empty) when there is none.
   QVariant value(const QString& valueName);
-  // Writes the value; an invalid QVariant writes nothing. False when nothing
-  // could be written (no key, an unsupported existing type, a failed store).
+  // Writes the value; an invalid QVariant (Empty) writes nothing and succeeds.
+  // False when the value could not be written (no key, a value that does not
+  // convert, an unsupported existing type, a failed store).
   bool setValue(const QString& valueName, const QVariant& vValue);
 
   // Names and values in enumeration order; empty when none or the key cannot be opened.
@@ -50,6 +50,9 @@ class RegObj {
 
   int ValueCount();
   int KeyCount();
+
+  // How many times any object has enumerated a key's values into its cache.
+  static int enumerationCount();
 
  private:
   struct Impl;

@@ -1,0 +1,86 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <optional>
+
+#include "KeyedCollection.h"
+
+// Registry data types.
+namespace RegType {
+constexpr quint32 Sz = 1;
+constexpr quint32 ExpandSz = 2;
+constexpr quint32 Binary = 3;
+constexpr quint32 Dword = 4;
+constexpr quint32 MultiSz = 7;
+}  // namespace RegType
+
+// One value as the registry holds it: its type and its raw bytes (texts in
+// ANSI with their terminating NUL, a DWORD as four little-endian bytes).
+struct RegValue {
+  quint32 type = RegType::Sz;
+  QByteArray data;
+  bool operator==(const RegValue&) const = default;
+};
+
+// What a key holds, for sizing and counting.
+struct RegKeyInfo {
+  int subKeys = 0;
+  int values = 0;
+  int longestSubKeyName = 0;
+  int longestValueName = 0;
+  int longestValueData = 0;
+};
+
+// The registry stand-in: one REGEDIT4 text file per root key. Every change is
+// made under an exclusive lock on a fresh read of the file and is on disk
+// before the call returns. Paths use "\"; empty components are skipped.
+class RegistryStore {
+ public:
+  explicit RegistryStore(quint32 root);
+
+  // "HKEY_CURRENT_USER" and the like; empty for a root we do not know.
+  static QString rootName(quint32 root);
+  // The folder that holds the file of `root`.
+  static QString folderOf(quint32 root);
+  QString filePath() const;
+
+  // Where problems with the file (a damaged file kept aside) are told.
+  void setReporter(std::function<void(const QString&)> reporter);
+
+  // Opens the key, creating it (and missing parents) when absent. For writing,
+  // the file must be writable; reading never creates the folder.
+  bool openKey(const QString& path, bool forWrite);
+  std::optional<RegValue> queryValue(const QString& path, const QString& name);
+  bool setValue(const QString& path, const QString& name, const RegValue& value);
+  QList<std::pair<QString, RegValue>> values(const QString& path);
+  QStringList subKeys(const QString& path);
+  bool deleteValue(const QString& path, const QString& name);
+  // Deletes the key with all its sub-keys.
+  bool deleteKey(const QString& path);
+  std::optional<RegKeyInfo> keyInfo(const QString& path);
+
+  // The keys of one root as read from its file.
+  class Tree;
+
+ private:
+  // A fresh read of the file; nothing when it cannot be read. A damaged file
+  // is kept aside (when `locked`, so no writer races the rename) and reads as empty.
+  std::optional<Tree> load(bool locked);
+  bool writeFile(const Tree& tree);
+  bool isWritable() const;
+  // Runs `change` on a fresh read of the file under the lock; when it reports
+  // a change the file is rewritten. False when the change or the write fails.
+  bool update(const std::function<bool(Tree&, bool& changed)>& change);
+  // Runs `read` on a fresh read of the file; false when it cannot be read.
+  bool inspect(const std::function<void(const Tree&)>& read);
+  void report(const QString& message) const;
+
+  quint32 root_;
+  QString rootName_;
+  QString folder_;
+  std::function<void(const QString&)> reporter_;
+};
