@@ -48,7 +48,7 @@ bool RegObj::haveWritePerms() { return true; }
 QVariant RegObj::value(const QString& valueName) { return d->stored().values.value(valueName); }
 
 bool RegObj::setValue(const QString& valueName, const QVariant& vValue) {
-  if (!vValue.isValid()) return false;
+  if (!vValue.isValid()) return true;
   d->stored().values.insert(valueName, vValue);
   return true;
 }
