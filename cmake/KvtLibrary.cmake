@@ -27,10 +27,6 @@ function(kvt_test_folder name)
   add_executable(${name} ${sources})
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
   target_link_libraries(${name} PRIVATE kvt_testmain ${ARG_DEPS})
-  # The test environment is set by a launcher: gtest_discover_tests splits a
-  # ";"-separated ENVIRONMENT property apart and keeps only its first entry.
-  set_target_properties(${name} PROPERTIES CROSSCOMPILING_EMULATOR
-    "${CMAKE_COMMAND};-E;env;QT_QPA_PLATFORM=offscreen;KVT_SUPPORT_DIR=${CMAKE_BINARY_DIR}/support;KVT_TEST_DATA=${CMAKE_SOURCE_DIR}/tests/data")
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST
     PROPERTIES TIMEOUT 120)

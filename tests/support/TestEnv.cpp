@@ -32,6 +32,8 @@ void setUp() {
   setEnv("XDG_CONFIG_HOME", root + "/config");
   setEnv("HOME", root + "/home");
   setEnv("TEMP", root + "/temp");
+  setEnv("KVT_SUPPORT_DIR", QStringLiteral(KVT_BUILD_SUPPORT_DIR));
+  setEnv("KVT_TEST_DATA", QStringLiteral(KVT_TEST_DATA_DIR));
 }
 
 QString sandbox() { return sandboxDir()->path(); }
