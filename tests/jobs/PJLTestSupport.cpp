@@ -1,12 +1,12 @@
 #include "PJLTestSupport.h"
 
-#include "TestEnv.h"
-#include "modLumasetCommon.h"
-#include "modPJLOpts.h"
-
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+
+#include "TestEnv.h"
+#include "modLumasetCommon.h"
+#include "modPJLOpts.h"
 
 namespace PJLTest {
 
@@ -14,7 +14,9 @@ namespace {
 
 // CTest hands the test only its first environment variable, so the folders are
 // also found from this source file.
-QString sourceTree() { return QFileInfo(QStringLiteral(__FILE__)).absoluteDir().filePath(QStringLiteral("../..")); }
+QString sourceTree() {
+  return QFileInfo(QStringLiteral(__FILE__)).absoluteDir().filePath(QStringLiteral("../.."));
+}
 
 }  // namespace
 

@@ -1,13 +1,13 @@
+#include <gtest/gtest.h>
+
+#include <QBuffer>
+#include <QFile>
+
 #include "PJLTestSupport.h"
 #include "TestEnv.h"
 #include "clsPJLOptionCategory.h"
 #include "clsPJLOptionSet.h"
 #include "modPJLOpts.h"
-
-#include <QBuffer>
-#include <QFile>
-
-#include <gtest/gtest.h>
 
 namespace {
 
@@ -187,8 +187,9 @@ TEST_F(PJLOptionSetTest, GenXMLWritesTheDefinitionsBackTranslated) {
   EXPECT_FALSE(clsPJLOptionSet::lookupPJL("", a, b, c));
   const QString xml = set.GenXML();
   clsPJLOptionSet::setTranslationTable(QString());
-  EXPECT_TRUE(xml.startsWith("<?xml version='1.0' ?>\r\n<!-- This file define the available PJL Commands -->\r\n"
-                             "<pjloptions>\r\n    <category name=\"Auftrag\">\r\n"));
+  EXPECT_TRUE(
+      xml.startsWith("<?xml version='1.0' ?>\r\n<!-- This file define the available PJL Commands -->\r\n"
+                     "<pjloptions>\r\n    <category name=\"Auftrag\">\r\n"));
   EXPECT_TRUE(xml.contains("            <description>Kopien\" des Auftrags, bitte</description>\r\n"));
   EXPECT_TRUE(xml.contains("            <value name=\"\">See documentation for other values</value>\r\n"));
   EXPECT_TRUE(xml.contains("            <value name=\"Glossy Paper\">Shiny paper</value>\r\n"));

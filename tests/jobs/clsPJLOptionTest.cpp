@@ -1,9 +1,9 @@
+#include <gtest/gtest.h>
+
 #include "PJLTestSupport.h"
 #include "clsPJLOption.h"
 #include "clsPJLOptionCategory.h"
 #include "modPJLOpts.h"
-
-#include <gtest/gtest.h>
 
 namespace {
 
