@@ -1,0 +1,228 @@
+#include "clsPJLOption.h"
+
+#include "MlStringModule.h"
+#include "clsPJLOptionCategory.h"
+#include "modPJLOpts.h"
+
+namespace {
+
+QString withoutQuotes(const QString& text) { return QString(text).remove('"'); }
+
+// The key of a value in the UI-name and description lists.
+QString valueKey(const QString& value) { return QStringLiteral("x") + withoutQuotes(value).toUpper(); }
+
+bool isBlankOrTab(QChar c) { return c == ' ' || c == '\t'; }
+
+QString trimBlanksAndTabs(const QString& text) {
+  qsizetype from = 0;
+  qsizetype to = text.size();
+  while (from < to && isBlankOrTab(text[from])) ++from;
+  while (to > from && isBlankOrTab(text[to - 1])) --to;
+  return text.mid(from, to - from);
+}
+
+template <typename T>
+void addUnlessListed(KeyedCollection<T>& list, const QString& key, const T& item) {
+  if (!list.contains(key)) list.insert(key, item);
+}
+
+}  // namespace
+
+clsPJLOption::clsPJLOption()
+    : possibleValues_(std::make_shared<ValueList>()),
+      possibleUIValues_(std::make_shared<TextList>()),
+      possibleValueDescriptions_(std::make_shared<TextList>()),
+      ml_RuntimeSupport(std::make_unique<MLRuntime::RuntimeSupport>()) {
+  QObject::connect(
+      ml_RuntimeSupport.get(), &MLRuntime::RuntimeSupport::LanguageChanged, ml_RuntimeSupport.get(),
+      [this](int id, const QString& language) { ml_RuntimeSupport_LanguageChanged(id, language); });
+  modPJLOpts::Initialise(false);
+}
+
+clsPJLOption::~clsPJLOption() = default;
+
+QString clsPJLOption::withoutControls(const QString& text) {
+  QString clean;
+  clean.reserve(text.size());
+  for (const QChar c : text)
+    if (c.category() != QChar::Other_Control) clean.append(c);
+  return clean;
+}
+
+clsPJLOption* clsPJLOption::master() const {
+  clsPJLOptionCategory* category = modPJLOpts::FindCategory(name);
+  if (!category) return nullptr;
+  const auto* found = category->Commands.jobOptions.find(name);
+  if (!found || found->get() == this) return nullptr;
+  return found->get();
+}
+
+bool clsPJLOption::listOnly() const { return !possibleValues_->contains(QStringLiteral("x")); }
+
+void clsPJLOption::setQuoted(bool quoted) { quoted_ = quoted ? Yes : No; }
+
+void clsPJLOption::setCausesReprocess(bool reprocess) { reprocess_ = reprocess ? Yes : No; }
+
+// An unset flag is taken over once from the master definition and then kept.
+bool clsPJLOption::resolveTriState(TriState& state, bool (clsPJLOption::*ask)()) {
+  if (state == Unset) {
+    if (clsPJLOption* definition = master()) state = (definition->*ask)() ? Yes : No;
+  }
+  return state == Yes;
+}
+
+bool clsPJLOption::quoted() { return resolveTriState(quoted_, &clsPJLOption::quoted); }
+
+bool clsPJLOption::causesReprocess() { return resolveTriState(reprocess_, &clsPJLOption::causesReprocess); }
+
+void clsPJLOption::storeValue(const QString& text) { value_ = withoutControls(text); }
+
+void clsPJLOption::setValue(const QString& text) {
+  storeValue(quoted() ? QStringLiteral("\"") + withoutQuotes(text) + QStringLiteral("\"") : text);
+}
+
+QString clsPJLOption::value() const { return value_; }
+
+void clsPJLOption::RefreshValueLists() {
+  if (!possibleValues_->isEmpty()) return;
+  clsPJLOption* definition = master();
+  if (!definition) return;
+  possibleValues_ = definition->possibleValues_;
+  possibleUIValues_ = definition->possibleUIValues_;
+  possibleValueDescriptions_ = definition->possibleValueDescriptions_;
+  default_ = definition->default_;
+}
+
+QString clsPJLOption::Default() {
+  RefreshValueLists();
+  return default_;
+}
+
+QString clsPJLOption::uiDefault() {
+  RefreshValueLists();
+  const QString plainDefault = withoutQuotes(default_);
+  const QString result = possibleUIValues_->value(valueKey(plainDefault));
+  if (uiValue().isEmpty()) setUiValue(plainDefault);
+  return result;
+}
+
+QString clsPJLOption::uiValue() {
+  RefreshValueLists();
+  const QString shown = possibleUIValues_->value(valueKey(value_));
+  return shown.isEmpty() ? withoutQuotes(value_) : shown;
+}
+
+void clsPJLOption::setUiValue(const QString& text) {
+  RefreshValueLists();
+  const QVariant* listed = possibleValues_->find(valueKey(text));
+  QString newValue = listed && listed->isValid() ? listed->toString() : text;
+  if (name.toUpper() == QStringLiteral("PAGESCALING")) newValue.remove('%');
+  storeValue(newValue);
+}
+
+void clsPJLOption::possValueDesc(const QString& possVal, const QString& uiVal, bool isDefault,
+                                 const QString& possDesc) {
+  const bool freeEntry = possVal.isEmpty();
+  const QString key = QStringLiteral("x") + withoutQuotes(possVal.trimmed()).toUpper();
+  QString sent = withoutControls(possVal);
+  if (quoted() && !freeEntry) sent = QStringLiteral("\"") + withoutQuotes(sent) + QStringLiteral("\"");
+  const QString shown = uiVal.isEmpty() ? withoutQuotes(sent) : uiVal;
+  if (isDefault && !freeEntry) default_ = sent;
+  addUnlessListed(*possibleValues_, QStringLiteral("x") + shown.toUpper(),
+                  freeEntry ? QVariant() : QVariant(sent));
+  addUnlessListed(*possibleUIValues_, key, shown);
+  addUnlessListed(*possibleValueDescriptions_, key, possDesc);
+}
+
+const clsPJLOption::TextList& clsPJLOption::possibleValueDescriptions() {
+  RefreshValueLists();
+  return *possibleValueDescriptions_;
+}
+
+QString clsPJLOption::valueDescription() {
+  if (possibleValueDescriptions_->isEmpty()) {
+    if (clsPJLOption* definition = master())
+      possibleValueDescriptions_ = definition->possibleValueDescriptions_;
+  }
+  const QString described = possibleValueDescriptions_->value(valueKey(value_));
+  return described.isEmpty() ? possibleValueDescriptions_->value(QStringLiteral("x")) : described;
+}
+
+void clsPJLOption::setDescription(const QString& text) { description_ = text; }
+
+QString clsPJLOption::description() {
+  RefreshValueLists();
+  return description_;
+}
+
+const clsPJLOption::TextList& clsPJLOption::possibleUIValues() {
+  RefreshValueLists();
+  return *possibleUIValues_;
+}
+
+const clsPJLOption::ValueList& clsPJLOption::possibleValues() {
+  RefreshValueLists();
+  return *possibleValues_;
+}
+
+QString clsPJLOption::category() const {
+  const clsPJLOptionCategory* found = modPJLOpts::FindCategory(name);
+  return found ? found->name : QString();
+}
+
+bool clsPJLOption::SetFromPJLString(const QString& PJLStr) {
+  qsizetype start = 0;
+  while (start < PJLStr.size() && isBlankOrTab(PJLStr[start])) ++start;
+  if (PJLStr.size() - start <= 1) return false;
+  const qsizetype eq = PJLStr.indexOf('=', start);
+  if (eq < 0) return false;
+  const QString newName = trimBlanksAndTabs(PJLStr.mid(start, eq - start));
+  if (newName.isEmpty() || newName != withoutControls(newName)) return false;
+  name = newName;
+  setValue(trimBlanksAndTabs(PJLStr.mid(eq + 1)));
+  return true;
+}
+
+bool clsPJLOption::SetFromString(const QString& line) {
+  const qsizetype open = line.indexOf('"');
+  if (open < 0) return false;
+  const qsizetype close = line.indexOf(QStringLiteral("\","), open + 1);
+  if (close < 0) return false;
+  const QString newName = line.mid(open + 1, close - open - 1);
+  if (newName != withoutControls(newName)) return false;
+  name = newName;
+  const qsizetype flag = close + 2;
+  supported = flag < line.size() && line[flag].toUpper() == 'Y';
+  const qsizetype valueStart = line.indexOf(',', flag);
+  setValue(valueStart < 0 ? QString() : line.mid(valueStart + 1));
+  return true;
+}
+
+QString clsPJLOption::GetPJLString() const {
+  return QStringLiteral("@PJL SET ") + withoutControls(name) + QStringLiteral("=") + value_ +
+         QStringLiteral("\r\n");
+}
+
+QString clsPJLOption::GetString() const {
+  return QStringLiteral("\"") + name + QStringLiteral("\",") +
+         (supported ? QStringLiteral("Y") : QStringLiteral("N")) + QStringLiteral(",") + value_;
+}
+
+std::unique_ptr<clsPJLOption> clsPJLOption::Clone() const {
+  auto copy = std::make_unique<clsPJLOption>();
+  copy->name = name;
+  copy->supported = supported;
+  copy->setValue(value_);
+  return copy;
+}
+
+bool clsPJLOption::isJobOption() const {
+  const clsPJLOptionCategory* found = modPJLOpts::FindCategory(name);
+  return found && found->jobOptions;
+}
+
+bool clsPJLOption::isDocOption() const { return !isJobOption(); }
+
+void clsPJLOption::ml_RuntimeSupport_LanguageChanged(int LanguageID, const QString& Language) {
+  SetLanguage(LanguageID, Language);
+}
