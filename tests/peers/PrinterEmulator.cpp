@@ -62,7 +62,8 @@ void PrinterEmulator::setReplies(QList<ReplyFragment> fragments, QByteArray trig
 }
 
 QList<ReplyFragment> PrinterEmulator::fixture(const QString& relativePath, int pieceSize, int delayMs) {
-  QFile file(qEnvironmentVariable("KVT_TEST_DATA") + QLatin1Char('/') + relativePath);
+  const QString root = qEnvironmentVariable("KVT_TEST_DATA", QStringLiteral(KVT_TEST_DATA_DIR));
+  QFile file(root + QLatin1Char('/') + relativePath);
   if (!file.open(QIODevice::ReadOnly)) return {};
   const QByteArray all = file.readAll();
   if (pieceSize <= 0) return {{all, delayMs}};
