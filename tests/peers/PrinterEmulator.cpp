@@ -116,9 +116,8 @@ void PrinterEmulator::serve() {
     }
     std::vector<pollfd> fds;
     if (listener_ >= 0) fds.push_back({listener_, POLLIN, 0});
-    const bool reading = reading_;
     for (auto& c : connections_)
-      if (!c->closed) fds.push_back({c->fd, static_cast<short>(reading ? POLLIN : 0), 0});
+      if (!c->closed) fds.push_back({c->fd, static_cast<short>(readAllowance(*c) > 0 ? POLLIN : 0), 0});
     ::poll(fds.data(), fds.size(), kPollMs);
     if (listener_ >= 0 && (fds[0].revents & POLLIN)) acceptOne();
     for (auto& c : connections_)
@@ -136,11 +135,18 @@ void PrinterEmulator::acceptOne() {
   connections_.push_back(std::move(connection));
 }
 
+// How much may be read now: nothing while reading is off or the rate is used up.
+qint64 PrinterEmulator::readAllowance(const Connection& c) const {
+  if (!reading_) return 0;
+  qint64 want = kReadSize;
+  if (readRate_ > 0) want = qMin(want, readRate_ * c.since.elapsed() / 1000 - c.count);
+  if (closeAfter_ >= 0) want = qMin(want, closeAfter_ - c.count);
+  return want;
+}
+
 void PrinterEmulator::serveConnection(Connection& c) {
-  while (reading_) {
-    qint64 want = kReadSize;
-    if (readRate_ > 0) want = qMin(want, readRate_ * c.since.elapsed() / 1000 - c.count);
-    if (closeAfter_ >= 0) want = qMin(want, closeAfter_ - c.count);
+  for (;;) {
+    const qint64 want = readAllowance(c);
     if (want <= 0) break;
     char buffer[kReadSize];
     const ssize_t n = ::recv(c.fd, buffer, static_cast<size_t>(want), 0);

@@ -66,6 +66,7 @@ class PrinterEmulator {
   struct Connection;
   void serve();
   void acceptOne();
+  qint64 readAllowance(const Connection& connection) const;
   void serveConnection(Connection& connection);
   void reply(Connection& connection);
   void closeConnection(Connection& connection);
