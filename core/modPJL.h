@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// The Universal Exit Language: ESC followed by "%-12345X".
+extern QString gUEL;
+// Byte patterns of the PJL stream, built once by modPJL::Init.
+extern QByteArray gUELBytes;
+extern QByteArray gPJLBytes;
+extern QByteArray gSpacePJLBytes;
+extern QByteArray gCRBytes;
+extern QByteArray gLFBytes;
+extern QByteArray gNULBytes;
+extern QByteArray gESCBytes;
+extern QByteArray gBEGMFBytes;
+extern QByteArray gENDMFBytes;
+extern QByteArray gAPPLDATABytes;
+
+namespace modPJL {
+// Builds the constants; every later call returns at once.
+void Init();
+}  // namespace modPJL
