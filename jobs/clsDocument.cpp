@@ -1,0 +1,3 @@
+#include "clsDocument.h"
+
+clsDocument::clsDocument() : opts(std::make_unique<clsPJLOptionSet>()) {}

@@ -1,0 +1,93 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QStringList>
+#include <memory>
+
+#include "KeyedCollection.h"
+#include "clsDocument.h"
+#include "clsPJLOptionSet.h"
+
+class ByteView;
+class ccrpTimer;
+class clsPJLStreamProcessor;
+class clsPrinter;
+
+// The print job being edited and sent: its printer, name, ticket path, job-level
+// and document-default option sets, and its documents in send order.
+class clsJob : public QObject {
+  Q_OBJECT
+ public:
+  using Documents = KeyedCollection<std::shared_ptr<clsDocument>>;
+
+  clsJob();
+  ~clsJob() override;
+
+  QString printerName;
+  std::unique_ptr<clsPJLOptionSet> jobOpts;
+  std::unique_ptr<clsPJLOptionSet> docDefaults;
+  QString kvtFile;
+  QString jobName;
+
+  qint32 documentCount() const;
+  // The documents in send order, keyed "x" + id.
+  const Documents& docs() const;
+  // The document with that id, or nullptr.
+  clsDocument* document(qint32 id) const;
+  // Moves the listed documents before the document `beforeId`, or to the end
+  // when it is negative or names no document.
+  void moveDocs(const QList<qint32>& docIds, qint32 beforeId);
+  void deleteDoc(qint32 id);
+  // Adds a file, or every file of a folder tree; the options default to
+  // docDefaults. The document added last, or nullptr when none was.
+  clsDocument* addDoc(qint32 beforeId, const QString& fileName, const clsPJLOptionSet* options = nullptr);
+
+  // Sends the job to the printer behind the progress dialog. True when it ran to its end.
+  bool submit(clsPrinter* destPrn);
+
+  bool saveToKVT();
+  bool loadFromKVT();
+
+ private:
+  clsDocument* addDocument(qint32 beforeId, const QString& fileName, const clsPJLOptionSet& options);
+  clsDocument* addFolder(qint32 beforeId, const QString& folder, const clsPJLOptionSet& options);
+
+  // Sending.
+  void pjlStream_ProcessData(const QStringList* headers, const ByteView& bData);
+  void pjlStream_StreamComplete(bool success);
+  void pjlStream_UpdateProgress(qint64 bytesDone);
+  void tmr_Timer();
+  void startJob();
+  void startDocument(qint32 position);
+  void startFileStream(const QString& path);
+  void endJob();
+  void sendBytes(const QByteArray& bytes);
+  void sendString(const QString& text);
+
+  // Job tickets.
+  void convertLoadedOptions(clsPJLOptionSet& set);
+  void removeTemporaryKeys();
+
+  Documents documents_;
+  qint32 nextDocId_ = 0;
+
+  clsPrinter* printer_ = nullptr;
+  clsDocument* currentDocument_ = nullptr;
+  qint32 documentIndex_ = -1;
+  qint32 copyCounter_ = 0;
+  qint64 totalBytes_ = 0;
+  qint64 bytesDone_ = 0;
+  // The streamer of the copy being sent; released with deleteLater, never inside its own event.
+  QPointer<clsPJLStreamProcessor> pjlStream;
+  std::unique_ptr<ccrpTimer> tmr;
+  bool dataSent_ = false;
+  bool optionsSent_ = false;
+  qint32 lastProgress_ = 0;
+};
+
+// The one current job; File New and File Open replace it.
+extern std::unique_ptr<clsJob> gJob;

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QStringList>
+#include <memory>
+
+#include "KeyedCollection.h"
+#include "clsPrinter.h"
+
+namespace MLRuntime {
+class RuntimeSupport;
+}
+
+// The configured printers, looked up by name without regard to case, in the
+// order they were added.
+class clsPrinters {
+ public:
+  clsPrinters();
+  ~clsPrinters();
+
+  // The printers' names in list order.
+  QStringList names() const;
+  // Removes the printer of that name (any case); an unknown name is ignored.
+  void deletePrinter(const QString& pName);
+  // The printer of that name (any case), or nullptr.
+  clsPrinter* printer(const QString& pName) const;
+  // Queries the printer and adds it when it answers; a printer that does not
+  // answer is refused with a message and still returns true. False when the
+  // name is taken.
+  bool add(const QString& name, const QString& address);
+  bool SaveToReg();
+  bool LoadFromReg();
+
+ private:
+  void ml_RuntimeSupport_LanguageChanged(int LanguageID, const QString& Language);
+
+  KeyedCollection<std::shared_ptr<clsPrinter>> printers_;
+  std::unique_ptr<MLRuntime::RuntimeSupport> ml_RuntimeSupport;
+};
