@@ -1,7 +1,11 @@
 #include "clsPJLOption.h"
 
+#include <functional>
+
 #include "MlStringModule.h"
+#include "clsJob.h"
 #include "clsPJLOptionCategory.h"
+#include "clsSettings.h"
 #include "modPJLOpts.h"
 
 namespace {
@@ -84,13 +88,50 @@ void clsPJLOption::setValue(const QString& text) {
 QString clsPJLOption::value() const { return value_; }
 
 void clsPJLOption::RefreshValueLists() {
-  if (!possibleValues_->isEmpty()) return;
-  clsPJLOption* definition = master();
-  if (!definition) return;
-  possibleValues_ = definition->possibleValues_;
-  possibleUIValues_ = definition->possibleUIValues_;
-  possibleValueDescriptions_ = definition->possibleValueDescriptions_;
-  default_ = definition->default_;
+  if (possibleValues_->isEmpty()) {
+    if (clsPJLOption* definition = master()) {
+      possibleValues_ = definition->possibleValues_;
+      possibleUIValues_ = definition->possibleUIValues_;
+      possibleValueDescriptions_ = definition->possibleValueDescriptions_;
+      default_ = definition->default_;
+    }
+  }
+  RefreshPrinterLists();
+}
+
+void clsPJLOption::RefreshPrinterLists() {
+  const QString option = name.toUpper();
+  const bool media = option == QStringLiteral("PRINTMODE") || option == QStringLiteral("MEDIANAME");
+  const bool plain = option == QStringLiteral("FINISHPROGID") || option == QStringLiteral("PAPER") ||
+                     option == QStringLiteral("MEDIASOURCE") || option == QStringLiteral("LABELFONTOBJ");
+  if (!media && !plain) return;
+  // New lists: the shared definition lists are never changed through a working option.
+  possibleValues_ = std::make_shared<ValueList>();
+  possibleUIValues_ = std::make_shared<TextList>();
+  possibleValueDescriptions_ = std::make_shared<TextList>();
+  const clsPrinter* printer = gSettings && gJob ? gSettings->printers.printer(gJob->printerName) : nullptr;
+  if (!printer) return;
+  if (media) {
+    for (const auto& entry : printer->mediaTypes) {
+      const clsMedia& medium = entry.second;
+      possValueDesc(medium.name, medium.localName(), medium.name.toUpper() == QStringLiteral("ANY"),
+                    medium.localName());
+    }
+    return;
+  }
+  const auto addItems = [this](const KeyedCollection<QString>& items, const QString& defaultItem,
+                               const std::function<bool(const QString&)>& offered) {
+    for (const auto& entry : items)
+      if (offered(entry.second))
+        possValueDesc(entry.second, QString(), entry.second.toUpper() == defaultItem, entry.second);
+  };
+  const auto all = [](const QString&) { return true; };
+  if (option == QStringLiteral("FINISHPROGID")) addItems(printer->finishProgs, QStringLiteral("BYPASS"), all);
+  if (option == QStringLiteral("MEDIASOURCE")) addItems(printer->sources, QStringLiteral("AUTO"), all);
+  if (option == QStringLiteral("LABELFONTOBJ")) addItems(printer->fonts, QStringLiteral("COURIER"), all);
+  if (option == QStringLiteral("PAPER"))
+    addItems(printer->sizes, QStringLiteral("ANY"),
+             [](const QString& size) { return gSettings->ranges.isEnabled(size); });
 }
 
 QString clsPJLOption::Default() {

@@ -64,6 +64,9 @@ class clsPJLOption {
   // The definition this working option follows; nullptr when there is none.
   clsPJLOption* master() const;
   void RefreshValueLists();
+  // The lists of the options whose values come from the job's printer, built
+  // anew on every use so that they follow the printer.
+  void RefreshPrinterLists();
   bool resolveTriState(TriState& state, bool (clsPJLOption::*ask)());
   void storeValue(const QString& text);
 
