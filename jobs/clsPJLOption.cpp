@@ -1,12 +1,15 @@
 #include "clsPJLOption.h"
 
+#include <cmath>
 #include <functional>
 
 #include "MlStringModule.h"
 #include "clsJob.h"
 #include "clsPJLOptionCategory.h"
+#include "clsPaperSizes.h"
 #include "clsSettings.h"
 #include "modPJLOpts.h"
+#include "modRCF.h"
 
 namespace {
 
@@ -28,6 +31,42 @@ QString trimBlanksAndTabs(const QString& text) {
 template <typename T>
 void addUnlessListed(KeyedCollection<T>& list, const QString& key, const T& item) {
   if (!list.contains(key)) list.insert(key, item);
+}
+
+// RCF entries: "XS" is the scale as a factor written "0.0##", "AS" and "AR"
+// ask for automatic scaling and rotation.
+QString pageScalingEntry(const QString& value) {
+  if (value.compare(QLatin1String("AUTO"), Qt::CaseInsensitive) == 0) return QStringLiteral("AS=1");
+  const double percent = modRCF::numericValue(value);
+  if (percent < 1 || percent > 1000) return QStringLiteral("XS=1.0, AS=0, ");
+  const auto thousandths = static_cast<qint32>(std::nearbyint(percent * 10));
+  QString decimals = QStringLiteral("%1").arg(thousandths % 1000, 3, 10, QChar('0'));
+  while (decimals.size() > 1 && decimals.endsWith('0')) decimals.chop(1);
+  return QStringLiteral("XS=") + QString::number(thousandths / 1000) + '.' + decimals +
+         QStringLiteral(", AS=0");
+}
+
+QString pageRotateEntry(const QString& value) {
+  if (modRCF::numericValue(value) < 1 && !modRCF::trimBlanks(value).startsWith('0'))
+    return QStringLiteral("AR=1");
+  return QStringLiteral("RO=") + value + QStringLiteral(", AR=0");
+}
+
+// Only one digit of a roll or tray number is written.
+QString mediaSourceEntry(const QString& value) {
+  const QString kind = value.left(4).toUpper();
+  const QString number = value.mid(4, 1);
+  if (kind == QLatin1String("MANU")) return QStringLiteral("BY=1, RS=0");
+  if (kind == QLatin1String("ROLL")) return QStringLiteral("RN=") + number + QStringLiteral(", RS=0");
+  if (kind == QLatin1String("TRAY")) return QStringLiteral("TR=") + number + QStringLiteral(", RS=0");
+  return QStringLiteral("RS=1");
+}
+
+QString finishingEntry(const QString& value) {
+  const QString program = modRCF::trimBlanks(withoutQuotes(value));
+  const bool bypass = program.isEmpty() || program.startsWith(QLatin1String("NO"), Qt::CaseInsensitive) ||
+                      program.compare(QLatin1String("BYPASS"), Qt::CaseInsensitive) == 0;
+  return bypass ? QStringLiteral("FO=0") : QStringLiteral("FO=1");
 }
 
 }  // namespace
@@ -266,4 +305,48 @@ bool clsPJLOption::isDocOption() const { return !isJobOption(); }
 
 void clsPJLOption::ml_RuntimeSupport_LanguageChanged(int LanguageID, const QString& Language) {
   SetLanguage(LanguageID, Language);
+}
+
+qint16 clsPJLOption::GetRCFEntry(QString& RCFData) const {
+  const QString upper = name.toUpper();
+  if (upper == QLatin1String("ACCT_ACCTID")) {
+    RCFData = QStringLiteral("AI=") + value_;
+    return 2;
+  }
+  if (upper == QLatin1String("ACCT_USERID")) {
+    RCFData = QStringLiteral("UI=") + value_;
+    return 2;
+  }
+  if (upper == QLatin1String("RENDERMODE")) {
+    RCFData = value_.toUpper() == QLatin1String("COLOR") ? QStringLiteral("CM=1") : QStringLiteral("CM=0");
+    return 15;
+  }
+  if (upper == QLatin1String("PAGESCALING")) {
+    RCFData = pageScalingEntry(value_);
+    return 3;
+  }
+  if (upper == QLatin1String("PAGEROTATE")) {
+    RCFData = pageRotateEntry(value_);
+    return 3;
+  }
+  if (upper == QLatin1String("MEDIASOURCE")) {
+    RCFData = mediaSourceEntry(value_);
+    return 21;
+  }
+  if (upper == QLatin1String("PAPER")) {
+    const std::unique_ptr<clsPaperSizes> sizes = modRCF::sheetSizes();
+    const clsPaperSize* size = sizes->getSize(value_);
+    if (!size || size->id < 0) return 0;
+    RCFData = QStringLiteral("PF=") + QString::number(size->id);
+    return 21;
+  }
+  if (upper == QLatin1String("FINISHPROGID")) {
+    RCFData = finishingEntry(value_);
+    return 22;
+  }
+  if (upper.startsWith(QLatin1String("APL_0"))) {
+    RCFData = name.mid(7, 2) + '=' + value_;
+    return *modRCF::toInteger(modRCF::numericValue(name.mid(4, 3)));
+  }
+  return -1;
 }

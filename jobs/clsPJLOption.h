@@ -50,6 +50,9 @@ class clsPJLOption {
   bool SetFromString(const QString& line);
   QString GetPJLString() const;
   QString GetString() const;
+  // Writes the option's RCF entry into RCFData and returns its section; -1
+  // when the option has no RCF form, 0 (RCFData unchanged) for an unknown paper.
+  qint16 GetRCFEntry(QString& RCFData) const;
   std::unique_ptr<clsPJLOption> Clone() const;
   bool isJobOption() const;
   bool isDocOption() const;
