@@ -511,7 +511,12 @@ bool clsJob::saveToKVT() {
   // The old ticket stays until the new one is complete.
   QSaveFile file(kvtFile);
   if (!file.open(QIODevice::WriteOnly)) return false;
-  file.write(toAnsi(ticketText(*this)));
+  const QByteArray bytes = toAnsi(ticketText(*this));
+  // A short write (a full disk, a size limit) is not reported by commit alone.
+  if (file.write(bytes) != bytes.size() || !file.flush() || file.size() != bytes.size()) {
+    file.cancelWriting();
+    return false;
+  }
   return file.commit();
 }
 
