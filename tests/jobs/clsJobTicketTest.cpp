@@ -41,7 +41,10 @@ QStringList sectionLines(const QByteArray& ticket) {
   return lines(ticket).filter(QRegularExpression(QStringLiteral("^\\[")));
 }
 
-QString opt(clsPJLOptionSet& set, const QString& name) { return set.pjlOpt(name).toString(); }
+// As std::string, so that a failure prints the text.
+std::string opt(clsPJLOptionSet& set, const QString& name) {
+  return set.pjlOpt(name).toString().toStdString();
+}
 
 clsPJLOptionSet& docOpts(const clsJob& job, qsizetype position) { return *job.docs().at(position)->opts; }
 
@@ -427,8 +430,9 @@ TEST_F(Tickets, MediaTypePaperLoadsAsBond) {
 }
 
 TEST_F(Tickets, DescriptionGivesWholeCopiesFromTwoTo999) {
-  const QList<QPair<QByteArray, QString>> cases = {{"2.5", "2"},   {"3.5", "4"}, {"0", "1"},  {"1000", "1"},
-                                                   {"999", "999"}, {"1", "1"},   {"-4", "1"}, {"many", "1"}};
+  const QList<QPair<QByteArray, std::string>> cases = {{"2.5", "2"},  {"3.5", "4"},   {"0", "1"},
+                                                       {"1000", "1"}, {"999", "999"}, {"1", "1"},
+                                                       {"-4", "1"},   {"many", "1"}};
   for (const auto& [description, copies] : cases) {
     auto job = loadTicket("[SETUP000]\r\nDESCRIPTION=" + description + "\r\n");
     EXPECT_EQ(opt(*job->docDefaults, "DOCCOPIES"), copies) << description.constData();
@@ -480,6 +484,18 @@ TEST_F(Tickets, PathsBeforeTheirDocumentSectionAreSkipped) {
   ASSERT_EQ(job->documentCount(), 1);
   EXPECT_EQ(job->docs().at(0)->fileName, "/kept.plt");
   EXPECT_EQ(opt(docOpts(*job, 0), "LABELFONT"), "Kept");
+}
+
+TEST_F(Tickets, MalformedLinesAreIgnored) {
+  static const char kText[] =
+      "MEDIASIZE=before any section\r\n[\r\n[]\r\n=\r\n=x\r\n[SETUP\r\nMEDIASIZE=A3\r\n[DOCUMENT001\r\n"
+      "\x00\xff\xfe=\x01\r\n[SETUP000]\r\n =ISO_A4\r\nMEDIASIZE==ISO_A2\r\nno equals sign\r\n[COLOR_001]\r\n"
+      "[LABEL]\r\nLABELFONT=skipped after SETUP000\r\n";
+  auto job = loadTicket(QByteArray(kText, sizeof kText - 1));
+  EXPECT_EQ(job->documentCount(), 0);
+  EXPECT_EQ(job->docDefaults->optionNames(), (QStringList{"PAPER", "MIRRORIMAGE"}));
+  EXPECT_EQ(opt(*job->docDefaults, "PAPER"), "=ISO_A2");
+  EXPECT_EQ(opt(*job->docDefaults, "MIRRORIMAGE"), "MIRROR_OFF");
 }
 
 // ---- Round trip ----
