@@ -15,6 +15,12 @@
 
 namespace {
 
+// An empty value in a ticket stands for an option the job did not have: it
+// removes the option instead of making one that would send an empty SET line.
+void assign(clsPJLOptionSet& set, const QString& name, const QString& value) {
+  set.setPjlOpt(name, value.isEmpty() ? QVariant() : QVariant(value));
+}
+
 const QString kVersion = QStringLiteral("VERSION=17");
 const QString kNoCopies = QStringLiteral("1");
 
@@ -392,17 +398,17 @@ class TicketReader {
     if (key == QStringLiteral("NAME"))
       job_.jobName = text;
     else if (key == QStringLiteral("ACCOUNT"))
-      jobOpts.setPjlOpt(QStringLiteral("ACCT_ACCTID"), value);
+      assign(jobOpts, QStringLiteral("ACCT_ACCTID"), value);
     else if (key == QStringLiteral("SUBACCOUNT"))
-      jobOpts.setPjlOpt(QStringLiteral("ACCT_USERID"), value);
+      assign(jobOpts, QStringLiteral("ACCT_USERID"), value);
     else if (key == QStringLiteral("PRIORITY") || key == QStringLiteral("COPIES"))
-      jobOpts.setPjlOpt(key, value);
+      assign(jobOpts, key, value);
     else if (key == QStringLiteral("COLLATION"))
-      jobOpts.setPjlOpt(QStringLiteral("COLLATIONENABLE"), upper(value));
+      assign(jobOpts, QStringLiteral("COLLATIONENABLE"), upper(value));
     else if (key == QStringLiteral("HOLDRELEASE"))
-      jobOpts.setPjlOpt(key, upper(value));
+      assign(jobOpts, key, upper(value));
     else if (key == QStringLiteral("FOLDING"))
-      jobOpts.setPjlOpt(QStringLiteral("FINISHPROGID"), value);
+      assign(jobOpts, QStringLiteral("FINISHPROGID"), value);
     else if (key == QStringLiteral("PRINTER"))
       job_.printerName = text;
   }
@@ -413,33 +419,33 @@ class TicketReader {
       setFileName(text);
     else if (key == QStringLiteral("MEDIASOURCE") || key == QStringLiteral("JUSTDISTX") ||
              key == QStringLiteral("JUSTDISTY"))
-      set.setPjlOpt(key, value);
+      assign(set, key, value);
     else if (key == QStringLiteral("MEDIASIZE"))
-      set.setPjlOpt(QStringLiteral("PAPER"), value);
+      assign(set, QStringLiteral("PAPER"), value);
     else if (key == QStringLiteral("MEDIATYPE"))
-      set.setPjlOpt(QStringLiteral("MEDIANAME"),
-                    upper(value) == QStringLiteral("PAPER") ? QStringLiteral("BOND") : value);
+      assign(set, QStringLiteral("MEDIANAME"),
+             upper(value) == QStringLiteral("PAPER") ? QStringLiteral("BOND") : value);
     else if (key == QStringLiteral("SCALINGTYPE"))
-      set.setPjlOpt(QStringLiteral("PAGESCALINGTYPE"), upper(value));
+      assign(set, QStringLiteral("PAGESCALINGTYPE"), upper(value));
     else if (key == QStringLiteral("SCALINGPERCENT"))
-      set.setPjlOpt(QStringLiteral("PAGESCALING"), value);
+      assign(set, QStringLiteral("PAGESCALING"), value);
     else if (key == QStringLiteral("AUTOROTATE"))
-      set.setPjlOpt(QStringLiteral("PAGEROTATETYPE"), upper(value));
+      assign(set, QStringLiteral("PAGEROTATETYPE"), upper(value));
     else if (key == QStringLiteral("ROTATION"))
-      set.setPjlOpt(QStringLiteral("PAGEROTATE"), value);
+      assign(set, QStringLiteral("PAGEROTATE"), value);
     else if (key == QStringLiteral("JUSTTYPEX"))
-      set.setPjlOpt(QStringLiteral("JUSTIFYX"), upper(value));
+      assign(set, QStringLiteral("JUSTIFYX"), upper(value));
     else if (key == QStringLiteral("JUSTTYPEY"))
-      set.setPjlOpt(QStringLiteral("JUSTIFYY"), upper(value));
+      assign(set, QStringLiteral("JUSTIFYY"), upper(value));
     else if (key == QStringLiteral("JUSTUNITS") || key == QStringLiteral("MIRRORX") ||
              key == QStringLiteral("MIRRORY"))
-      set.setPjlOpt(key, upper(value));
+      assign(set, key, upper(value));
     else if (key == QStringLiteral("LINESCALEMODE"))
-      set.setPjlOpt(key, trueToOnOff(value));
+      assign(set, key, trueToOnOff(value));
     else if (key == QStringLiteral("FOLDINGTITLEBLK"))
-      set.setPjlOpt(QStringLiteral("TITLEBLOCK"), upper(value));
+      assign(set, QStringLiteral("TITLEBLOCK"), upper(value));
     else if (key == QStringLiteral("DESCRIPTION"))
-      set.setPjlOpt(QStringLiteral("DOCCOPIES"), docCopies(value));
+      assign(set, QStringLiteral("DOCCOPIES"), docCopies(value));
   }
 
   void readLabelValue(const QString& key, const QString& value) {
@@ -448,18 +454,18 @@ class TicketReader {
                                            "LABELABSX", "LABELROTATE",  "LABELSTRING"};
     static const QStringList kUpperCased = {"LABELUNITS", "LABELLOCY", "LABELLOCX", "LABELUSED"};
     if (kAsWritten.contains(key))
-      set.setPjlOpt(key, value);
+      assign(set, key, value);
     else if (kUpperCased.contains(key))
-      set.setPjlOpt(key, upper(value));
+      assign(set, key, upper(value));
     else if (key == QStringLiteral("FOLDINGINTELLIGENT_TB"))
-      set.setPjlOpt(QStringLiteral("FININTTITLEBLOCK"), trueToOnOff(value));
+      assign(set, QStringLiteral("FININTTITLEBLOCK"), trueToOnOff(value));
     else if (key == QStringLiteral("COLLATION"))
       // Collation is a job option, saved with the job's finishing.
-      job_.jobOpts->setPjlOpt(QStringLiteral("COLLATIONENABLE"), upper(value));
+      assign(*job_.jobOpts, QStringLiteral("COLLATIONENABLE"), upper(value));
     else if (key == QStringLiteral("FOLDING"))
-      set.setPjlOpt(QStringLiteral("FINISHPROGID"), value);
+      assign(set, QStringLiteral("FINISHPROGID"), value);
     else if (key == QStringLiteral("FOLDINGTITLEBLK"))
-      set.setPjlOpt(QStringLiteral("TITLEBLOCK"), upper(value));
+      assign(set, QStringLiteral("TITLEBLOCK"), upper(value));
   }
 
   void setFileName(const QString& path) {

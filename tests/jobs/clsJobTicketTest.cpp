@@ -564,3 +564,21 @@ TEST_F(Tickets, NamesAndPathsKeepTheirDoubleQuotes) {
 }
 
 }  // namespace
+
+TEST_F(Tickets, OptionsAJobLacksStayAbsentAfterARoundTrip) {
+  auto job = std::make_unique<clsJob>();
+  job->docDefaults->setPjlOpt(QStringLiteral("MEDIASOURCE"), QStringLiteral("ROLL1"));
+  clsDocument* doc = job->addDoc(-1, QStringLiteral("/plans/a.plt"));
+  doc->opts->setPjlOpt(QStringLiteral("MEDIASOURCE"), QVariant());
+  job->kvtFile = path(QStringLiteral("job.kvt"));
+  ASSERT_TRUE(job->saveToKVT());
+  clsJob loaded;
+  loaded.kvtFile = job->kvtFile;
+  ASSERT_TRUE(loaded.loadFromKVT());
+  for (const QString name : {"ACCT_ACCTID", "ACCT_USERID"})
+    EXPECT_FALSE(loaded.jobOpts->pjlOpt(name).isValid()) << name.toStdString();
+  EXPECT_EQ(opt(*loaded.docDefaults, "MEDIASOURCE"), "ROLL1");
+  ASSERT_EQ(loaded.documentCount(), 1);
+  for (const QString name : {"MEDIASOURCE", "MEDIANAME", "LABELSTRING"})
+    EXPECT_FALSE(docOpts(loaded, 0).pjlOpt(name).isValid()) << name.toStdString();
+}
