@@ -79,7 +79,7 @@ bool clsJob::submit(clsPrinter* destPrn) {
 
   dialog->exec();
 
-  const bool result = !dialog->cancelled && !sendFailed_;
+  const bool result = !dialog->cancelled;
   if (pjlStream) pjlStream->StopNow();
   tmr->setEnabled(false);
   if (printer_) printer_->disconnect();
