@@ -1,8 +1,15 @@
 #include "clsPJLOption.h"
 
+#include <cmath>
+#include <functional>
+
 #include "MlStringModule.h"
+#include "clsJob.h"
 #include "clsPJLOptionCategory.h"
+#include "clsPaperSizes.h"
+#include "clsSettings.h"
 #include "modPJLOpts.h"
+#include "modRCF.h"
 
 namespace {
 
@@ -24,6 +31,42 @@ QString trimBlanksAndTabs(const QString& text) {
 template <typename T>
 void addUnlessListed(KeyedCollection<T>& list, const QString& key, const T& item) {
   if (!list.contains(key)) list.insert(key, item);
+}
+
+// RCF entries: "XS" is the scale as a factor written "0.0##", "AS" and "AR"
+// ask for automatic scaling and rotation.
+QString pageScalingEntry(const QString& value) {
+  if (value.compare(QLatin1String("AUTO"), Qt::CaseInsensitive) == 0) return QStringLiteral("AS=1");
+  const double percent = modRCF::numericValue(value);
+  if (percent < 1 || percent > 1000) return QStringLiteral("XS=1.0, AS=0, ");
+  const auto thousandths = static_cast<qint32>(std::nearbyint(percent * 10));
+  QString decimals = QStringLiteral("%1").arg(thousandths % 1000, 3, 10, QChar('0'));
+  while (decimals.size() > 1 && decimals.endsWith('0')) decimals.chop(1);
+  return QStringLiteral("XS=") + QString::number(thousandths / 1000) + '.' + decimals +
+         QStringLiteral(", AS=0");
+}
+
+QString pageRotateEntry(const QString& value) {
+  if (modRCF::numericValue(value) < 1 && !modRCF::trimBlanks(value).startsWith('0'))
+    return QStringLiteral("AR=1");
+  return QStringLiteral("RO=") + value + QStringLiteral(", AR=0");
+}
+
+// Only one digit of a roll or tray number is written.
+QString mediaSourceEntry(const QString& value) {
+  const QString kind = value.left(4).toUpper();
+  const QString number = value.mid(4, 1);
+  if (kind == QLatin1String("MANU")) return QStringLiteral("BY=1, RS=0");
+  if (kind == QLatin1String("ROLL")) return QStringLiteral("RN=") + number + QStringLiteral(", RS=0");
+  if (kind == QLatin1String("TRAY")) return QStringLiteral("TR=") + number + QStringLiteral(", RS=0");
+  return QStringLiteral("RS=1");
+}
+
+QString finishingEntry(const QString& value) {
+  const QString program = modRCF::trimBlanks(withoutQuotes(value));
+  const bool bypass = program.isEmpty() || program.startsWith(QLatin1String("NO"), Qt::CaseInsensitive) ||
+                      program.compare(QLatin1String("BYPASS"), Qt::CaseInsensitive) == 0;
+  return bypass ? QStringLiteral("FO=0") : QStringLiteral("FO=1");
 }
 
 }  // namespace
@@ -84,13 +127,50 @@ void clsPJLOption::setValue(const QString& text) {
 QString clsPJLOption::value() const { return value_; }
 
 void clsPJLOption::RefreshValueLists() {
-  if (!possibleValues_->isEmpty()) return;
-  clsPJLOption* definition = master();
-  if (!definition) return;
-  possibleValues_ = definition->possibleValues_;
-  possibleUIValues_ = definition->possibleUIValues_;
-  possibleValueDescriptions_ = definition->possibleValueDescriptions_;
-  default_ = definition->default_;
+  if (possibleValues_->isEmpty()) {
+    if (clsPJLOption* definition = master()) {
+      possibleValues_ = definition->possibleValues_;
+      possibleUIValues_ = definition->possibleUIValues_;
+      possibleValueDescriptions_ = definition->possibleValueDescriptions_;
+      default_ = definition->default_;
+    }
+  }
+  RefreshPrinterLists();
+}
+
+void clsPJLOption::RefreshPrinterLists() {
+  const QString option = name.toUpper();
+  const bool media = option == QStringLiteral("PRINTMODE") || option == QStringLiteral("MEDIANAME");
+  const bool plain = option == QStringLiteral("FINISHPROGID") || option == QStringLiteral("PAPER") ||
+                     option == QStringLiteral("MEDIASOURCE") || option == QStringLiteral("LABELFONTOBJ");
+  if (!media && !plain) return;
+  // New lists: the shared definition lists are never changed through a working option.
+  possibleValues_ = std::make_shared<ValueList>();
+  possibleUIValues_ = std::make_shared<TextList>();
+  possibleValueDescriptions_ = std::make_shared<TextList>();
+  const clsPrinter* printer = gSettings && gJob ? gSettings->printers.printer(gJob->printerName) : nullptr;
+  if (!printer) return;
+  if (media) {
+    for (const auto& entry : printer->mediaTypes) {
+      const clsMedia& medium = entry.second;
+      possValueDesc(medium.name, medium.localName(), medium.name.toUpper() == QStringLiteral("ANY"),
+                    medium.localName());
+    }
+    return;
+  }
+  const auto addItems = [this](const KeyedCollection<QString>& items, const QString& defaultItem,
+                               const std::function<bool(const QString&)>& offered) {
+    for (const auto& entry : items)
+      if (offered(entry.second))
+        possValueDesc(entry.second, QString(), entry.second.toUpper() == defaultItem, entry.second);
+  };
+  const auto all = [](const QString&) { return true; };
+  if (option == QStringLiteral("FINISHPROGID")) addItems(printer->finishProgs, QStringLiteral("BYPASS"), all);
+  if (option == QStringLiteral("MEDIASOURCE")) addItems(printer->sources, QStringLiteral("AUTO"), all);
+  if (option == QStringLiteral("LABELFONTOBJ")) addItems(printer->fonts, QStringLiteral("COURIER"), all);
+  if (option == QStringLiteral("PAPER"))
+    addItems(printer->sizes, QStringLiteral("ANY"),
+             [](const QString& size) { return gSettings->ranges.isEnabled(size); });
 }
 
 QString clsPJLOption::Default() {
@@ -225,4 +305,48 @@ bool clsPJLOption::isDocOption() const { return !isJobOption(); }
 
 void clsPJLOption::ml_RuntimeSupport_LanguageChanged(int LanguageID, const QString& Language) {
   SetLanguage(LanguageID, Language);
+}
+
+qint16 clsPJLOption::GetRCFEntry(QString& RCFData) const {
+  const QString upper = name.toUpper();
+  if (upper == QLatin1String("ACCT_ACCTID")) {
+    RCFData = QStringLiteral("AI=") + value_;
+    return 2;
+  }
+  if (upper == QLatin1String("ACCT_USERID")) {
+    RCFData = QStringLiteral("UI=") + value_;
+    return 2;
+  }
+  if (upper == QLatin1String("RENDERMODE")) {
+    RCFData = value_.toUpper() == QLatin1String("COLOR") ? QStringLiteral("CM=1") : QStringLiteral("CM=0");
+    return 15;
+  }
+  if (upper == QLatin1String("PAGESCALING")) {
+    RCFData = pageScalingEntry(value_);
+    return 3;
+  }
+  if (upper == QLatin1String("PAGEROTATE")) {
+    RCFData = pageRotateEntry(value_);
+    return 3;
+  }
+  if (upper == QLatin1String("MEDIASOURCE")) {
+    RCFData = mediaSourceEntry(value_);
+    return 21;
+  }
+  if (upper == QLatin1String("PAPER")) {
+    const std::unique_ptr<clsPaperSizes> sizes = modRCF::sheetSizes();
+    const clsPaperSize* size = sizes->getSize(value_);
+    if (!size || size->id < 0) return 0;
+    RCFData = QStringLiteral("PF=") + QString::number(size->id);
+    return 21;
+  }
+  if (upper == QLatin1String("FINISHPROGID")) {
+    RCFData = finishingEntry(value_);
+    return 22;
+  }
+  if (upper.startsWith(QLatin1String("APL_0"))) {
+    RCFData = name.mid(7, 2) + '=' + value_;
+    return *modRCF::toInteger(modRCF::numericValue(name.mid(4, 3)));
+  }
+  return -1;
 }

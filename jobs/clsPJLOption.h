@@ -50,6 +50,9 @@ class clsPJLOption {
   bool SetFromString(const QString& line);
   QString GetPJLString() const;
   QString GetString() const;
+  // Writes the option's RCF entry into RCFData and returns its section; -1
+  // when the option has no RCF form, 0 (RCFData unchanged) for an unknown paper.
+  qint16 GetRCFEntry(QString& RCFData) const;
   std::unique_ptr<clsPJLOption> Clone() const;
   bool isJobOption() const;
   bool isDocOption() const;
@@ -64,6 +67,9 @@ class clsPJLOption {
   // The definition this working option follows; nullptr when there is none.
   clsPJLOption* master() const;
   void RefreshValueLists();
+  // The lists of the options whose values come from the job's printer, built
+  // anew on every use so that they follow the printer.
+  void RefreshPrinterLists();
   bool resolveTriState(TriState& state, bool (clsPJLOption::*ask)());
   void storeValue(const QString& text);
 

@@ -5,7 +5,9 @@
 #include "Ansi.h"
 #include "MlStringModule.h"
 #include "clsPJLOptionCategory.h"
+#include "clsPaperSizes.h"
 #include "modPJLOpts.h"
+#include "modRCF.h"
 
 namespace {
 
@@ -44,6 +46,75 @@ QString translated(const QString& text) {
 }
 
 const QString kCrLf = QStringLiteral("\r\n");
+
+// The entries of an RCF section line as options: a conversion that gives
+// nothing sets nothing, so a value too large to convert skips its entry.
+using RCFConversion = std::optional<QString> (*)(const QString& value, double number,
+                                                 const clsPaperSizes& sizes);
+
+struct RCFRule {
+  const char* code;
+  const char* option;  // null: the entry is ignored
+  RCFConversion convert;
+};
+
+std::optional<QString> unchanged(const QString& value, double, const clsPaperSizes&) { return value; }
+
+std::optional<QString> wholeText(std::optional<qint32> whole) {
+  if (!whole) return std::nullopt;
+  return QString::number(*whole);
+}
+
+std::optional<QString> textWhen(bool condition, const char* text) {
+  if (!condition) return std::nullopt;
+  return QString::fromLatin1(text);
+}
+
+const RCFRule kRCFRules[] = {
+    {"002CO", "COPIES", unchanged},
+    {"002AI", "ACCT_ACCTID", unchanged},
+    {"002UI", "ACCT_USERID", unchanged},
+    {"002JB", nullptr, nullptr},
+    {"003XS", "PAGESCALING",
+     [](const QString&, double number, const clsPaperSizes&) {
+       return wholeText(modRCF::toLong(number * 100));
+     }},
+    {"003AS", "PAGESCALING",
+     [](const QString&, double number, const clsPaperSizes&) { return textWhen(number > 0, "AUTO"); }},
+    {"003RO", "PAGEROTATE",
+     [](const QString&, double number, const clsPaperSizes&) { return wholeText(modRCF::toLong(number)); }},
+    {"003AR", "PAGEROTATE",
+     [](const QString&, double number, const clsPaperSizes&) { return textWhen(number > 0, "AUTO"); }},
+    {"015CM", "RENDERMODE",
+     [](const QString&, double number, const clsPaperSizes&) {
+       return std::optional<QString>(number == 1 ? QStringLiteral("COLOR") : QStringLiteral("GREYSCALE"));
+     }},
+    {"021BY", "MEDIASOURCE",
+     [](const QString&, double number, const clsPaperSizes&) { return textWhen(number == 1, "MANUAL_FD"); }},
+    {"021RN", "MEDIASOURCE",
+     [](const QString& value, double, const clsPaperSizes&) {
+       return std::optional<QString>(QStringLiteral("ROLL") + value);
+     }},
+    {"021TR", "MEDIASOURCE",
+     [](const QString& value, double, const clsPaperSizes&) {
+       return std::optional<QString>(QStringLiteral("TRAY") + value);
+     }},
+    {"021RS", "MEDIASOURCE",
+     [](const QString&, double number, const clsPaperSizes&) { return textWhen(number == 1, "AUTO"); }},
+    {"021PF", "PAPER",
+     [](const QString&, double number, const clsPaperSizes& sizes) -> std::optional<QString> {
+       const std::optional<qint16> id = modRCF::toInteger(number);
+       if (!id) return std::nullopt;
+       return sizes.getSizeID(*id);
+     }},
+    {"021AF", "PAPER",
+     [](const QString&, double number, const clsPaperSizes&) { return textWhen(number == 1, "ANY"); }},
+    {"022FO", "FINISHPROGID",
+     [](const QString&, double number, const clsPaperSizes&) {
+       return std::optional<QString>(number == 0 ? QStringLiteral("BYPASS")
+                                                 : QStringLiteral("DIN C 210x297"));
+     }},
+};
 
 }  // namespace
 
@@ -246,4 +317,35 @@ QString clsPJLOptionSet::GenXML() const {
 
 void clsPJLOptionSet::ml_RuntimeSupport_LanguageChanged(int LanguageID, const QString& Language) {
   SetLanguage(LanguageID, Language);
+}
+
+void clsPJLOptionSet::UpdateFromRCF(const QString& RCFData) {
+  const std::unique_ptr<clsPaperSizes> sizes = modRCF::sheetSizes();
+  const QString line = modRCF::trimBlanks(RCFData);
+  const qsizetype blank = line.indexOf(' ');
+  if (blank < 0 || blank > 4) return;
+  // A section number that does not fit is no section line.
+  const std::optional<qint16> section = modRCF::toInteger(modRCF::numericValue(line.left(blank + 1)));
+  if (!section) return;
+  QString entries = modRCF::trimBlanks(line.mid(blank));
+  if (entries.startsWith('"')) entries.remove(0, 1);
+  if (entries.endsWith(';')) entries.chop(1);
+  if (entries.endsWith('"')) entries.chop(1);
+  for (const QString& entry : entries.split(',')) {
+    const qsizetype equals = entry.indexOf('=');
+    if (equals < 0 || equals == entry.size() - 1) continue;
+    const QString code = modRCF::sectionText(*section) + modRCF::trimBlanks(entry.left(equals)).toUpper();
+    applyRCFEntry(code, modRCF::trimBlanks(entry.mid(equals + 1)), *sizes);
+  }
+}
+
+void clsPJLOptionSet::applyRCFEntry(const QString& code, const QString& value, const clsPaperSizes& sizes) {
+  for (const RCFRule& rule : kRCFRules) {
+    if (code != QLatin1String(rule.code)) continue;
+    if (!rule.option) return;
+    if (const std::optional<QString> converted = rule.convert(value, modRCF::numericValue(value), sizes))
+      setPjlOpt(QLatin1String(rule.option), *converted);
+    return;
+  }
+  setPjlOpt(QStringLiteral("APL_") + code, value);
 }

@@ -10,6 +10,8 @@
 #include "MLRuntime.h"
 #include "clsPJLOption.h"
 
+class clsPaperSizes;
+
 // An ordered set of options addressed by name, with the flag that records a
 // change that makes the document need reprocessing.
 class clsPJLOptionSet {
@@ -55,6 +57,8 @@ class clsPJLOptionSet {
   void setPjlOpt(const QString& OptionName, const QVariant& newValue);
   void setPjlOpt(QString& OptionName, const QVariant& newValue);
   QStringList optsList() const;
+  // Applies one RCF section line (section number, blank, KEY=VALUE entries) as options.
+  void UpdateFromRCF(const QString& RCFData);
   void ml_RuntimeSupport_LanguageChanged(int LanguageID, const QString& Language);
 
   // The option held under `name`; nullptr when there is none.
@@ -63,6 +67,7 @@ class clsPJLOptionSet {
  private:
   QVariant lookupValue(const QString& name, const QVariant& defaultValue);
   void storeValue(const QString& name, const QVariant& newValue);
+  void applyRCFEntry(const QString& code, const QString& value, const clsPaperSizes& sizes);
 
   bool reprocessNeeded_ = false;
   // A MEDIANAME/PRINTMODE stand-in lookup is running.

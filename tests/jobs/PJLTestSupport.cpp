@@ -2,7 +2,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 
 #include "TestEnv.h"
 #include "modLumasetCommon.h"
@@ -10,22 +9,9 @@
 
 namespace PJLTest {
 
-namespace {
+QString fixtureFolder() { return TestEnv::dataPath(QStringLiteral("pjl")); }
 
-// CTest hands the test only its first environment variable, so the folders are
-// also found from this source file.
-QString sourceTree() {
-  return QFileInfo(QStringLiteral(__FILE__)).absoluteDir().filePath(QStringLiteral("../.."));
-}
-
-}  // namespace
-
-QString fixtureFolder() { return QDir::cleanPath(sourceTree() + QStringLiteral("/tests/data/pjl")); }
-
-QString shippedFolder() {
-  const QString built = TestEnv::supportDir();
-  return built.isEmpty() ? QDir::cleanPath(sourceTree() + QStringLiteral("/support")) : built;
-}
+QString shippedFolder() { return TestEnv::supportDir(); }
 
 void loadFixture() {
   modPJLOpts::setSupportFolder(fixtureFolder());

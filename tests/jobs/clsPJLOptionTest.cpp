@@ -40,17 +40,17 @@ TEST_F(PJLOptionTest, ControlCharactersNeverReachThePJLLine) {
 }
 
 TEST_F(PJLOptionTest, WorkingOptionInheritsFlagsAndSharesListsOfItsDefinition) {
-  auto o = option("MEDIANAME");
+  auto o = option("COATING");
   EXPECT_TRUE(o->quoted());
   EXPECT_TRUE(o->causesReprocess());
   EXPECT_EQ(o->Default(), "\"ANY\"");
   EXPECT_EQ(o->possibleValues().size(), 2);
-  const auto* definition = modPJLOpts::FindCategory("MEDIANAME")->Commands.option("MEDIANAME");
+  const auto* definition = modPJLOpts::FindCategory("COATING")->Commands.option("COATING");
   EXPECT_EQ(&o->possibleValues(), &const_cast<clsPJLOption*>(definition)->possibleValues());
 }
 
 TEST_F(PJLOptionTest, ListsSurviveAReloadOfTheDefinitions) {
-  auto o = option("MEDIANAME");
+  auto o = option("COATING");
   ASSERT_EQ(o->possibleUIValues().size(), 2);
   modPJLOpts::Initialise(true);
   EXPECT_EQ(o->possibleUIValues().value("xGLOSSY PAPER"), "Glossy");
@@ -87,7 +87,7 @@ TEST_F(PJLOptionTest, UiValueMapsDisplayNamesToValues) {
   EXPECT_EQ(o->value(), "50");
   o->setUiValue("Unlisted text");
   EXPECT_EQ(o->value(), "Unlisted text");
-  auto media = option("MEDIANAME");
+  auto media = option("COATING");
   media->setUiValue("Glossy");
   EXPECT_EQ(media->value(), "\"Glossy Paper\"");
   EXPECT_FALSE(o->listOnly());
@@ -95,7 +95,7 @@ TEST_F(PJLOptionTest, UiValueMapsDisplayNamesToValues) {
 }
 
 TEST_F(PJLOptionTest, UiDefaultGivesAnEmptyOptionItsDefault) {
-  auto o = option("MEDIANAME");
+  auto o = option("COATING");
   EXPECT_EQ(o->uiDefault(), "Any");
   EXPECT_EQ(o->value(), "\"ANY\"");
 }

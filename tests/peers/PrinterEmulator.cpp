@@ -62,7 +62,7 @@ void PrinterEmulator::setReplies(QList<ReplyFragment> fragments, QByteArray trig
 }
 
 QList<ReplyFragment> PrinterEmulator::fixture(const QString& relativePath, int pieceSize, int delayMs) {
-  const QString root = qEnvironmentVariable("KVT_TEST_DATA", QStringLiteral(KVT_TEST_DATA_DIR));
+  const QString root = qEnvironmentVariable("KVT_TEST_DATA");
   QFile file(root + QLatin1Char('/') + relativePath);
   if (!file.open(QIODevice::ReadOnly)) return {};
   const QByteArray all = file.readAll();
