@@ -140,12 +140,13 @@ TEST_F(JobSubmission, SendsEveryDocumentWithItsOptionsBetweenHeaderAndEndOfJob) 
   DialogWatch watch;
   EXPECT_TRUE(job.submit(printer.get()));
 
-  // A part that follows data of an earlier document starts with its own exit-language line.
+  // A part that opens with header lines after data of an earlier document starts with its own
+  // exit-language line; a file shorter than an exit-language sequence arrives without header lines.
   const QByteArray expected =
       jobHeader("Drawings", {ownerLine()}) +
       documentPart({"@PJL SET MEDIANAME=\"Bond\"", "@PJL SET OUTPUTBIN=TOP"}, "plan", "plt", plot) +
       kExitLanguage + kExitLanguage + documentPart({}, "photo", "tif", raster) + kExitLanguage +
-      kExitLanguage + documentPart({"@PJL SET CLIPPING=OFF"}, "note", "hpg", tiny) + kExitLanguage + kEOJ;
+      documentPart({"@PJL SET CLIPPING=OFF"}, "note", "hpg", tiny) + kExitLanguage + kEOJ;
   EXPECT_TRUE(sameBytes(wire(), expected));
   EXPECT_EQ(emulator.connectionCount(), 1);
 
@@ -172,6 +173,21 @@ TEST_F(JobSubmission, DocCopiesSendsTheDocumentThatOftenEachCopyWithItsOptionLin
   EXPECT_TRUE(sameBytes(received, expected));
   EXPECT_FALSE(received.contains("DOCCOPIES"));
   EXPECT_EQ(watch.highest, 1000);
+}
+
+TEST_F(JobSubmission, EveryCopyOfAFileWithoutHeaderLinesCarriesItsOptionLines) {
+  const QByteArray tiny("PA0,0;");
+  clsDocument* doc = addFile("dot.hpg", tiny);
+  doc->opts->setPjlOpt(QStringLiteral("MEDIANAME"), QStringLiteral("Film"));
+  doc->opts->setPjlOpt(QStringLiteral("DOCCOPIES"), QStringLiteral("2"));
+
+  EXPECT_TRUE(job.submit(printer.get()));
+  EXPECT_TRUE(job.submit(printer.get()));
+
+  const QByteArray copy = documentPart({"@PJL SET MEDIANAME=\"Film\""}, "dot", "hpg", tiny) + kExitLanguage;
+  const QByteArray whole = jobHeader("Drawings", {ownerLine()}) + copy + copy + kEOJ;
+  EXPECT_TRUE(sameBytes(wire(0), whole));
+  EXPECT_TRUE(sameBytes(wire(1), whole));
 }
 
 TEST_F(JobSubmission, DocCopiesOfZeroNegativeOrNoneSendsTheDocumentOnce) {
