@@ -236,7 +236,7 @@ TEST_F(JobSubmission, TheDocumentsOwnExitLanguageAndPjlLinesNeverReachTheWire) {
   const QByteArray first = printData(2000, 8);
   const QByteArray second = printData(1000, 9);
   const QByteArray framed = kUEL + "@PJL\r\n@PJL SET RESOLUTION=600\r\n@PJL ENTER LANGUAGE=HPGL2\r\n" +
-                            first + kUEL + "@PJL SET PAPER=A0\r\n@PJL ENTER LANGUAGE=PCL\r\n" + second;
+                            first + kUEL + "@PJL SET PAPER=A0\r\n@PJL ENTER LANGUAGE=PCL\r\n" + second + kUEL;
   addFile("framed.prn", framed)->opts->setPjlOpt(QStringLiteral("MEDIANAME"), QStringLiteral("Bond"));
 
   EXPECT_TRUE(job.submit(printer.get()));
