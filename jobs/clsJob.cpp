@@ -19,6 +19,7 @@ clsJob::clsJob()
     : jobOpts(std::make_unique<clsPJLOptionSet>()),
       docDefaults(std::make_unique<clsPJLOptionSet>()),
       tmr(std::make_unique<ccrpTimer>()) {
+  connect(tmr.get(), &ccrpTimer::Timer, this, &clsJob::tmr_Timer);
   if (gSettings) printerName = gSettings->printers.names().value(0);
   const QString owner = loggedOnUserName();
   if (!owner.isEmpty()) jobOpts->setPjlOpt(QStringLiteral("OWNER"), owner);

@@ -57,16 +57,25 @@ class clsJob : public QObject {
   clsDocument* addFolder(qint32 beforeId, const QString& folder, const clsPJLOptionSet& options);
 
   // Sending.
+  static constexpr int StepMs = 450;
+  static constexpr int ProgressMax = 1000;
+
   void pjlStream_ProcessData(const QStringList* headers, const ByteView& bData);
   void pjlStream_StreamComplete(bool success);
   void pjlStream_UpdateProgress(qint64 bytesDone);
   void tmr_Timer();
-  void startJob();
+  bool startJob();
   void startDocument(qint32 position);
   void startFileStream(const QString& path);
   void endJob();
+  void sendJobHeader();
+  void sendDocumentHeader();
   void sendBytes(const QByteArray& bytes);
   void sendString(const QString& text);
+  void failSend();
+  void releaseStream();
+  // The dialog was cancelled, by the user or by a failure.
+  bool stopped() const;
 
   // Job tickets.
   void convertLoadedOptions(clsPJLOptionSet& set);
@@ -86,6 +95,8 @@ class clsJob : public QObject {
   std::unique_ptr<ccrpTimer> tmr;
   bool dataSent_ = false;
   bool optionsSent_ = false;
+  // A send failed or the connection went: nothing more goes out in this submission.
+  bool sendFailed_ = false;
   qint32 lastProgress_ = 0;
 };
 

@@ -202,6 +202,14 @@ void clsPrinter::send(const QByteArray& bData, qint32 length) {
 
 bool clsPrinter::sending() const { return statusCon && statusCon->sending; }
 
+bool clsPrinter::sendSucceeded() const {
+  return statusCon && statusCon->connected() && statusCon->sendSuccess;
+}
+
+void clsPrinter::stopSend() {
+  if (statusCon) statusCon->stopSend();
+}
+
 void clsPrinter::disconnect() {
   if (statusCon) statusCon->disconnect();
   waiting_ = false;

@@ -48,6 +48,10 @@ class clsPrinter : public QObject {
   // Starts sending `bData` (all of it for 0); keep it alive while `sending` holds.
   void send(const QByteArray& bData, qint32 length);
   bool sending() const;
+  // The last send delivered all its bytes and the connection is still up.
+  bool sendSucceeded() const;
+  // Ends a send in progress; the connection stays.
+  void stopSend();
   void disconnect();
   QString model() const;
   QString version() const;

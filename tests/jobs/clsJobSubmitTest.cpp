@@ -1,0 +1,350 @@
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSet>
+#include <QTimer>
+
+#include "Ansi.h"
+#include "PJLTestSupport.h"
+#include "PrinterEmulator.h"
+#include "TestEnv.h"
+#include "UserInfo.h"
+#include "clsJob.h"
+#include "clsPrinter.h"
+#include "frmProgress.h"
+#include "modPJLOpts.h"
+
+namespace {
+
+// The wire as a printer sees it, written out from the stream's rules.
+const QByteArray kUEL("\x1b%-12345X");
+const QByteArray kExitLanguage = kUEL + " @PJL\r\n";
+const QByteArray kEOJ("@PJL EOJ\r\n");
+const QByteArray kEnterLanguage("@PJL ENTER LANGUAGE=AUTO\r\n");
+
+QByteArray line(const QString& text) { return toAnsi(text) + "\r\n"; }
+
+QByteArray jobHeader(const QString& name, const QStringList& jobLines) {
+  QByteArray out = kExitLanguage + line("@PJL JOB NAME=\"" + name + "\"");
+  for (const QString& text : jobLines) out += line(text);
+  return out;
+}
+
+QString ownerLine() { return "@PJL SET OWNER=\"" + loggedOnUserName() + "\""; }
+
+// One part of a document: its option lines, where it came from, the language switch, the data.
+QByteArray documentPart(const QStringList& optionLines, const QString& baseName, const QString& extension,
+                        const QByteArray& data) {
+  QByteArray out;
+  for (const QString& text : optionLines) out += line(text);
+  out += line("@PJL SET SOURCEFILENAME=\"" + baseName + "\"");
+  out += line("@PJL SET SOURCEFILEEXT=\"" + extension + "\"");
+  return out + kEnterLanguage + data;
+}
+
+// Print data free of ESC, so it holds no UEL of its own.
+QByteArray printData(qsizetype size, int seed) {
+  QByteArray data(size, Qt::Uninitialized);
+  for (qsizetype i = 0; i < size; ++i) {
+    const char c = static_cast<char>((i * 31 + seed * 7 + 5) % 256);
+    data[i] = c == '\x1b' ? '\x1c' : c;
+  }
+  return data;
+}
+
+// Equal bytes, or where they first differ, shown with some context.
+::testing::AssertionResult sameBytes(const QByteArray& actual, const QByteArray& expected) {
+  if (actual == expected) return ::testing::AssertionSuccess();
+  qsizetype at = 0;
+  while (at < actual.size() && at < expected.size() && actual[at] == expected[at]) ++at;
+  const auto around = [at](const QByteArray& bytes) {
+    return bytes.mid(qMax<qsizetype>(0, at - 40), 100).toPercentEncoding(" @=\"").toStdString();
+  };
+  return ::testing::AssertionFailure()
+         << "sizes " << actual.size() << " and " << expected.size() << ", first difference at " << at
+         << "\n  actual:   " << around(actual) << "\n  expected: " << around(expected);
+}
+
+QString addressOf(const PrinterEmulator& emulator) {
+  return QStringLiteral("127.0.0.1:") + QString::number(emulator.port());
+}
+
+// What the progress dialog showed while a submission ran.
+class DialogWatch {
+ public:
+  DialogWatch() {
+    QObject::connect(&poll_, &QTimer::timeout, [this] {
+      if (const frmProgress* dialog = frmProgress::instance()) {
+        labels.insert(dialog->lblFilename->text());
+        highest = qMax(highest, dialog->pbProgress->value());
+        maximum = dialog->pbProgress->maximum();
+      }
+    });
+    poll_.start(5);
+  }
+  QSet<QString> labels;
+  int highest = 0;
+  int maximum = 0;
+
+ private:
+  QTimer poll_;
+};
+
+class JobSubmission : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    modPJLOpts::setSupportFolder(PJLTest::shippedFolder());
+    modPJLOpts::Initialise(true);
+    folder = TestEnv::freshDir(QStringLiteral("docs"));
+    printer = std::make_unique<clsPrinter>(QStringLiteral("Plotter"), addressOf(emulator));
+    job.jobName = QStringLiteral("Drawings");
+  }
+
+  QString writeFile(const QString& name, const QByteArray& bytes) {
+    const QString path = folder + "/" + name;
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+    return path;
+  }
+
+  clsDocument* addFile(const QString& name, const QByteArray& bytes) {
+    return job.addDoc(-1, writeFile(name, bytes));
+  }
+
+  // Everything the printer received on that connection, once the job has closed it.
+  QByteArray wire(int connection = 0) {
+    EXPECT_TRUE(PrinterEmulator::waitFor([&] { return emulator.closed(connection); }));
+    return emulator.received(connection);
+  }
+
+  PrinterEmulator emulator;
+  std::unique_ptr<clsPrinter> printer;
+  clsJob job;
+  QString folder;
+};
+
+TEST_F(JobSubmission, SendsEveryDocumentWithItsOptionsBetweenHeaderAndEndOfJob) {
+  const QByteArray plot = printData(1500 * 1024, 1);
+  const QByteArray raster = printData(4000, 2);
+  const QByteArray tiny("PA0,0;");
+  clsDocument* first = addFile("plan.plt", plot);
+  first->opts->setPjlOpt(QStringLiteral("MEDIANAME"), QStringLiteral("Bond"));
+  first->opts->setPjlOpt(QStringLiteral("OUTPUTBIN"), QStringLiteral("TOP"));
+  addFile("photo.tif", raster);
+  addFile("note.hpg", tiny)->opts->setPjlOpt(QStringLiteral("CLIPPING"), QStringLiteral("OFF"));
+
+  DialogWatch watch;
+  EXPECT_TRUE(job.submit(printer.get()));
+
+  // A part that opens with header lines after data of an earlier document starts with its own
+  // exit-language line; a file shorter than an exit-language sequence arrives without header lines.
+  const QByteArray expected =
+      jobHeader("Drawings", {ownerLine()}) +
+      documentPart({"@PJL SET MEDIANAME=\"Bond\"", "@PJL SET OUTPUTBIN=TOP"}, "plan", "plt", plot) +
+      kExitLanguage + kExitLanguage + documentPart({}, "photo", "tif", raster) + kExitLanguage +
+      documentPart({"@PJL SET CLIPPING=OFF"}, "note", "hpg", tiny) + kExitLanguage + kEOJ;
+  EXPECT_TRUE(sameBytes(wire(), expected));
+  EXPECT_EQ(emulator.connectionCount(), 1);
+
+  EXPECT_TRUE(watch.labels.contains(QStringLiteral("Connecting to Plotter...")));
+  EXPECT_TRUE(watch.labels.contains(QStringLiteral("plan.plt")));
+  EXPECT_TRUE(watch.labels.contains(QStringLiteral("note.hpg")));
+  EXPECT_EQ(watch.maximum, 1000);
+  EXPECT_EQ(watch.highest, 1000);
+  EXPECT_EQ(frmProgress::instance(), nullptr);
+}
+
+TEST_F(JobSubmission, DocCopiesSendsTheDocumentThatOftenEachCopyWithItsOptionLines) {
+  const QByteArray data = printData(3000, 3);
+  addFile("sheet.plt", data)->opts->setPjlOpt(QStringLiteral("DOCCOPIES"), QStringLiteral("3"));
+  job.docs().at(0)->opts->setPjlOpt(QStringLiteral("MEDIANAME"), QStringLiteral("Film"));
+
+  DialogWatch watch;
+  EXPECT_TRUE(job.submit(printer.get()));
+
+  const QByteArray copy = documentPart({"@PJL SET MEDIANAME=\"Film\""}, "sheet", "plt", data) + kExitLanguage;
+  const QByteArray expected =
+      jobHeader("Drawings", {ownerLine()}) + copy + kExitLanguage + copy + kExitLanguage + copy + kEOJ;
+  const QByteArray received = wire();
+  EXPECT_TRUE(sameBytes(received, expected));
+  EXPECT_FALSE(received.contains("DOCCOPIES"));
+  EXPECT_EQ(watch.highest, 1000);
+}
+
+TEST_F(JobSubmission, EveryCopyOfAFileWithoutHeaderLinesCarriesItsOptionLines) {
+  const QByteArray tiny("PA0,0;");
+  clsDocument* doc = addFile("dot.hpg", tiny);
+  doc->opts->setPjlOpt(QStringLiteral("MEDIANAME"), QStringLiteral("Film"));
+  doc->opts->setPjlOpt(QStringLiteral("DOCCOPIES"), QStringLiteral("2"));
+
+  EXPECT_TRUE(job.submit(printer.get()));
+  EXPECT_TRUE(job.submit(printer.get()));
+
+  const QByteArray copy = documentPart({"@PJL SET MEDIANAME=\"Film\""}, "dot", "hpg", tiny) + kExitLanguage;
+  const QByteArray whole = jobHeader("Drawings", {ownerLine()}) + copy + copy + kEOJ;
+  EXPECT_TRUE(sameBytes(wire(0), whole));
+  EXPECT_TRUE(sameBytes(wire(1), whole));
+}
+
+TEST_F(JobSubmission, DocCopiesOfZeroNegativeOrNoneSendsTheDocumentOnce) {
+  const QByteArray zero = printData(2000, 4);
+  const QByteArray negative = printData(2100, 5);
+  const QByteArray none = printData(2200, 6);
+  addFile("zero.plt", zero)->opts->setPjlOpt(QStringLiteral("DOCCOPIES"), QStringLiteral("0"));
+  addFile("negative.plt", negative)->opts->setPjlOpt(QStringLiteral("DOCCOPIES"), QStringLiteral("-2"));
+  addFile("none.plt", none);
+
+  DialogWatch watch;
+  EXPECT_TRUE(job.submit(printer.get()));
+
+  const QByteArray expected = jobHeader("Drawings", {ownerLine()}) + documentPart({}, "zero", "plt", zero) +
+                              kExitLanguage + kExitLanguage + documentPart({}, "negative", "plt", negative) +
+                              kExitLanguage + kExitLanguage + documentPart({}, "none", "plt", none) +
+                              kExitLanguage + kEOJ;
+  EXPECT_TRUE(sameBytes(wire(), expected));
+  EXPECT_EQ(watch.highest, 1000);
+}
+
+TEST_F(JobSubmission, JobOptionsFollowTheJobNameAndQuotesNeverBreakALine) {
+  job.jobName = QStringLiteral("Plan \"B\"\r\n@PJL EOJ");
+  job.jobOpts->setPjlOpt(QStringLiteral("OWNER"), QStringLiteral("Ann \"Boss\" Lee"));
+  job.jobOpts->setPjlOpt(QStringLiteral("ACCT_ACCTID"), QStringLiteral("4711"));
+  job.jobOpts->setPjlOpt(QStringLiteral("PRIORITY"), QStringLiteral("5"));
+  const QByteArray data = printData(500, 7);
+  addFile("label.plt", data)
+      ->opts->setPjlOpt(QStringLiteral("LABELSTRING"), QStringLiteral("say \"hi\"\r\nthere"));
+
+  EXPECT_TRUE(job.submit(printer.get()));
+
+  const QByteArray expected =
+      jobHeader("Plan B@PJL EOJ",
+                {"@PJL SET OWNER=\"Ann Boss Lee\"", "@PJL SET ACCT_ACCTID=4711", "@PJL SET PRIORITY=5"}) +
+      documentPart({"@PJL SET LABELSTRING=\"say hithere\""}, "label", "plt", data) + kExitLanguage + kEOJ;
+  EXPECT_TRUE(sameBytes(wire(), expected));
+}
+
+TEST_F(JobSubmission, AnEmptyJobSendsTheHeaderThenTheEndOfJob) {
+  EXPECT_TRUE(job.submit(printer.get()));
+  EXPECT_TRUE(sameBytes(wire(), jobHeader("Drawings", {ownerLine()}) + kEOJ));
+}
+
+TEST_F(JobSubmission, TheDocumentsOwnExitLanguageAndPjlLinesNeverReachTheWire) {
+  const QByteArray first = printData(2000, 8);
+  const QByteArray second = printData(1000, 9);
+  const QByteArray framed = kUEL + "@PJL\r\n@PJL SET RESOLUTION=600\r\n@PJL ENTER LANGUAGE=HPGL2\r\n" +
+                            first + kUEL + "@PJL SET PAPER=A0\r\n@PJL ENTER LANGUAGE=PCL\r\n" + second + kUEL;
+  addFile("framed.prn", framed)->opts->setPjlOpt(QStringLiteral("MEDIANAME"), QStringLiteral("Bond"));
+
+  EXPECT_TRUE(job.submit(printer.get()));
+
+  // Each part of the file gets the document's lines again.
+  const QStringList options{"@PJL SET MEDIANAME=\"Bond\""};
+  const QByteArray expected = jobHeader("Drawings", {ownerLine()}) +
+                              documentPart(options, "framed", "prn", first) + kExitLanguage +
+                              documentPart(options, "framed", "prn", second) + kExitLanguage + kEOJ;
+  const QByteArray received = wire();
+  EXPECT_TRUE(sameBytes(received, expected));
+  EXPECT_FALSE(received.contains("RESOLUTION"));
+  EXPECT_FALSE(received.contains("HPGL2"));
+}
+
+TEST_F(JobSubmission, AFileWithoutExtensionSendsAnEmptyExtension) {
+  const QByteArray data = printData(700, 10);
+  addFile("README", data);
+
+  EXPECT_TRUE(job.submit(printer.get()));
+
+  EXPECT_TRUE(sameBytes(wire(), jobHeader("Drawings", {ownerLine()}) + documentPart({}, "README", "", data) +
+                                    kExitLanguage + kEOJ));
+}
+
+TEST_F(JobSubmission, AMissingDocumentIsReportedAndTheJobGoesOn) {
+  const QString missing = folder + "/gone.plt";
+  job.addDoc(-1, missing);
+  const QByteArray data = printData(900, 11);
+  addFile("here.plt", data);
+
+  testing::internal::CaptureStderr();
+  const bool result = job.submit(printer.get());
+  const std::string messages = testing::internal::GetCapturedStderr();
+
+  EXPECT_TRUE(result);
+  const QString text = QString::fromStdString(messages);
+  EXPECT_EQ(text.count(QStringLiteral("Could Not Read File")), 1);
+  EXPECT_TRUE(text.contains(missing));
+  // The missing copy sends nothing but its closing line.
+  EXPECT_TRUE(sameBytes(wire(), jobHeader("Drawings", {ownerLine()}) + kExitLanguage +
+                                    documentPart({}, "here", "plt", data) + kExitLanguage + kEOJ));
+}
+
+TEST_F(JobSubmission, ARefusedConnectionFailsAndSendsNothing) {
+  addFile("plan.plt", printData(100, 12));
+  emulator.refuseConnections();
+
+  EXPECT_FALSE(job.submit(printer.get()));
+  EXPECT_EQ(emulator.connectionCount(), 0);
+  EXPECT_EQ(frmProgress::instance(), nullptr);
+}
+
+TEST_F(JobSubmission, APrinterThatClosesMidJobMakesTheJobFail) {
+  addFile("big.plt", printData(3 * 1024 * 1024, 13));
+  addFile("next.plt", printData(1000, 14));
+  emulator.closeAfter(64 * 1024);
+
+  EXPECT_FALSE(job.submit(printer.get()));
+  EXPECT_FALSE(wire().contains(kEOJ));
+}
+
+TEST_F(JobSubmission, APrinterThatClosesBeforeTheEndOfJobMakesTheJobFail) {
+  const QByteArray data = printData(2000, 15);
+  addFile("plan.plt", data);
+  const qint64 beforeEnd =
+      (jobHeader("Drawings", {ownerLine()}) + documentPart({}, "plan", "plt", data) + kExitLanguage).size();
+  emulator.closeAfter(beforeEnd);
+
+  EXPECT_FALSE(job.submit(printer.get()));
+  EXPECT_FALSE(wire().contains(kEOJ));
+}
+
+TEST_F(JobSubmission, CancelStopsASendToAPrinterThatStoppedReading) {
+  PrinterEmulator stalled(PrinterEmulator::Options{4096});
+  stalled.setReading(false);
+  clsPrinter stalledPrinter(QStringLiteral("Stalled"), addressOf(stalled));
+  addFile("big.plt", printData(8 * 1024 * 1024, 16));
+  bool pressed = false;
+  QTimer::singleShot(1500, [&] {
+    if (frmProgress* dialog = frmProgress::instance()) {
+      dialog->cmdCancel->click();
+      pressed = true;
+    }
+  });
+
+  EXPECT_FALSE(job.submit(&stalledPrinter));
+  EXPECT_TRUE(pressed);
+
+  stalled.setReading(true);
+  EXPECT_TRUE(PrinterEmulator::waitFor([&] { return stalled.closed(0); }));
+  const QByteArray received = stalled.received(0);
+  EXPECT_TRUE(received.startsWith(jobHeader("Drawings", {ownerLine()})));
+  EXPECT_FALSE(received.contains(kEOJ));
+}
+
+TEST_F(JobSubmission, TheSameJobSubmittedTwiceSendsTheWholeJobEachTime) {
+  const QByteArray data = printData(1200, 17);
+  addFile("plan.plt", data)->opts->setPjlOpt(QStringLiteral("DOCCOPIES"), QStringLiteral("2"));
+
+  EXPECT_TRUE(job.submit(printer.get()));
+  EXPECT_TRUE(job.submit(printer.get()));
+
+  const QByteArray copy = documentPart({}, "plan", "plt", data) + kExitLanguage;
+  const QByteArray header = jobHeader("Drawings", {ownerLine()});
+  EXPECT_TRUE(sameBytes(wire(0), header + copy + kExitLanguage + copy + kEOJ));
+  // The first submission ended with data, so the second opens its first part with an exit-language line.
+  EXPECT_TRUE(sameBytes(wire(1), header + kExitLanguage + copy + kExitLanguage + copy + kEOJ));
+}
+
+}  // namespace
