@@ -4,31 +4,19 @@
 //
 //   bench_send [MiB to send, default 1024] [slow reader's MiB/s, default 20]
 
-#include <sys/resource.h>
-
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <cstdio>
 
+#include "BenchMeasure.h"
 #include "PrinterEmulator.h"
 #include "clsServerCon.h"
 
+using BenchMeasure::cpuSeconds;
+using BenchMeasure::kMiB;
+using BenchMeasure::peakResidentKiB;
+
 namespace {
-
-constexpr qint64 kMiB = 1024 * 1024;
-
-double cpuSeconds(int who) {
-  rusage usage{};
-  getrusage(who, &usage);
-  return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
-         (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-long peakResidentKiB() {
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  return usage.ru_maxrss;
-}
 
 bool run(const char* label, qint64 mebibytes, qint64 readRate) {
   PrinterEmulator reader;

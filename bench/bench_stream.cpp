@@ -5,8 +5,6 @@
 //
 //   bench_stream [MiB in the file, default 1024]
 
-#include <sys/resource.h>
-
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -16,24 +14,14 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "BenchMeasure.h"
 #include "clsPJLStreamProcessor.h"
 
+using BenchMeasure::cpuSeconds;
+using BenchMeasure::kMiB;
+using BenchMeasure::peakResidentKiB;
+
 namespace {
-
-constexpr qint64 kMiB = 1024 * 1024;
-
-double cpuSeconds() {
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
-         (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-long peakResidentKiB() {
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  return usage.ru_maxrss;
-}
 
 // A PJL header and `mebibytes` MiB of data that holds no ESC, so no UEL.
 bool writeDocument(QFile& file, qint64 mebibytes) {

@@ -4,8 +4,6 @@
 //
 //   bench_submit [MiB in the document, default 1024]
 
-#include <sys/resource.h>
-
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -13,28 +11,19 @@
 #include <QTemporaryDir>
 #include <cstdio>
 
+#include "BenchMeasure.h"
 #include "PrinterEmulator.h"
 #include "clsJob.h"
 #include "clsPrinter.h"
 
+using BenchMeasure::cpuSeconds;
+using BenchMeasure::kMiB;
+using BenchMeasure::peakResidentKiB;
+
 namespace {
 
-constexpr qint64 kMiB = 1024 * 1024;
 // What the streamer's steps allow: one 1 MiB buffer per 50 ms.
 constexpr double kStepPaceMiBs = 20.0;
-
-double cpuSeconds() {
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
-         (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-long peakResidentKiB() {
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  return usage.ru_maxrss;
-}
 
 // Print data without ESC, so the document holds no exit-language sequence of its own.
 bool writeDocument(const QString& path, qint64 mebibytes) {
