@@ -238,6 +238,10 @@ bool clsPrinter::update() {
   tmr->setEnabled(true);
   dialog->exec();
   const bool result = !dialog->cancelled;
+  // A tick left armed (after a failed connect or a Cancel) would later close
+  // whatever connection the printer holds then, a job's included.
+  tmr->setEnabled(false);
+  requested_ = false;
   frmProgress::Unload();
   disconnect();
   return result;
