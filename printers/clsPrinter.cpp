@@ -238,6 +238,10 @@ bool clsPrinter::update() {
   tmr->setEnabled(true);
   dialog->exec();
   const bool result = !dialog->cancelled;
+  // A tick left armed (after a failed connect or a Cancel) would later close
+  // whatever connection the printer holds then, a job's included.
+  tmr->setEnabled(false);
+  requested_ = false;
   frmProgress::Unload();
   disconnect();
   return result;
@@ -328,8 +332,7 @@ void clsPrinter::statusCon_ProcessResult(const QString& result) {
 }
 
 void clsPrinter::parseReply() {
-  bool hadRolls = false;
-  parseConfig(replySection(replyBuffer_, QStringLiteral("@PJL INFO CONFIG")), hadRolls);
+  parseConfig(replySection(replyBuffer_, QStringLiteral("@PJL INFO CONFIG")));
   parseTrays(replySection(replyBuffer_, QStringLiteral("@PJL INQUIRE IOTNUMTRAYS")));
   parseFinisher(replySection(replyBuffer_, QStringLiteral("@PJL INFO PLVFINISHER")));
   parseMedia(replySection(replyBuffer_, QStringLiteral("@PJL INFO PLVMEDIA")));
@@ -337,13 +340,10 @@ void clsPrinter::parseReply() {
   parseId(replySection(replyBuffer_, QStringLiteral("@PJL INFO ID")));
 }
 
-void clsPrinter::parseConfig(const QString& section, bool& hadRolls) {
+void clsPrinter::parseConfig(const QString& section) {
   if (section.isNull()) return;
   if (auto papers = tabList(section, QStringLiteral("PAPERS "))) sizes = std::move(*papers);
-  if (auto rolls = tabList(section, QStringLiteral("IN ROLLS "))) {
-    sources = std::move(*rolls);
-    hadRolls = true;
-  }
+  if (auto rolls = tabList(section, QStringLiteral("IN ROLLS "))) sources = std::move(*rolls);
 }
 
 // Trays follow the rolls of this reply, or else join the sources as they were.

@@ -75,7 +75,7 @@ class clsPrinter : public QObject {
   void failQuery();
   void ResetMedia();
   void parseReply();
-  void parseConfig(const QString& section, bool& hadRolls);
+  void parseConfig(const QString& section);
   void parseTrays(const QString& section);
   void parseFinisher(const QString& section);
   void parseMedia(const QString& section);

@@ -258,3 +258,23 @@ TEST_F(StatusQuery, ANewMediaReplyStartsAFreshCollection) {
   ASSERT_TRUE(p->update());
   expectFullReply(*p);
 }
+
+// A job sends over the same connection right after a query; nothing of the
+// ended query may close it.
+TEST_F(StatusQuery, NoTickOfAnEndedQueryClosesTheNextConnection) {
+  PrinterEmulator refusing;
+  refusing.refuseConnections();
+  PrinterEmulator printer;
+  auto p = printerFor(refusing);
+  p->setStatusTick(10);
+  ASSERT_FALSE(p->update());
+  p->address = addressOf(printer);
+  ASSERT_TRUE(p->connect());
+  PrinterEmulator::waitFor([] { return false; }, 200);
+  const QByteArray job("@PJL EOJ\r\n");
+  p->send(job, 0);
+  ASSERT_TRUE(PrinterEmulator::waitFor([&] { return !p->sending(); }));
+  EXPECT_TRUE(p->sendSucceeded());
+  EXPECT_TRUE(PrinterEmulator::waitFor([&] { return printer.received(0) == job; }));
+  EXPECT_FALSE(printer.closed(0));
+}
