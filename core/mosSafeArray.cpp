@@ -17,6 +17,7 @@ void ByteView::goHome() {
 qint32 ArrayLength(QByteArrayView buffer) { return static_cast<qint32>(buffer.size()); }
 
 qint32 FindBytes(QByteArrayView haystack, QByteArrayView needle) {
+  if (needle.isEmpty()) return -1;
   const qint32 last = ArrayLength(haystack) - ArrayLength(needle);
   for (qint32 i = 0; i <= last; ++i) {
     if (haystack[i] != needle[0]) continue;

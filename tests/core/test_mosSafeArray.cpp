@@ -92,6 +92,11 @@ TEST(FindBytes, NoMatchMayRunPastTheEnd) {
   EXPECT_EQ(FindBytes("AB", "ABC"), -1);
 }
 
+TEST(FindBytes, AnEmptyNeedleIsNeverFound) {
+  EXPECT_EQ(FindBytes("AB", QByteArrayView()), -1);
+  EXPECT_EQ(FindBytes(QByteArrayView(), QByteArrayView()), -1);
+}
+
 TEST(ArrayLength, CountsEveryByte) {
   EXPECT_EQ(ArrayLength(QByteArray("a\0b", 3)), 3);
   EXPECT_EQ(ArrayLength(QByteArray()), 0);
