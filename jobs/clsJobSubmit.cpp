@@ -5,7 +5,6 @@
 #include <QFile>
 #include <QLabel>
 #include <QProgressBar>
-#include <QRegularExpression>
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -22,6 +21,7 @@
 #include "modFileSystem.h"
 #include "modLumasetCommon.h"
 #include "modPJL.h"
+#include "modRCF.h"
 
 namespace {
 
@@ -31,16 +31,9 @@ const QString kCRLF = QStringLiteral("\r\n");
 // Closes a part or a copy: the printer leaves the document's language.
 QString exitLanguage() { return gUEL + QStringLiteral(" ") + kPJL + kCRLF; }
 
-// The number at the start of a text (blanks, sign, digits, one "." and decimals); 0 when there is none.
-double leadingNumber(const QString& text) {
-  static const QRegularExpression number(QStringLiteral("^\\s*[+-]?(\\d+(\\.\\d*)?|\\.\\d+)"));
-  const QRegularExpressionMatch match = number.match(text);
-  return match.hasMatch() ? match.captured(0).trimmed().toDouble() : 0;
-}
-
 // How often a document's data goes out: its DOCCOPIES rounded up, at least once.
 qint32 timesSent(const clsDocument& doc) {
-  const double copies = leadingNumber(doc.opts->pjlOpt(QStringLiteral("DOCCOPIES"), 1).toString());
+  const double copies = modRCF::numericValue(doc.opts->pjlOpt(QStringLiteral("DOCCOPIES"), 1).toString());
   return static_cast<qint32>(
       std::clamp(std::ceil(copies), 1.0, static_cast<double>(std::numeric_limits<qint32>::max())));
 }

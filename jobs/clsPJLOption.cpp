@@ -92,12 +92,16 @@ QString clsPJLOption::withoutControls(const QString& text) {
   return clean;
 }
 
-clsPJLOption* clsPJLOption::master() const {
+clsPJLOption* clsPJLOption::definition() const {
   clsPJLOptionCategory* category = modPJLOpts::FindCategory(name);
   if (!category) return nullptr;
   const auto* found = category->Commands.jobOptions.find(name);
-  if (!found || found->get() == this) return nullptr;
-  return found->get();
+  return found ? found->get() : nullptr;
+}
+
+clsPJLOption* clsPJLOption::master() const {
+  clsPJLOption* found = definition();
+  return found == this ? nullptr : found;
 }
 
 bool clsPJLOption::listOnly() const { return !possibleValues_->contains(QStringLiteral("x")); }
@@ -143,7 +147,8 @@ void clsPJLOption::RefreshPrinterLists() {
   const bool media = option == QStringLiteral("PRINTMODE") || option == QStringLiteral("MEDIANAME");
   const bool plain = option == QStringLiteral("FINISHPROGID") || option == QStringLiteral("PAPER") ||
                      option == QStringLiteral("MEDIASOURCE") || option == QStringLiteral("LABELFONTOBJ");
-  if (!media && !plain) return;
+  // A definition keeps the lists and default of its file: every working option starts from them.
+  if ((!media && !plain) || definition() == this) return;
   // New lists: the shared definition lists are never changed through a working option.
   possibleValues_ = std::make_shared<ValueList>();
   possibleUIValues_ = std::make_shared<TextList>();

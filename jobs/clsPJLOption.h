@@ -64,6 +64,8 @@ class clsPJLOption {
  private:
   enum TriState : short { Unset = 0, Yes = 1, No = -1 };
 
+  // The option of this name in the definitions; this very object for a definition.
+  clsPJLOption* definition() const;
   // The definition this working option follows; nullptr when there is none.
   clsPJLOption* master() const;
   void RefreshValueLists();

@@ -1,12 +1,12 @@
 #include "modPJLOpts.h"
 
-#include <QCoreApplication>
 #include <QFile>
 
 #include "Ansi.h"
 #include "MlStringModule.h"
 #include "XmlTag.h"
 #include "clsPJLOptionCategory.h"
+#include "clsPaperSizes.h"
 #include "modFileSystem.h"
 #include "modLumasetCommon.h"
 
@@ -258,9 +258,8 @@ QString CategoryDescription(const QString& categoryName) {
 
 QString supportFolder() {
   if (!supportOverride().isEmpty()) return supportOverride();
-  const QString fromEnvironment = qEnvironmentVariable("KVT_SUPPORT_DIR");
-  if (!fromEnvironment.isEmpty()) return fromEnvironment;
-  return QCoreApplication::applicationDirPath() + QStringLiteral("/support");
+  // The folder the paper-size catalogue comes from.
+  return GetParentFolderName(paperSizesFile());
 }
 
 void setSupportFolder(const QString& folder) { supportOverride() = folder; }

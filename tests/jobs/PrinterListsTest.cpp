@@ -3,8 +3,10 @@
 #include "MlStringModule.h"
 #include "PrinterEmulator.h"
 #include "clsJob.h"
+#include "clsPJLOptionCategory.h"
 #include "clsSettings.h"
 #include "modLumasetCommon.h"
+#include "modPJLOpts.h"
 
 namespace {
 
@@ -84,4 +86,15 @@ TEST_F(PrinterLists, DefinitionListsAreNeverChanged) {
   set.setPjlOpt(QStringLiteral("COPIES"), QStringLiteral("2"));
   auto copies = set.option("COPIES")->Clone();
   EXPECT_FALSE(valuesOf(*copies).isEmpty());
+}
+
+TEST_F(PrinterLists, ReadingTheDefinitionsLeavesThemAsLoaded) {
+  clsPJLOptionSet set;
+  set.GenXML();
+  gJob->printerName = QStringLiteral("Nobody");
+  auto fonts = option("LABELFONTOBJ");
+  EXPECT_EQ(fonts->Default(), "\"COURIER\"");
+  const clsPJLOptionCategory* category = modPJLOpts::FindCategory(QStringLiteral("LABELFONTOBJ"));
+  ASSERT_NE(category, nullptr);
+  EXPECT_FALSE(category->Commands.option(QStringLiteral("LABELFONTOBJ"))->possibleValues().isEmpty());
 }
