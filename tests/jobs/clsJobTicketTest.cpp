@@ -78,6 +78,15 @@ class Tickets : public ::testing::Test {
 
   QString path(const QString& name) const { return folder + QLatin1Char('/') + name; }
 
+  // The job saved as "job.kvt" and loaded into a new job; null when either fails.
+  std::unique_ptr<clsJob> saveAndReload(clsJob& job) {
+    job.kvtFile = path(QStringLiteral("job.kvt"));
+    if (!job.saveToKVT()) return nullptr;
+    auto loaded = std::make_unique<clsJob>();
+    loaded->kvtFile = job.kvtFile;
+    return loaded->loadFromKVT() ? std::move(loaded) : nullptr;
+  }
+
   std::unique_ptr<clsJob> loadTicket(const QByteArray& text) {
     const QString file = path(QStringLiteral("in.kvt"));
     writeFile(file, text);
@@ -517,11 +526,9 @@ TEST_F(Tickets, SaveLoadAndSaveAgainGivesTheSameTicket) {
 TEST_F(Tickets, ARoundTripKeepsTheJob) {
   configurePrinter();
   auto job = richJob();
-  job->kvtFile = path(QStringLiteral("job.kvt"));
-  ASSERT_TRUE(job->saveToKVT());
-  clsJob loaded;
-  loaded.kvtFile = job->kvtFile;
-  ASSERT_TRUE(loaded.loadFromKVT());
+  const auto reloaded = saveAndReload(*job);
+  ASSERT_NE(reloaded, nullptr);
+  clsJob& loaded = *reloaded;
 
   EXPECT_EQ(loaded.jobName, job->jobName);
   EXPECT_EQ(loaded.printerName, job->printerName);
@@ -552,11 +559,9 @@ TEST_F(Tickets, NamesAndPathsKeepTheirDoubleQuotes) {
   job->jobName = QStringLiteral("The \"final\" set");
   job->printerName = QStringLiteral("\"Big\" Plotter");
   job->addDoc(-1, QStringLiteral("/plans/\"roof\".plt"));
-  job->kvtFile = path(QStringLiteral("job.kvt"));
-  ASSERT_TRUE(job->saveToKVT());
-  clsJob loaded;
-  loaded.kvtFile = job->kvtFile;
-  ASSERT_TRUE(loaded.loadFromKVT());
+  const auto reloaded = saveAndReload(*job);
+  ASSERT_NE(reloaded, nullptr);
+  clsJob& loaded = *reloaded;
   EXPECT_EQ(loaded.jobName, job->jobName);
   EXPECT_EQ(loaded.printerName, job->printerName);
   ASSERT_EQ(loaded.documentCount(), 1);
@@ -570,11 +575,9 @@ TEST_F(Tickets, OptionsAJobLacksStayAbsentAfterARoundTrip) {
   job->docDefaults->setPjlOpt(QStringLiteral("MEDIASOURCE"), QStringLiteral("ROLL1"));
   clsDocument* doc = job->addDoc(-1, QStringLiteral("/plans/a.plt"));
   doc->opts->setPjlOpt(QStringLiteral("MEDIASOURCE"), QVariant());
-  job->kvtFile = path(QStringLiteral("job.kvt"));
-  ASSERT_TRUE(job->saveToKVT());
-  clsJob loaded;
-  loaded.kvtFile = job->kvtFile;
-  ASSERT_TRUE(loaded.loadFromKVT());
+  const auto reloaded = saveAndReload(*job);
+  ASSERT_NE(reloaded, nullptr);
+  clsJob& loaded = *reloaded;
   for (const QString name : {"ACCT_ACCTID", "ACCT_USERID"})
     EXPECT_FALSE(loaded.jobOpts->pjlOpt(name).isValid()) << name.toStdString();
   EXPECT_EQ(opt(*loaded.docDefaults, "MEDIASOURCE"), "ROLL1");
