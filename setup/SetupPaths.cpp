@@ -1,0 +1,47 @@
+#include "SetupPaths.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace SetupPaths {
+
+namespace {
+
+QString privateFolderPath() { return tempFolder() + QStringLiteral("KVTsetup-%1/").arg(::getuid()); }
+
+// A folder someone else planted, or a link, must never be written through.
+bool isSafePrivateFolder(const QByteArray& path) {
+  struct stat st {};
+  if (::lstat(path.constData(), &st) != 0) return false;
+  return S_ISDIR(st.st_mode) && st.st_uid == ::getuid() && (st.st_mode & 077) == 0;
+}
+
+}  // namespace
+
+QString modulePath() { return QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath(); }
+
+QString tempFolder() {
+  QString dir = qEnvironmentVariable("TMPDIR");
+  if (dir.isEmpty()) dir = QStringLiteral("/tmp");
+  if (!dir.endsWith('/')) dir += '/';
+  return dir;
+}
+
+QString privateTempFolder() {
+  const QString path = privateFolderPath();
+  const QByteArray native = QFile::encodeName(path.chopped(1));
+  if (::mkdir(native.constData(), 0700) != 0 && errno != EEXIST) return {};
+  return isSafePrivateFolder(native) ? path : QString();
+}
+
+void removePrivateTempFolderIfEmpty() {
+  const QByteArray native = QFile::encodeName(privateFolderPath().chopped(1));
+  if (isSafePrivateFolder(native)) ::rmdir(native.constData());
+}
+
+}  // namespace SetupPaths
