@@ -32,6 +32,9 @@ void setUp() {
   setEnv("XDG_CONFIG_HOME", root + "/config");
   setEnv("HOME", root + "/home");
   setEnv("TEMP", root + "/temp");
+  setEnv("TMPDIR", root + "/temp");
+  setEnv("XDG_DATA_HOME", root + "/home/.local/share");
+  setEnv("XDG_CACHE_HOME", root + "/home/.cache");
   setEnv("KVT_SUPPORT_DIR", QStringLiteral(KVT_BUILD_SUPPORT_DIR));
   setEnv("KVT_TEST_DATA", QStringLiteral(KVT_TEST_DATA_DIR));
 }

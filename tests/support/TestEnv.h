@@ -3,7 +3,8 @@
 #include <QString>
 
 // Every test process runs in a sandbox of its own: a fresh temporary folder that
-// stands in for the registry folder, the configuration folder, HOME and TEMP.
+// stands in for the registry folder, the configuration folder, HOME, the
+// XDG folders and the temporary folder (TEMP, TMPDIR).
 namespace TestEnv {
 
 // The sandbox folder of this test process (no trailing "/").
