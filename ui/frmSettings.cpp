@@ -311,7 +311,7 @@ void frmSettings::editPrinter(const QString& rowText, frmEditPrinter& editor, QS
   unsetCursor();
 }
 
-void frmSettings::renamePrinter(const QString& oldName, const QString& newName, const QString& address,
+void frmSettings::renamePrinter(QString oldName, const QString& newName, const QString& address,
                                 QStringList& remembered) {
   clsPrinters& printers = gSettings->printers;
   if (oldName.compare(newName, Qt::CaseInsensitive) == 0) {

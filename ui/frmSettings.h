@@ -63,7 +63,7 @@ class frmSettings : public QDialog {
   QStringList namesOtherThan(const QString& name) const;
   void editPrinter(const QString& rowText, frmEditPrinter& editor, QStringList& remembered);
   // Adds the printer under its new name and drops the old entry only once the new one is in.
-  void renamePrinter(const QString& oldName, const QString& newName, const QString& address,
+  void renamePrinter(QString oldName, const QString& newName, const QString& address,
                      QStringList& remembered);
 
   void cmdNew_Click();

@@ -1,0 +1,98 @@
+#include <gtest/gtest.h>
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "MLRuntime.h"
+#include "MessageBox.h"
+#include "MlStringModule.h"
+#include "UserStandIn.h"
+#include "frmEditPrinter.h"
+
+namespace {
+
+class PrinterDetails : public ::testing::Test {
+ protected:
+  void SetUp() override { SetLanguage(kLanguageEnglish, QStringLiteral("English")); }
+  UserStandIn user;
+};
+
+}  // namespace
+
+TEST_F(PrinterDetails, WhatCannotNameAPrinterIsRefusedAndKeptInTheBoxes) {
+  struct Case {
+    QString name, address, message;
+  };
+  const QList<Case> cases = {
+      {"", "10.0.0.1", "Please type the printer's name."},
+      {"   ", "10.0.0.1", "Please type the printer's name."},
+      {"Big\\Plotter", "10.0.0.1", "A printer name may not hold \"\\\" or control characters."},
+      {"Big\tPlotter", "10.0.0.1", "A printer name may not hold \"\\\" or control characters."},
+      {QStringLiteral("Big") + QChar(0x7F), "10.0.0.1",
+       "A printer name may not hold \"\\\" or control characters."},
+      {"Taken", "10.0.0.1", "A printer of this name is already configured."},
+      {"Plotter", "", "Please type the printer's address."},
+      {"Plotter", "  ", "Please type the printer's address."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name.toStdString() + "|" + c.address.toStdString());
+    user.boxes.clear();
+    frmEditPrinter form;
+    form.takenNames = QStringList{"TAKEN"};
+    bool stayedOpen = false;
+    user.answerNext([&](QDialog& dialog) {
+      typePrinter(c.name, c.address)(dialog);
+      stayedOpen = dialog.isVisible();
+      EXPECT_EQ(form.txtName->text(), c.name);
+      EXPECT_EQ(form.txtAddress->text(), c.address);
+    });
+    form.exec();
+    EXPECT_TRUE(stayedOpen);
+    EXPECT_TRUE(form.canceled);
+    EXPECT_EQ(user.boxes, QStringList{"Printer Details: " + c.message});
+  }
+}
+
+TEST_F(PrinterDetails, OkWithANameAndAnAddressIsNotCanceled) {
+  frmEditPrinter form;
+  form.takenNames = QStringList{"Other"};
+  user.answerNext(typePrinter(QString::fromUtf8("Plotter ÉÀ 2"), "plotter.local:9100"));
+  EXPECT_EQ(form.exec(), QDialog::Accepted);
+  EXPECT_FALSE(form.canceled);
+  EXPECT_TRUE(user.boxes.isEmpty());
+}
+
+TEST_F(PrinterDetails, CancelAndTheCloseButtonAreCanceledWithoutChecks) {
+  for (const bool closeButton : {false, true}) {
+    frmEditPrinter form;
+    user.answerNext([closeButton](QDialog& dialog) {
+      if (closeButton)
+        dialog.close();
+      else
+        clickIn(dialog, "cmdCancel");
+    });
+    EXPECT_EQ(form.exec(), QDialog::Rejected);
+    EXPECT_TRUE(form.canceled);
+  }
+  EXPECT_TRUE(user.boxes.isEmpty());
+}
+
+TEST_F(PrinterDetails, WithNobodyToAnswerItIsCanceled) {
+  setDialogAnswerer(nullptr);
+  frmEditPrinter form;
+  EXPECT_EQ(form.exec(), QDialog::Rejected);
+  EXPECT_TRUE(form.canceled);
+}
+
+TEST_F(PrinterDetails, CaptionsFollowTheLanguage) {
+  frmEditPrinter form;
+  EXPECT_EQ(form.windowTitle(), QStringLiteral("Printer Details"));
+  EXPECT_EQ(form.lblName->text(), QStringLiteral("Name:"));
+  EXPECT_EQ(form.lblAddress->text(), QStringLiteral("Address:"));
+  EXPECT_EQ(form.cmdIOK->text(), QStringLiteral("&OK"));
+  MLRuntime::RuntimeSupport().SetLanguage(1031, QStringLiteral("Invalid Language Index"));
+  EXPECT_EQ(form.windowTitle(), QStringLiteral("Druckerdetails"));
+  EXPECT_EQ(form.cmdCancel->text(), QStringLiteral("&Abbrechen"));
+  EXPECT_EQ(form.lblAddress->text(), QStringLiteral("Adresse:"));
+}
