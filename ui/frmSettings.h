@@ -77,5 +77,8 @@ class frmSettings : public QDialog {
   void cmdCancel_Click();
   void ml_RuntimeSupport_LanguageChanged(int LanguageID, const QString& Language);
 
+  // Set once OK or Cancel has decided: the focus leaving a box as the dialog
+  // hides must not apply it over what Cancel reloaded.
+  bool leaving_ = false;
   std::unique_ptr<MLRuntime::RuntimeSupport> ml_RuntimeSupport;
 };

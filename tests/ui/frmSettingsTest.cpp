@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QFile>
@@ -7,6 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTest>
 #include <QTreeWidget>
 
 #include "MLRuntime.h"
@@ -369,4 +371,22 @@ TEST_F(SettingsDialog, CaptionsFollowTheLanguage) {
   EXPECT_EQ(form.lvPrinters->headerItem()->text(1), QStringLiteral("Adresse"));
   frmSettings french;
   EXPECT_EQ(french.windowTitle(), QString::fromUtf8("Paramètres"));
+}
+
+TEST_F(SettingsDialog, EscapeWhileTypingAViewerDiscardsIt) {
+  const QString program = makeProgram("typed");
+  const QString stored = QLatin1Char('"') + makeProgram("stored") + QStringLiteral("\" -F");
+  gSettings->viewer.path = stored;
+  gSettings->SaveToReg();
+  frmSettings form;
+  user.answerNext([&](QDialog& dialog) {
+    QApplication::setActiveWindow(&dialog);
+    form.txtViewer->setFocus();
+    form.txtViewer->setText(program);
+    EXPECT_TRUE(form.txtViewer->hasFocus());
+    QTest::keyClick(form.txtViewer, Qt::Key_Escape);
+  });
+  form.exec();
+  EXPECT_TRUE(form.cancelled);
+  EXPECT_EQ(gSettings->viewer.path, stored);
 }
