@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <QDialog>
-
 #include "FileDialog.h"
 #include "MessageBox.h"
 
@@ -37,23 +35,4 @@ TEST(FileDialog, ATestAnswersInTheUsersPlace) {
   EXPECT_EQ(asked[1].title, QStringLiteral("Save"));
   EXPECT_EQ(asked[1].fileName, QStringLiteral("job.kvt"));
   EXPECT_EQ(asked[1].filter, QStringLiteral("T|*.kvt"));
-}
-
-TEST(MessageBox, ATestAnswersBoxesAndDialogsInTheUsersPlace) {
-  QStringList shown;
-  setMsgBoxAnswerer([&](const QString& text, int, const QString& title) {
-    shown.append(title + ": " + text);
-    return MsgBoxResult::No;
-  });
-  EXPECT_EQ(MsgBox("Replace?", MsgBoxStyle::YesNo, "Q"), MsgBoxResult::No);
-  setMsgBoxAnswerer(nullptr);
-  EXPECT_EQ(shown, QStringList{"Q: Replace?"});
-
-  QDialog dialog;
-  EXPECT_FALSE(canAnswerDialogs());
-  EXPECT_EQ(execModal(dialog), QDialog::Rejected);
-  setDialogAnswerer([](QDialog& d) { d.accept(); });
-  EXPECT_TRUE(canAnswerDialogs());
-  EXPECT_EQ(execModal(dialog), QDialog::Accepted);
-  setDialogAnswerer(nullptr);
 }

@@ -54,35 +54,21 @@ TEST_F(PrinterDetails, WhatCannotNameAPrinterIsRefusedAndKeptInTheBoxes) {
   }
 }
 
-TEST_F(PrinterDetails, OkWithANameAndAnAddressIsNotCanceled) {
-  frmEditPrinter form;
-  form.takenNames = QStringList{"Other"};
-  user.answerNext(typePrinter(QString::fromUtf8("Plotter ÉÀ 2"), "plotter.local:9100"));
-  EXPECT_EQ(form.exec(), QDialog::Accepted);
-  EXPECT_FALSE(form.canceled);
-  EXPECT_TRUE(user.boxes.isEmpty());
-}
-
-TEST_F(PrinterDetails, CancelAndTheCloseButtonAreCanceledWithoutChecks) {
-  for (const bool closeButton : {false, true}) {
+TEST_F(PrinterDetails, OnlyOkWithANameAndAnAddressIsNotCanceled) {
+  const QList<UserStandIn::Answer> answers = {
+      typePrinter(QString::fromUtf8("Plotter ÉÀ 2"), "plotter.local:9100"), click("cmdCancel"),
+      [](QDialog& dialog) { dialog.close(); }};
+  for (const auto& answer : answers) {
     frmEditPrinter form;
-    user.answerNext([closeButton](QDialog& dialog) {
-      if (closeButton)
-        dialog.close();
-      else
-        clickIn(dialog, "cmdCancel");
-    });
-    EXPECT_EQ(form.exec(), QDialog::Rejected);
-    EXPECT_TRUE(form.canceled);
+    user.answerNext(answer);
+    form.exec();
+    EXPECT_EQ(form.canceled, &answer != &answers.first());
   }
   EXPECT_TRUE(user.boxes.isEmpty());
-}
-
-TEST_F(PrinterDetails, WithNobodyToAnswerItIsCanceled) {
   setDialogAnswerer(nullptr);
-  frmEditPrinter form;
-  EXPECT_EQ(form.exec(), QDialog::Rejected);
-  EXPECT_TRUE(form.canceled);
+  frmEditPrinter unanswered;
+  EXPECT_EQ(unanswered.exec(), QDialog::Rejected);
+  EXPECT_TRUE(unanswered.canceled);
 }
 
 TEST_F(PrinterDetails, CaptionsFollowTheLanguage) {
