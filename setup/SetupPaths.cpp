@@ -1,11 +1,10 @@
 #include "SetupPaths.h"
 
-#include <QDir>
-#include <QFileInfo>
-
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QDir>
+#include <QFileInfo>
 #include <cerrno>
 
 namespace SetupPaths {

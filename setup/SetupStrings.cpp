@@ -1,9 +1,9 @@
 #include "SetupStrings.h"
 
-#include "MLRuntime.h"
-
 #include <QFile>
 #include <QHash>
+
+#include "MLRuntime.h"
 
 namespace SetupStrings {
 
