@@ -5,9 +5,9 @@
 // Programs the setup extracted or downloaded cannot run from a folder whose
 // file system forbids it (a "noexec" mount, common for /tmp).
 
-// True when programs may run from the folder of `file`.
-bool folderAllowsPrograms(const QString& file);
+// True when programs may run from `folder`.
+bool folderAllowsPrograms(const QString& folder);
 
-// True when `file` can be run; otherwise tells the user which folder is at fault
-// and that TMPDIR can point elsewhere, and gives false.
+// True when `file` can be run; otherwise tells the user (on the user-interface
+// thread) which folder is at fault and gives false.
 bool CheckProgramFolder(const QString& file);

@@ -37,3 +37,26 @@ void ShowUsageBox(const QString& programPath) {
 void ShowSetupError(const QString& text) { MsgBox(text, MsgBoxStyle::Critical, QStringLiteral("Error")); }
 
 void ShowArchiveError(int code) { ShowSetupError(SetupStrings::text(archiveErrorText(code))); }
+
+QString setupText(int id, const QStringList& values) {
+  const QString pattern = SetupStrings::text(id);
+  QString text;
+  qsizetype next = 0;
+  for (qsizetype i = 0; i < pattern.size(); ++i) {
+    const bool placeholder = pattern[i] == '%' && i + 1 < pattern.size() &&
+                             (pattern[i + 1] == 's' || pattern[i + 1] == 'd') && next < values.size();
+    if (!placeholder) {
+      text += pattern[i];
+      continue;
+    }
+    text += values[next++];
+    ++i;
+  }
+  return text;
+}
+
+void ShowNoExecError(const QString& folder) {
+  ShowSetupError(QStringLiteral("Setup cannot run programs from \"%1\": its file system does not allow it.\n"
+                                "Set TMPDIR to a folder that allows running programs, and run setup again.")
+                     .arg(folder));
+}
