@@ -1,0 +1,434 @@
+#include "CDownloadJob.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QThread>
+#include <cerrno>
+#include <chrono>
+#include <ctime>
+#include <mutex>
+#include <system_error>
+
+#include "CertificateQuestion.h"
+#include "DownloadErrors.h"
+#include "DownloadUrl.h"
+
+using namespace DownloadErrors;
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr int kMaxRedirects = 10;
+constexpr auto kStep = 10ms;
+
+// Jobs take turns: the whole process runs one download at a time.
+std::timed_mutex& downloadTurn() {
+  static std::timed_mutex turn;
+  return turn;
+}
+
+qint64 existingFileSize(const QString& path) {
+  const QFileInfo info(path);
+  return info.isFile() ? info.size() : 0;
+}
+
+bool isRedirect(long status) {
+  return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+}
+
+// "bytes 100-199/200": the first byte, and the whole size (-1 when "*").
+bool parseContentRange(const QByteArray& value, qint64& first, qint64& complete) {
+  const QByteArray text = value.trimmed();
+  if (!text.startsWith("bytes ")) return false;
+  const QByteArray range = text.mid(6).trimmed();
+  const qsizetype dash = range.indexOf('-');
+  const qsizetype slash = range.indexOf('/');
+  if (dash <= 0 || slash < dash) return false;
+  bool ok = false;
+  first = range.left(dash).toLongLong(&ok);
+  if (!ok) return false;
+  const QByteArray whole = range.mid(slash + 1);
+  complete = whole == "*" ? -1 : whole.toLongLong(&ok);
+  return ok;
+}
+
+// "bytes */200" of a 416 reply: the whole size, -1 when not given.
+qint64 unsatisfiedRangeSize(const QByteArray& value) {
+  const QByteArray text = value.trimmed();
+  if (!text.startsWith("bytes */")) return -1;
+  bool ok = false;
+  const qint64 size = text.mid(8).toLongLong(&ok);
+  return ok ? size : -1;
+}
+
+QByteArrayList headerLines(const QString& extraHeaders) {
+  QByteArrayList lines;
+  for (const QString& line : extraHeaders.split(QStringLiteral("\r\n"), Qt::SkipEmptyParts))
+    lines << line.toLatin1();
+  return lines;
+}
+
+SystemTime systemTimeOf(qint64 secondsSinceEpoch) {
+  SystemTime time;
+  const std::time_t seconds = std::time_t(secondsSinceEpoch);
+  std::tm parts{};
+  if (secondsSinceEpoch < 0 || !gmtime_r(&seconds, &parts)) return time;
+  time.year = quint16(parts.tm_year + 1900);
+  time.month = quint16(parts.tm_mon + 1);
+  time.dayOfWeek = quint16(parts.tm_wday);
+  time.day = quint16(parts.tm_mday);
+  time.hour = quint16(parts.tm_hour);
+  time.minute = quint16(parts.tm_min);
+  time.second = quint16(parts.tm_sec);
+  return time;
+}
+
+bool writeAll(int file, const char* data, size_t size) {
+  while (size > 0) {
+    const ssize_t written = ::write(file, data, size);
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) return false;
+    data += written;
+    size -= size_t(written);
+  }
+  return true;
+}
+
+bool onInterfaceThread() {
+  const QCoreApplication* app = QCoreApplication::instance();
+  return app && QThread::currentThread() == app->thread();
+}
+
+}  // namespace
+
+CDownloadJob::~CDownloadJob() { waitForEnd(); }
+
+std::uint32_t CDownloadJob::StartDownload(const QString& url, const QString& targetName, QWidget* owner,
+                                          bool resume, bool wait, const QString& extraHeaders,
+                                          bool queryLastModified) {
+  if (m_running) return kBusy;
+  waitForEnd();
+  m_url = url;
+  m_targetName = targetName;
+  m_owner = owner;
+  m_resume = resume;
+  m_extraHeaders = extraHeaders;
+  m_queryLastModified = queryLastModified;
+  m_exitCode = kStillActive;
+  m_running = true;
+  try {
+    m_thread = std::thread([this] {
+      m_exitCode = DownloadThreadProc();
+      m_running = false;
+    });
+  } catch (const std::system_error& failure) {
+    m_running = false;
+    m_exitCode = std::uint32_t(failure.code().value());
+    return m_exitCode;
+  }
+  if (!wait) return 0;
+  waitForEnd();
+  return m_exitCode;
+}
+
+// On the interface thread the wait lets events run: the job may need the
+// interface thread for its certificate question.
+void CDownloadJob::waitForEnd() {
+  if (!m_thread.joinable()) return;
+  while (m_running && onInterfaceThread()) {
+    QCoreApplication::processEvents();
+    std::this_thread::sleep_for(kStep);
+  }
+  m_thread.join();
+}
+
+std::uint32_t CDownloadJob::DownloadThreadProc() {
+  std::unique_lock turn(downloadTurn(), std::defer_lock);
+  while (!turn.try_lock_for(kStep))
+    if (cancelled()) return m_lastError = kCancelled;
+  m_lastModified = SystemTime();
+  m_responseText.clear();
+  m_lastError = transferFile();
+  closeWorkFile();
+  if (m_lastError != 0 && m_lastError != kCancelled && m_lastError != kNotModified && m_observer)
+    m_observer->error(0, m_lastError);
+  return m_lastError;
+}
+
+std::uint32_t CDownloadJob::transferFile() {
+  const UrlParts parts = CrackUrl(m_url);
+  if (!parts.valid || !IsDownloadScheme(parts.scheme)) return kFileNotFound;
+  m_targetPath = TargetPathFor(m_targetName, m_url, m_downloadFolder);
+  if (m_targetPath.isEmpty()) return kNoTargetName;
+  m_workPath = m_targetPath + QStringLiteral(".part");
+  m_cancelSeen = false;
+  notifyStatus(1);
+  m_offset = m_resume ? existingFileSize(m_workPath) : 0;
+  return parts.scheme == "ftp" ? fetchFtp() : fetchHttp(parts.scheme);
+}
+
+CurlTransfer::Request CDownloadJob::requestFor(const QString& url) const {
+  CurlTransfer::Request request;
+  request.url = url;
+  request.proxy = m_proxy;
+  return request;
+}
+
+// HTTP and HTTPS (and Gopher, which knows no ranges). Redirects are followed
+// here, at most ten, and never from HTTPS down to plain HTTP.
+std::uint32_t CDownloadJob::fetchHttp(const QString& scheme) {
+  m_isHttp = scheme != "gopher";
+  if (!m_isHttp) m_offset = 0;
+  QString url = m_url;
+  bool secure = scheme == "https";
+  bool acceptUntrusted = false;
+  bool startedOver = false;
+  int redirects = 0;
+  for (;;) {
+    CurlTransfer::Request request = requestFor(url);
+    if (m_offset > 0) request.headers << QByteArray("Range: bytes=") + QByteArray::number(m_offset) + '-';
+    if (m_isHttp) request.headers << QByteArray("Pragma: no-cache");
+    request.headers << headerLines(m_extraHeaders);
+    request.queryFileTime = m_queryLastModified;
+    request.acceptUntrustedAuthority = acceptUntrusted;
+    CurlTransfer transfer(request);
+    const CURLcode code = runAttempt(transfer);
+    m_responseText = transfer.responseText();
+    if (m_cancelSeen) return kCancelled;
+    if (m_verdict == Verdict::Redirect) {
+      const QString next = transfer.redirectUrl();
+      const QString nextScheme = CrackUrl(next).scheme;
+      if (++redirects > kMaxRedirects) return transferError(CURLE_TOO_MANY_REDIRECTS);
+      if (nextScheme != "https" && (nextScheme != "http" || secure))
+        return transferError(CURLE_UNSUPPORTED_PROTOCOL);
+      secure = nextScheme == "https";
+      url = next;
+      continue;
+    }
+    if (m_verdict == Verdict::StartOver) {
+      if (startedOver) return httpStatusError(206);
+      startedOver = true;
+      m_offset = 0;
+      continue;
+    }
+    if (code == CURLE_PEER_FAILED_VERIFICATION && !acceptUntrusted && transfer.untrustedAuthority()) {
+      const Answer answer = askAboutCertificate();
+      if (answer == Answer::Cancelled) return kCancelled;
+      if (answer == Answer::Yes) {
+        acceptUntrusted = true;
+        continue;
+      }
+    }
+    return finishAttempt(code);
+  }
+}
+
+// FTP: the size first, then the file from the resume offset through REST;
+// a server that refuses REST gets the whole file again.
+std::uint32_t CDownloadJob::fetchFtp() {
+  m_isHttp = false;
+  CurlTransfer::Request sizeRequest = requestFor(m_url);
+  sizeRequest.sizeOnly = true;
+  CurlTransfer sizeQuery(sizeRequest);
+  const CURLcode sizeCode = sizeQuery.perform(*this);
+  m_responseText = sizeQuery.responseText();
+  if (m_cancelSeen) return kCancelled;
+  if (sizeCode != CURLE_OK) return transferFailure(sizeCode);
+  m_ftpTotal = qMax<qint64>(0, sizeQuery.contentLength());
+  if (m_ftpTotal != 0 && m_ftpTotal <= m_offset) return kNothingLeft;
+  for (;;) {
+    CurlTransfer::Request request = requestFor(m_url);
+    request.ftpResumeOffset = m_offset;
+    CurlTransfer transfer(request);
+    const CURLcode code = runAttempt(transfer);
+    m_responseText = transfer.responseText();
+    if (m_cancelSeen) return kCancelled;
+    if (code == CURLE_FTP_COULDNT_USE_REST && m_offset > 0 && m_verdict == Verdict::Pending) {
+      m_offset = 0;
+      continue;
+    }
+    return finishAttempt(code);
+  }
+}
+
+CURLcode CDownloadJob::runAttempt(CurlTransfer& transfer) {
+  m_verdict = Verdict::Pending;
+  m_transfer = &transfer;
+  const CURLcode code = transfer.perform(*this);
+  // A reply without a body is judged once it is complete.
+  if (code == CURLE_OK && m_verdict == Verdict::Pending && !m_cancelSeen) evaluateResponse();
+  m_transfer = nullptr;
+  return code;
+}
+
+std::uint32_t CDownloadJob::finishAttempt(CURLcode code) {
+  if (m_verdict == Verdict::Failed) return m_failure;
+  if (m_verdict == Verdict::Complete) return 0;
+  if (code != CURLE_OK) return transferFailure(code);
+  return completeFile();
+}
+
+std::uint32_t CDownloadJob::transferFailure(CURLcode code) const {
+  switch (code) {
+    case CURLE_PARTIAL_FILE:
+      return kClosedEarly;
+    case CURLE_BAD_DOWNLOAD_RESUME:
+      return kNothingLeft;
+    default:
+      return transferError(code);
+  }
+}
+
+std::uint32_t CDownloadJob::completeFile() {
+  closeWorkFile();
+  if (m_total > 0 && m_offset + m_written < m_total) return kClosedEarly;
+  QFile::remove(m_targetPath);
+  if (::rename(QFile::encodeName(m_workPath).constData(), QFile::encodeName(m_targetPath).constData()) != 0)
+    return std::uint32_t(errno);
+  if (m_observer) m_observer->finished();
+  return 0;
+}
+
+void CDownloadJob::evaluateResponse() {
+  notifyStatus(2);
+  if (m_isHttp) {
+    evaluateHttpStatus();
+  } else {
+    accept(m_ftpTotal > 0 ? m_ftpTotal : qMax<qint64>(0, m_transfer->contentLength()));
+  }
+}
+
+// The reply decides what is fetched. Only a 206 that starts where it was asked
+// continues the ".part" file; an error reply is never saved as the file.
+void CDownloadJob::evaluateHttpStatus() {
+  const long status = m_transfer->responseCode();
+  const qint64 length = qMax<qint64>(0, m_transfer->contentLength());
+  if (isRedirect(status) && !m_transfer->redirectUrl().isEmpty()) {
+    m_verdict = Verdict::Redirect;
+    return;
+  }
+  if (status != 304) readLastModified();
+  switch (status) {
+    case 200:
+      if (length != 0 && m_offset >= length) return fail(kNothingLeft);
+      m_offset = 0;
+      return accept(length);
+    case 206: {
+      qint64 first = 0;
+      qint64 complete = -1;
+      if (!parseContentRange(m_transfer->header("Content-Range"), first, complete) || first != m_offset) {
+        m_verdict = Verdict::StartOver;
+        return;
+      }
+      return accept(length != 0 ? m_offset + length : qMax<qint64>(0, complete));
+    }
+    case 304:
+      return fail(kNotModified);
+    case 401:
+    case 407:
+      return fail(kAuthenticationRequired);
+    case 403:
+      return fail(kForbidden);
+    case 416: {
+      const qint64 complete = unsatisfiedRangeSize(m_transfer->header("Content-Range"));
+      if (m_offset > 0 && complete >= 0 && complete <= m_offset) return fail(kNothingLeft);
+      return fail(httpStatusError(status));
+    }
+    default:
+      return fail(httpStatusError(status));
+  }
+}
+
+void CDownloadJob::readLastModified() {
+  if (m_queryLastModified) m_lastModified = systemTimeOf(m_transfer->fileTime());
+}
+
+void CDownloadJob::accept(qint64 total) {
+  m_total = total;
+  m_written = 0;
+  if (m_observer) m_observer->started(total, m_targetPath);
+  if (cancelled()) {
+    m_cancelSeen = true;
+    return fail(kCancelled);
+  }
+  if (total != 0 && total == m_offset) {
+    const std::uint32_t code = completeFile();
+    m_verdict = code == 0 ? Verdict::Complete : Verdict::Failed;
+    m_failure = code;
+    return;
+  }
+  if (!openWorkFile()) return fail(std::uint32_t(errno));
+  m_verdict = Verdict::Accepted;
+  if (m_observer) m_observer->progress(m_offset);
+}
+
+// The ".part" file is cut to the offset: emptied when the download starts over,
+// so it never holds a file appended to an older partial one.
+bool CDownloadJob::openWorkFile() {
+  closeWorkFile();
+  QDir().mkpath(QFileInfo(m_workPath).absolutePath());
+  m_workFile = ::open(QFile::encodeName(m_workPath).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+  if (m_workFile < 0) return false;
+  return ::ftruncate(m_workFile, m_offset) == 0 && ::lseek(m_workFile, m_offset, SEEK_SET) == m_offset;
+}
+
+void CDownloadJob::closeWorkFile() {
+  if (m_workFile >= 0) ::close(m_workFile);
+  m_workFile = -1;
+}
+
+void CDownloadJob::fail(std::uint32_t code) {
+  m_verdict = Verdict::Failed;
+  m_failure = code;
+}
+
+bool CDownloadJob::body(const char* data, size_t size) {
+  if (m_verdict == Verdict::Pending) evaluateResponse();
+  if (m_verdict != Verdict::Accepted) return false;
+  notifyStatus(3);
+  if (!writeAll(m_workFile, data, size)) {
+    fail(std::uint32_t(errno));
+    return false;
+  }
+  m_written += qint64(size);
+  if (m_observer) m_observer->progress(qint64(size));
+  waitWhilePaused();
+  return !stopRequested();
+}
+
+bool CDownloadJob::stopRequested() {
+  if (cancelled()) m_cancelSeen = true;
+  return m_cancelSeen;
+}
+
+bool CDownloadJob::cancelled() { return m_observer && m_observer->isCancelled(); }
+
+void CDownloadJob::waitWhilePaused() {
+  while (m_observer && m_observer->isPaused() && !m_observer->isCancelled())
+    std::this_thread::sleep_for(kStep);
+}
+
+void CDownloadJob::notifyStatus(int code) {
+  if (m_observer) m_observer->status(code);
+}
+
+// Asked only for an authority that is not trusted; the owner window is waited
+// for so that the question has a visible parent.
+CDownloadJob::Answer CDownloadJob::askAboutCertificate() {
+  if (m_owner && !CertificateQuestion::ownerVisible(m_owner)) {
+    notifyStatus(6);
+    while (m_owner && !CertificateQuestion::ownerVisible(m_owner)) {
+      if (cancelled()) return Answer::Cancelled;
+      std::this_thread::sleep_for(kStep);
+    }
+  }
+  notifyStatus(5);
+  const bool yes = CertificateQuestion::ask(m_owner);
+  notifyStatus(4);
+  return yes ? Answer::Yes : Answer::No;
+}
