@@ -43,14 +43,16 @@ QString setupText(int id, const QStringList& values) {
   QString text;
   qsizetype next = 0;
   for (qsizetype i = 0; i < pattern.size(); ++i) {
-    const bool placeholder = pattern[i] == '%' && i + 1 < pattern.size() &&
-                             (pattern[i + 1] == 's' || pattern[i + 1] == 'd') && next < values.size();
-    if (!placeholder) {
+    const QChar kind = i + 1 < pattern.size() && pattern[i] == '%' ? pattern[i + 1] : QChar();
+    if (kind == '%') {
+      text += '%';
+      ++i;
+    } else if ((kind == 's' || kind == 'd') && next < values.size()) {
+      text += values[next++];
+      ++i;
+    } else {
       text += pattern[i];
-      continue;
     }
-    text += values[next++];
-    ++i;
   }
   return text;
 }
