@@ -1,10 +1,14 @@
 #include "BootstrapperMain.h"
 
+#include <QApplication>
+#include <QFileInfo>
+#include <memory>
+
 #include "CBootstrapConfig.h"
 #include "CPayloadArchive.h"
+#include "CPreparingDlg.h"
 #include "CPrereqProgressDlg.h"
 #include "CPrereqWizard.h"
-#include "CPreparingDlg.h"
 #include "CPrerequisiteSet.h"
 #include "FixedDrives.h"
 #include "NoExecCheck.h"
@@ -17,11 +21,6 @@
 #include "VerifyFileMd5.h"
 #include "VersionResource.h"
 #include "WindowsInstaller.h"
-
-#include <QApplication>
-#include <QFileInfo>
-
-#include <memory>
 
 namespace {
 
@@ -96,7 +95,8 @@ int BootstrapRun::exec() {
     return 0;
   }
   const auto extractFolder = SetupCommandLine::switchValue(commandLine_, QStringLiteral("/extract:"));
-  sourcePath_ = SetupCommandLine::switchValue(commandLine_, QStringLiteral("/OriginalPath:")).value_or(QString());
+  sourcePath_ =
+      SetupCommandLine::switchValue(commandLine_, QStringLiteral("/OriginalPath:")).value_or(QString());
   archivePath_ = sourcePath_.isEmpty() ? modulePath_ : sourcePath_;
   relaunchPath_ = relaunchPathFor(modulePath_, sourcePath_);
   if (extractFolder && extractFolder->isEmpty()) {

@@ -1,7 +1,5 @@
 #include "CPrereqProgressDlg.h"
 
-#include "CPrerequisiteSet.h"
-
 #include <QApplication>
 #include <QDialogButtonBox>
 #include <QLabel>
@@ -9,6 +7,8 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QVBoxLayout>
+
+#include "CPrerequisiteSet.h"
 
 namespace {
 

@@ -1,11 +1,10 @@
 #pragma once
 
-#include "IProgressSink.h"
-
 #include <QDialog>
-
 #include <atomic>
 #include <thread>
+
+#include "IProgressSink.h"
 
 class CPrerequisiteSet;
 class QLabel;

@@ -1,5 +1,12 @@
 #include "CPrerequisiteSet.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryFile>
+#include <algorithm>
+
 #include "Ansi.h"
 #include "CBootstrapConfig.h"
 #include "CPayloadArchive.h"
@@ -11,14 +18,6 @@
 #include "ShellOpen.h"
 #include "VerifyFileMd5.h"
 #include "WindowsInstaller.h"
-
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QProcess>
-#include <QTemporaryFile>
-
-#include <algorithm>
 
 namespace {
 
@@ -102,7 +101,8 @@ void CPrerequisiteSet::refreshDownloadedFiles() {
   for (int i = 0; i < count(); ++i) {
     const int state = baseStates[i];
     if (state != PrerequisiteState::Download && state != PrerequisiteState::DownloadedPresent) continue;
-    baseStates[i] = downloadIsComplete(i) ? PrerequisiteState::DownloadedPresent : PrerequisiteState::Download;
+    baseStates[i] =
+        downloadIsComplete(i) ? PrerequisiteState::DownloadedPresent : PrerequisiteState::Download;
   }
 }
 
@@ -120,8 +120,10 @@ int CPrerequisiteSet::forcedState(int index) const {
   switch (config_.prerequisites.at(index).kind) {
     case PrerequisiteKind::Download:
       return downloadIsComplete(index) ? PrerequisiteState::DownloadedPresent : PrerequisiteState::Download;
-    case PrerequisiteKind::WebSite: return PrerequisiteState::OpenSite;
-    default: return PrerequisiteState::Install;
+    case PrerequisiteKind::WebSite:
+      return PrerequisiteState::OpenSite;
+    default:
+      return PrerequisiteState::Install;
   }
 }
 
@@ -133,7 +135,8 @@ int CPrerequisiteSet::ChosenStateFor(int index, bool checked) const {
 
 void CPrerequisiteSet::RedetectAll() {
   for (int i = 0; i < count(); ++i) {
-    if (chosenStates[i] == PrerequisiteState::Unchecked || chosenStates[i] == PrerequisiteState::NotForThisSystem)
+    if (chosenStates[i] == PrerequisiteState::Unchecked ||
+        chosenStates[i] == PrerequisiteState::NotForThisSystem)
       continue;
     config_.RedetectOne(i);
     baseStates[i] = chosenStates[i] = config_.states.at(i);

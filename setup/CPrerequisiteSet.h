@@ -1,11 +1,10 @@
 #pragma once
 
-#include "CDownloadQueue.h"
-
 #include <QList>
 #include <QString>
-
 #include <thread>
+
+#include "CDownloadQueue.h"
 
 class CBootstrapConfig;
 class CPayloadArchive;

@@ -1,11 +1,11 @@
 #include "NoExecCheck.h"
 
-#include "SetupMessages.h"
+#include <sys/statvfs.h>
 
 #include <QFile>
 #include <QFileInfo>
 
-#include <sys/statvfs.h>
+#include "SetupMessages.h"
 
 bool folderAllowsPrograms(const QString& folder) {
   struct statvfs info {};

@@ -30,8 +30,7 @@ void ShowUsageBox(const QString& programPath) {
   const QString fileName = QFileInfo(programPath).fileName();
   const qsizetype dot = fileName.lastIndexOf('.');
   const QString baseName = dot < 0 ? fileName : fileName.left(dot);
-  MsgBox(SetupStrings::text(kUsageText).arg(fileName), MsgBoxStyle::Information,
-         SetupStrings::text(kOptionsCaption).arg(baseName));
+  MsgBox(setupText(kUsageText, {fileName}), MsgBoxStyle::Information, setupText(kOptionsCaption, {baseName}));
 }
 
 void ShowSetupError(const QString& text) { MsgBox(text, MsgBoxStyle::Critical, QStringLiteral("Error")); }

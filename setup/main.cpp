@@ -1,9 +1,9 @@
+#include <QApplication>
+#include <QFile>
+
 #include "BootstrapperMain.h"
 #include "FixedDrives.h"
 #include "SetupCommandLine.h"
-
-#include <QApplication>
-#include <QFile>
 
 int main(int argc, char** argv) {
   // Taken before Qt removes the options it knows from argv.

@@ -1,15 +1,14 @@
 #include "BootstrapperRun.h"
 
-#include "TestEnv.h"
-#include "VersionBlockWriter.h"
-
-#include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QThread>
+
+#include "TestEnv.h"
+#include "VersionBlockWriter.h"
 
 BootstrapperRun::BootstrapperRun()
     : system(TestEnv::freshDir("system")),
@@ -27,7 +26,8 @@ BootstrapperRun::BootstrapperRun()
 }
 
 void BootstrapperRun::addMsiDll(quint16 a, quint16 b, quint16 c, quint16 d) const {
-  VersionBlockWriter::writeFile(system + "/msi.dll", VersionBlockWriter::inFile(VersionBlockWriter::block(a, b, c, d)));
+  VersionBlockWriter::writeFile(system + "/msi.dll",
+                                VersionBlockWriter::inFile(VersionBlockWriter::block(a, b, c, d)));
 }
 
 void BootstrapperRun::setInstallerExitCode(int exitCode) const {
@@ -51,10 +51,10 @@ QString BootstrapperRun::recordingScript(const QString& name, const QString& rec
 }
 
 bool BootstrapperRun::build(const QString& output, const QStringList& items) const {
-  const QString bin = QCoreApplication::applicationDirPath() + "/..";
   QProcess builder;
-  builder.start(bin + "/KVTpayload", QStringList{"--stub", bin + "/KVTsetup", "--out", output} + items);
-  return builder.waitForFinished(60000) && builder.exitStatus() == QProcess::NormalExit && builder.exitCode() == 0;
+  builder.start(KVT_PAYLOAD_BUILDER, QStringList{"--out", output} + items);
+  return builder.waitForFinished(60000) && builder.exitStatus() == QProcess::NormalExit &&
+         builder.exitCode() == 0;
 }
 
 bool BootstrapperRun::run(const QString& program, const QStringList& args) {
@@ -94,5 +94,6 @@ bool BootstrapperRun::runValueRecorded(const QString& record, const QString& pro
 }
 
 bool BootstrapperRun::runValuePresent(const QString& program) const {
-  return readFile(qEnvironmentVariable("KVT_REGISTRY_DIR") + "/HKEY_CURRENT_USER.reg").contains('"' + program + "\"=");
+  return readFile(qEnvironmentVariable("KVT_REGISTRY_DIR") + "/HKEY_CURRENT_USER.reg")
+      .contains('"' + program + "\"=");
 }

@@ -1,16 +1,14 @@
-#include "BootstrapperRun.h"
+#include <gtest/gtest.h>
 
-#include "DownloadPeer.h"
-#include "TestEnv.h"
-
-#include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QThread>
-#include <gtest/gtest.h>
-
 #include <memory>
+
+#include "BootstrapperRun.h"
+#include "DownloadPeer.h"
+#include "TestEnv.h"
 
 namespace {
 
@@ -26,11 +24,13 @@ class BootstrapperTest : public ::testing::Test {
 
   // A setup program carrying the package, its cabinet and, when not empty, `config`.
   QString setupWith(const QString& config, const QStringList& more = {}) {
-    QStringList items{"--file", "1:0:package.msi=" + s.work + "/package.msi",
-                      "--file", "1:1:data.cab=" + s.work + "/data.cab"};
+    QStringList items{"--file", "1:0:package.msi=" + s.work + "/package.msi", "--file",
+                      "1:1:data.cab=" + s.work + "/data.cab"};
     if (!config.isEmpty()) {
       BootstrapperRun::writeFile(s.work + "/setup.ini", config.toUtf8());
-      items << "--file" << "0:3:setup.ini=" + s.work + "/setup.ini" << "--configuration";
+      items << "--file"
+            << "0:3:setup.ini=" + s.work + "/setup.ini"
+            << "--configuration";
     }
     const QString program = s.work + "/setup";
     EXPECT_TRUE(s.build(program, items + more));
@@ -51,7 +51,8 @@ TEST_F(BootstrapperTest, HelpAnywhereShowsTheUsageAndEndsWithZero) {
   for (const QStringList& args : {QStringList{"/?"}, QStringList{"/q", "PROP=/helpme"}}) {
     ASSERT_TRUE(s.run(program, args));
     EXPECT_EQ(s.exitCode, 0);
-    EXPECT_TRUE(s.standardError.contains("setup Options: Command Line:\nsetup [options]")) << s.standardError.toStdString();
+    EXPECT_TRUE(s.standardError.contains("setup Options: Command Line:\nsetup [options]"))
+        << s.standardError.toStdString();
     EXPECT_TRUE(s.installerArguments().isEmpty());
   }
 }
@@ -122,9 +123,8 @@ TEST_F(BootstrapperTest, ThePackageGetsItsParametersAndTheSetupProperties) {
   const QString program = setupWith(kGeneral + "MainAppCmdLine=/qb TARGET=x\r\n");
   ASSERT_TRUE(s.run(program, {}));
   EXPECT_EQ(s.exitCode, 0);
-  EXPECT_EQ(installerArguments(),
-            QStringList({"/i", privateFolder() + "package.msi", "/qb", "TARGET=x",
-                         "OV_SETUPEXEPATH=" + program, "SETUPEXEDIR=" + s.work + "/"}));
+  EXPECT_EQ(installerArguments(), QStringList({"/i", privateFolder() + "package.msi", "/qb", "TARGET=x",
+                                               "OV_SETUPEXEPATH=" + program, "SETUPEXEDIR=" + s.work + "/"}));
   EXPECT_FALSE(QFile::exists(privateFolder() + "package.msi"));
 }
 
@@ -143,8 +143,9 @@ TEST_F(BootstrapperTest, ThePackageExitCodeIsPassedThrough) {
 
 TEST_F(BootstrapperTest, KeepFilesKeepsTheLaunchGroupOrEverythingExtracted) {
   const QString script = s.recordingScript("prereq.sh", "prereq");
-  const QString prerequisite = "[PREREQUISITES]\r\nApp1=Runtime\r\n[App1]\r\nSetupFile=prereq.sh\r\nSearchType=0\r\n"
-                               "SearchString=[SystemFolder]runtime.dll\r\n";
+  const QString prerequisite =
+      "[PREREQUISITES]\r\nApp1=Runtime\r\n[App1]\r\nSetupFile=prereq.sh\r\nSearchType=0\r\n"
+      "SearchString=[SystemFolder]runtime.dll\r\n";
   const QStringList items{"--file", "100:1:prereq.sh=" + script};
   const struct {
     QString keep;
@@ -152,7 +153,8 @@ TEST_F(BootstrapperTest, KeepFilesKeepsTheLaunchGroupOrEverythingExtracted) {
   } cases[] = {{"minimum", true, false}, {"complete", true, true}, {"Complete", false, false}};
   for (const auto& c : cases) {
     QDir(privateFolder()).removeRecursively();
-    const QString program = setupWith(kGeneral + "Options=q\r\nKeepFiles=" + c.keep + "\r\n" + prerequisite, items);
+    const QString program =
+        setupWith(kGeneral + "Options=q\r\nKeepFiles=" + c.keep + "\r\n" + prerequisite, items);
     ASSERT_TRUE(s.run(program, {}));
     EXPECT_EQ(s.exitCode, 0) << s.standardError.toStdString();
     EXPECT_EQ(QFile::exists(privateFolder() + "package.msi"), c.package) << c.keep.toStdString();
@@ -172,7 +174,8 @@ TEST_F(BootstrapperTest, ACancelledInstallationDeletesEveryExtractedFile) {
 }
 
 TEST_F(BootstrapperTest, AMainPackageUrlGoesToTheInstallerWithoutExtraction) {
-  const QString program = setupWith(kGeneral + "MainAppURL=http://127.0.0.1:9/package.msi\r\nMainAppCmdLine=/qb\r\n");
+  const QString program =
+      setupWith(kGeneral + "MainAppURL=http://127.0.0.1:9/package.msi\r\nMainAppCmdLine=/qb\r\n");
   ASSERT_TRUE(s.run(program, {}));
   EXPECT_EQ(s.exitCode, 0);
   EXPECT_EQ(installerArguments().mid(0, 3), QStringList({"/i", "http://127.0.0.1:9/package.msi", "/qb"}));
@@ -189,12 +192,16 @@ TEST_F(BootstrapperTest, QuietPassesInstallDownloadAndSkipAsDetected) {
   const QString script = s.recordingScript("prereq.sh", "prereq");
   const QString size = QString::number(download.size());
   const QString config =
-      kGeneral + "Options=q\r\nDownloadFolder=" + s.work + "/dl\r\n[PREREQUISITES]\r\nApp1=Runtime\r\nApp2=Tool\r\n"
+      kGeneral + "Options=q\r\nDownloadFolder=" + s.work +
+      "/dl\r\n[PREREQUISITES]\r\nApp1=Runtime\r\nApp2=Tool\r\n"
       "App3=Wrong\r\nApp4=Old\r\n"
-      "[App1]\r\nSetupFile=prereq.sh\r\nCommandLine=/Q \"a b\"\r\nSearchType=0\r\nSearchString=[SystemFolder]rt.dll\r\n"
-      "[App2]\r\nUrl=" + peer->url("http", "files/tool.sh") + "\r\nExactSize=" + size + "\r\nMD5=" + md5 +
+      "[App1]\r\nSetupFile=prereq.sh\r\nCommandLine=/Q \"a "
+      "b\"\r\nSearchType=0\r\nSearchString=[SystemFolder]rt.dll\r\n"
+      "[App2]\r\nUrl=" +
+      peer->url("http", "files/tool.sh") + "\r\nExactSize=" + size + "\r\nMD5=" + md5 +
       "\r\nFolder=tools\r\nCommandLine=/S\r\nSearchType=0\r\nSearchString=[SystemFolder]tool.dll\r\n"
-      "[App3]\r\nUrl=" + peer->url("http", "files/wrong.sh") + "\r\nExactSize=" + size +
+      "[App3]\r\nUrl=" +
+      peer->url("http", "files/wrong.sh") + "\r\nExactSize=" + size +
       "\r\nMD5=00000000000000000000000000000000\r\nSearchType=0\r\nSearchString=[SystemFolder]wrong.dll\r\n"
       "[App4]\r\nTargetOS=0\r\nSetupFile=prereq.sh\r\nSearchType=0\r\nSearchString=[SystemFolder]old.dll\r\n";
   const QString program = setupWith(config, {"--file", "100:1:prereq.sh=" + script});
@@ -214,10 +221,13 @@ TEST_F(BootstrapperTest, APrerequisiteThatBringsTheInstallerIsCheckedAfterThePas
   const QString later = s.work + "/msi.dll.new";
   s.addMsiDll(4, 5, 0, 0);
   QFile::rename(s.system + "/msi.dll", later);
-  BootstrapperRun::writeFile(s.work + "/msi.sh",
-                             QStringLiteral("#!/bin/sh\ncp '%1' '%2/msi.dll'\n").arg(later, s.system).toUtf8(), true);
-  const QString config = kGeneral + "Options=q\r\nMinWIVer=4.5\r\n[PREREQUISITES]\r\nApp1=Installer\r\n"
-                         "[App1]\r\nTargetOS=1\r\nSetupFile=msi.sh\r\nSearchType=0\r\nSearchString=[SystemFolder]MSI.dll\r\n";
+  BootstrapperRun::writeFile(
+      s.work + "/msi.sh", QStringLiteral("#!/bin/sh\ncp '%1' '%2/msi.dll'\n").arg(later, s.system).toUtf8(),
+      true);
+  const QString config =
+      kGeneral +
+      "Options=q\r\nMinWIVer=4.5\r\n[PREREQUISITES]\r\nApp1=Installer\r\n"
+      "[App1]\r\nTargetOS=1\r\nSetupFile=msi.sh\r\nSearchType=0\r\nSearchString=[SystemFolder]MSI.dll\r\n";
   const QString program = setupWith(config, {"--file", "100:1:msi.sh=" + s.work + "/msi.sh"});
   ASSERT_TRUE(s.run(program, {}));
   EXPECT_EQ(s.exitCode, 0) << s.standardError.toStdString();
@@ -226,7 +236,8 @@ TEST_F(BootstrapperTest, APrerequisiteThatBringsTheInstallerIsCheckedAfterThePas
 
 TEST_F(BootstrapperTest, TheProgressDialogRunsThePassesToTheirEnd) {
   const QString script = s.recordingScript("prereq.sh", "prereq");
-  const QString config = kGeneral + "Options=b\r\n[PREREQUISITES]\r\nApp1=Runtime\r\n[App1]\r\nSetupFile=prereq.sh\r\n"
+  const QString config = kGeneral +
+                         "Options=b\r\n[PREREQUISITES]\r\nApp1=Runtime\r\n[App1]\r\nSetupFile=prereq.sh\r\n"
                          "SearchType=0\r\nSearchString=[SystemFolder]rt.dll\r\n";
   const QString program = setupWith(config, {"--file", "100:1:prereq.sh=" + script});
   ASSERT_TRUE(s.run(program, {}));
@@ -237,7 +248,8 @@ TEST_F(BootstrapperTest, TheProgressDialogRunsThePassesToTheirEnd) {
 
 TEST_F(BootstrapperTest, TheWizardRouteEndsCancelledAndRemovesTheRunValue) {
   const QString script = s.recordingScript("prereq.sh", "prereq");
-  const QString config = kGeneral + "[PREREQUISITES]\r\nApp1=Runtime\r\n[App1]\r\nSetupFile=prereq.sh\r\n"
+  const QString config = kGeneral +
+                         "[PREREQUISITES]\r\nApp1=Runtime\r\n[App1]\r\nSetupFile=prereq.sh\r\n"
                          "SearchType=0\r\nSearchString=[SystemFolder]rt.dll\r\n";
   const QString program = setupWith(config, {"--file", "100:1:prereq.sh=" + script});
   ASSERT_TRUE(s.run(program, {}));
@@ -252,7 +264,8 @@ TEST_F(BootstrapperTest, SideFilesOnANetworkDriveRunFromATemporaryCopy) {
   BootstrapperRun::writeFile(media + "/package.msi", "package");
   const QString program = media + "/setup";
   ASSERT_TRUE(s.build(program, {"--side", "0:package.msi", "--side-files"}));
-  BootstrapperRun::writeFile(s.work + "/mounts", ("/dev/vda / ext4 rw 0 0\nserver:/x " + media + " nfs rw 0 0\n").toUtf8());
+  BootstrapperRun::writeFile(s.work + "/mounts",
+                             ("/dev/vda / ext4 rw 0 0\nserver:/x " + media + " nfs rw 0 0\n").toUtf8());
   s.environment.insert("KVT_MOUNT_TABLE", s.work + "/mounts");
   ASSERT_TRUE(s.run(program, {"/qn"}));
   EXPECT_EQ(s.exitCode, 0);
@@ -275,9 +288,9 @@ TEST_F(BootstrapperTest, AHandGivenOriginalPathDeletesNothing) {
 }
 
 TEST_F(BootstrapperTest, CompressedModeOpensThePackageFromTheBlock) {
-  const QString bin = QCoreApplication::applicationDirPath() + "/..";
-  const QStringList items{"--file", "2:7:KVTdecompress.so=" + bin + "/KVTdecompress.so", "--block",
-                          "2:pkg\\package.dat", "--member", "package.msi=" + s.work + "/package.msi",
+  const QStringList items{"--file",      QStringLiteral("2:7:KVTdecompress.so=") + KVT_DECOMPRESSOR,
+                          "--block",     "2:pkg\\package.dat",
+                          "--member",    "package.msi=" + s.work + "/package.msi",
                           "--compressed"};
   const QString program = s.work + "/setup";
   ASSERT_TRUE(s.build(program, items));

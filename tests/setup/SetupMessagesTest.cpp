@@ -1,6 +1,6 @@
-#include "SetupMessages.h"
-
 #include <gtest/gtest.h>
+
+#include "SetupMessages.h"
 
 TEST(SetupMessagesTest, PlaceholdersAreFilledInOrder) {
   EXPECT_EQ(setupText(161, {"KVT"}), "KVT Setup");
@@ -11,4 +11,6 @@ TEST(SetupMessagesTest, PlaceholdersAreFilledInOrder) {
   EXPECT_EQ(setupText(153, {"%s"}), "Installing %s");
 }
 
-TEST(SetupMessagesTest, MissingValuesLeaveTheirPlaceholders) { EXPECT_EQ(setupText(164, {"1"}), "Required: between 1 and %s."); }
+TEST(SetupMessagesTest, MissingValuesLeaveTheirPlaceholders) {
+  EXPECT_EQ(setupText(164, {"1"}), "Required: between 1 and %s.");
+}
