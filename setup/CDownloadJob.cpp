@@ -99,6 +99,17 @@ bool writeAll(int file, const char* data, size_t size) {
   return true;
 }
 
+// The size query's faked headers reach the body too; they are not the file.
+class SizeQuerySink : public CurlTransfer::Sink {
+ public:
+  explicit SizeQuerySink(CurlTransfer::Sink& job) : m_job(job) {}
+  bool body(const char*, size_t) override { return true; }
+  bool stopRequested() override { return m_job.stopRequested(); }
+
+ private:
+  CurlTransfer::Sink& m_job;
+};
+
 bool onInterfaceThread() {
   const QCoreApplication* app = QCoreApplication::instance();
   return app && QThread::currentThread() == app->thread();
@@ -235,7 +246,8 @@ std::uint32_t CDownloadJob::fetchFtp() {
   CurlTransfer::Request sizeRequest = requestFor(m_url);
   sizeRequest.sizeOnly = true;
   CurlTransfer sizeQuery(sizeRequest);
-  const CURLcode sizeCode = sizeQuery.perform(*this);
+  SizeQuerySink sizeSink(*this);
+  const CURLcode sizeCode = sizeQuery.perform(sizeSink);
   m_responseText = sizeQuery.responseText();
   if (m_cancelSeen) return kCancelled;
   if (sizeCode != CURLE_OK) return transferFailure(sizeCode);

@@ -1,0 +1,63 @@
+#include "DownloadTestBase.h"
+
+using namespace DownloadErrors;
+using DownloadFixture::readFile;
+using DownloadFixture::writeFile;
+
+namespace {
+
+constexpr int kSize = 200000;
+
+class DownloadFtpTest : public DownloadTestBase {
+ protected:
+  void startPeer(const QStringList& more = {}) {
+    peer = std::make_unique<DownloadPeer>("ftp_peer.py", QStringList{"--root", served} + more);
+    ASSERT_NE(peer->port(), 0);
+  }
+  QString url(const QString& name) const { return peer->url("ftp", name); }
+  std::unique_ptr<DownloadPeer> peer;
+};
+
+TEST_F(DownloadFtpTest, FreshDownloadSavesTheExactFile) {
+  const QByteArray data = serve("setup.exe", kSize);
+  startPeer();
+  ASSERT_EQ(fetch(url("setup.exe")), 0u);
+  EXPECT_EQ(readFile(target("setup.exe")), data);
+  EXPECT_TRUE(observer.calls().contains("started 200000 setup.exe"));
+  EXPECT_EQ(observer.calls().last(), "finished");
+}
+
+TEST_F(DownloadFtpTest, ResumesThroughRest) {
+  const QByteArray data = serve("setup.exe", kSize);
+  writeFile(part("setup.exe"), data.left(54321));
+  startPeer();
+  ASSERT_EQ(fetch(url("setup.exe")), 0u);
+  EXPECT_EQ(readFile(target("setup.exe")), data);
+  EXPECT_TRUE(observer.calls().contains("progress 54321"));
+  EXPECT_EQ(observer.progressSum(), kSize);
+}
+
+TEST_F(DownloadFtpTest, AServerRefusingRestGetsTheWholeFileAgain) {
+  const QByteArray data = serve("setup.exe", kSize);
+  writeFile(part("setup.exe"), QByteArray(54321, 'x'));
+  startPeer({"--no-rest"});
+  ASSERT_EQ(fetch(url("setup.exe")), 0u);
+  EXPECT_EQ(readFile(target("setup.exe")), data);
+  EXPECT_TRUE(observer.calls().contains("progress 0"));
+}
+
+TEST_F(DownloadFtpTest, APartFileAsLargeAsTheFileLeavesNothingToFetch) {
+  const QByteArray data = serve("setup.exe", kSize);
+  writeFile(part("setup.exe"), data);
+  startPeer();
+  EXPECT_EQ(fetch(url("setup.exe")), kNothingLeft);
+  EXPECT_FALSE(QFile::exists(target("setup.exe")));
+}
+
+TEST_F(DownloadFtpTest, AMissingFileFails) {
+  startPeer();
+  EXPECT_EQ(fetch(url("missing.exe")), transferError(CURLE_REMOTE_FILE_NOT_FOUND));
+  EXPECT_FALSE(QFile::exists(part("missing.exe")));
+}
+
+}  // namespace

@@ -1,0 +1,236 @@
+#include <QFileInfo>
+#include <QThread>
+
+#include "DownloadTestBase.h"
+
+using namespace DownloadErrors;
+using DownloadFixture::readFile;
+using DownloadFixture::writeFile;
+
+namespace {
+
+constexpr int kSize = 300000;
+
+class DownloadHttpTest : public DownloadTestBase {
+ protected:
+  void SetUp() override {
+    DownloadTestBase::SetUp();
+    log = TestEnv::sandbox() + "/requests.log";
+    peer.reset(DownloadPeer::http(served, {"--log", log}));
+    ASSERT_NE(peer->port(), 0);
+  }
+  QString url(const QString& path) const { return peer->url("http", path); }
+  QStringList requests() const { return QString::fromLatin1(readFile(log)).split('\n', Qt::SkipEmptyParts); }
+
+  // Waits (bounded) until the job reported more than `bytes`.
+  bool waitForProgress(qint64 bytes) {
+    for (int i = 0; i < 1000 && observer.progressSum() <= bytes && job.isRunning(); ++i) QThread::msleep(10);
+    return observer.progressSum() > bytes;
+  }
+
+  QString log;
+  std::unique_ptr<DownloadPeer> peer;
+};
+
+TEST_F(DownloadHttpTest, FreshDownloadSavesTheExactFileAndTellsTheObserverInOrder) {
+  const QByteArray data = serve("setup.exe", kSize);
+  ASSERT_EQ(job.StartDownload(url("files/setup.exe"), QString(), nullptr, true, true, QString(), true), 0u);
+  EXPECT_EQ(readFile(target("setup.exe")), data);
+  EXPECT_FALSE(QFile::exists(part("setup.exe")));
+  EXPECT_EQ(observer.progressSum(), kSize);
+
+  const QStringList calls = observer.calls();
+  ASSERT_GE(calls.size(), 6);
+  EXPECT_EQ(calls.mid(0, 4), QStringList({"status 1", "status 2", "started 300000 setup.exe", "progress 0"}));
+  EXPECT_EQ(calls.last(), "finished");
+  for (int i = 4; i + 1 < calls.size(); i += 2) {
+    EXPECT_EQ(calls[i], "status 3");
+    EXPECT_TRUE(calls[i + 1].startsWith("progress "));
+  }
+  EXPECT_EQ(requests(), QStringList{"/files/setup.exe -"});
+
+  const SystemTime modified = job.lastModified();  // Tue, 15 Nov 1994 08:12:31 GMT
+  EXPECT_EQ(modified.year, 1994);
+  EXPECT_EQ(modified.month, 11);
+  EXPECT_EQ(modified.day, 15);
+  EXPECT_EQ(modified.dayOfWeek, 2);
+  EXPECT_EQ(modified.hour, 8);
+  EXPECT_EQ(modified.minute, 12);
+  EXPECT_EQ(modified.second, 31);
+}
+
+TEST_F(DownloadHttpTest, ResumesAPartFileFromItsSize) {
+  const QByteArray data = serve("setup.exe", kSize);
+  writeFile(part("setup.exe"), data.left(123457));
+  ASSERT_EQ(fetch(url("files/setup.exe")), 0u);
+  EXPECT_EQ(readFile(target("setup.exe")), data);
+  EXPECT_EQ(requests(), QStringList{"/files/setup.exe bytes=123457-"});
+  EXPECT_TRUE(observer.calls().contains("started 300000 setup.exe"));
+  EXPECT_TRUE(observer.calls().contains("progress 123457"));
+  EXPECT_EQ(observer.progressSum(), kSize);
+}
+
+TEST_F(DownloadHttpTest, WithoutResumeAPartFileIsRewritten) {
+  const QByteArray data = serve("setup.exe", kSize);
+  writeFile(part("setup.exe"), QByteArray(kSize + 50, 'x'));
+  ASSERT_EQ(fetch(url("files/setup.exe"), false), 0u);
+  EXPECT_EQ(readFile(target("setup.exe")), data);
+  EXPECT_EQ(requests(), QStringList{"/files/setup.exe -"});
+}
+
+// The server ignores the Range, or answers from elsewhere than asked: the
+// ".part" file is emptied and the result is the exact file.
+TEST_F(DownloadHttpTest, AServerThatDoesNotContinueWhereAskedStartsTheFileOver) {
+  const QByteArray data = serve("setup.exe", kSize);
+  for (const QString mode : {"norange", "shifted"}) {
+    SCOPED_TRACE(mode.toStdString());
+    writeFile(part("setup.exe"), QByteArray(1000, 'x'));
+    ASSERT_EQ(fetch(url(mode + "/setup.exe")), 0u);
+    EXPECT_EQ(readFile(target("setup.exe")), data);
+    QFile::remove(target("setup.exe"));
+  }
+  EXPECT_EQ(requests(), QStringList({"/norange/setup.exe bytes=1000-", "/shifted/setup.exe bytes=1000-",
+                                     "/shifted/setup.exe -"}));
+}
+
+TEST_F(DownloadHttpTest, APartFileAsLargeAsTheFileLeavesNothingToFetch) {
+  const QByteArray data = serve("setup.exe", kSize);
+  for (const QString mode : {"files", "norange"}) {
+    SCOPED_TRACE(mode.toStdString());
+    writeFile(part("setup.exe"), data);
+    EXPECT_EQ(fetch(url(mode + "/setup.exe")), kNothingLeft);
+    EXPECT_FALSE(QFile::exists(target("setup.exe")));
+    EXPECT_EQ(observer.calls().last(), "error 0 e0000010");
+  }
+}
+
+TEST_F(DownloadHttpTest, APartFileOneByteShortFetchesTheLastByte) {
+  const QByteArray data = serve("setup.exe", kSize);
+  writeFile(part("setup.exe"), data.left(kSize - 1));
+  ASSERT_EQ(fetch(url("files/setup.exe")), 0u);
+  EXPECT_EQ(readFile(target("setup.exe")), data);
+}
+
+TEST_F(DownloadHttpTest, RepliesThatEndTheJobSaveNothing) {
+  const struct {
+    int status;
+    std::uint32_t code;
+    bool reported;
+  } cases[] = {
+      {304, kNotModified, false}, {401, kAuthenticationRequired, true}, {407, kAuthenticationRequired, true},
+      {403, kForbidden, true},    {404, httpStatusError(404), true},    {500, httpStatusError(500), true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.status);
+    RecordingObserver watcher;
+    job.setObserver(&watcher);
+    EXPECT_EQ(fetch(url(QStringLiteral("status/%1/setup.exe").arg(c.status))), c.code);
+    EXPECT_FALSE(QFile::exists(target("setup.exe")));
+    EXPECT_FALSE(QFile::exists(part("setup.exe")));
+    EXPECT_EQ(watcher.calls().last().startsWith("error"), c.reported);
+    EXPECT_FALSE(watcher.calls().join(' ').contains("started"));
+  }
+  EXPECT_TRUE(GetInternetErrorText(httpStatusError(404)).contains("404"));
+}
+
+TEST_F(DownloadHttpTest, AReplyWithoutLengthIsSavedWhole) {
+  const QByteArray data = serve("setup.exe", kSize);
+  ASSERT_EQ(fetch(url("nolength/setup.exe")), 0u);
+  EXPECT_EQ(readFile(target("setup.exe")), data);
+  EXPECT_TRUE(observer.calls().contains("started 0 setup.exe"));
+}
+
+TEST_F(DownloadHttpTest, AConnectionClosedEarlyKeepsThePartFile) {
+  serve("setup.exe", kSize);
+  EXPECT_EQ(fetch(url("short/setup.exe")), kClosedEarly);
+  EXPECT_FALSE(QFile::exists(target("setup.exe")));
+  EXPECT_EQ(QFileInfo(part("setup.exe")).size(), kSize / 2);
+  EXPECT_EQ(observer.calls().last(), "error 0 e000000f");
+}
+
+TEST_F(DownloadHttpTest, PauseHoldsTheTransferAndResumeContinuesAtTheSameOffset) {
+  const QByteArray data = serve("setup.exe", 200000);
+  ASSERT_EQ(job.StartDownload(url("slow/setup.exe"), QString(), nullptr, true, false), 0u);
+  ASSERT_TRUE(waitForProgress(40000));
+  observer.pause = true;
+  QThread::msleep(200);
+  const qint64 held = QFileInfo(part("setup.exe")).size();
+  QThread::msleep(300);
+  EXPECT_EQ(QFileInfo(part("setup.exe")).size(), held);
+  EXPECT_EQ(observer.progressSum(), held);
+  observer.pause = false;
+  job.waitForEnd();
+  EXPECT_EQ(job.exitCode(), 0u);
+  EXPECT_EQ(readFile(target("setup.exe")), data);
+  EXPECT_EQ(requests().size(), 1);
+}
+
+TEST_F(DownloadHttpTest, CancelEndsWithCancelledAndALaterRunResumes) {
+  const QByteArray data = serve("setup.exe", 200000);
+  observer.cancelAfter = 20000;
+  EXPECT_EQ(fetch(url("slow/setup.exe")), kCancelled);
+  const qint64 kept = QFileInfo(part("setup.exe")).size();
+  EXPECT_GT(kept, 20000);
+  EXPECT_FALSE(QFile::exists(target("setup.exe")));
+  EXPECT_FALSE(observer.calls().join(' ').contains("error"));
+  EXPECT_FALSE(observer.calls().contains("finished"));
+
+  observer.cancelAfter = -1;
+  ASSERT_EQ(fetch(url("files/setup.exe")), 0u);
+  EXPECT_EQ(readFile(target("setup.exe")), data);
+  EXPECT_EQ(requests().last(), QStringLiteral("/files/setup.exe bytes=%1-").arg(kept));
+}
+
+TEST_F(DownloadHttpTest, CancelWhileWaitingForTheReplyEndsWithCancelled) {
+  serve("setup.exe", kSize);
+  observer.cancel = true;
+  EXPECT_EQ(fetch(url("files/setup.exe")), kCancelled);
+  EXPECT_FALSE(QFile::exists(part("setup.exe")));
+}
+
+TEST_F(DownloadHttpTest, UrlsThatCannotBeFetched) {
+  const struct {
+    const char* url;
+    std::uint32_t code;
+  } cases[] = {
+      {"http://127.0.0.1:9/files/", kNoTargetName},  {"http://127.0.0.1:9/files/..", kNoTargetName},
+      {"mailto:someone@example.com", kFileNotFound}, {"file:///etc/hosts", kFileNotFound},
+      {"no scheme at all", kFileNotFound},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.url);
+    EXPECT_EQ(fetch(c.url), c.code);
+    EXPECT_EQ(observer.calls().last(), QStringLiteral("error 0 %1").arg(c.code, 0, 16));
+  }
+}
+
+TEST_F(DownloadHttpTest, RedirectsAreFollowedTenTimesAndNoMore) {
+  const QByteArray data = serve("setup.exe", 1000);
+  ASSERT_EQ(fetch(url("redirect/10/setup.exe")), 0u);
+  EXPECT_EQ(readFile(target("setup.exe")), data);
+  QFile::remove(target("setup.exe"));
+  EXPECT_EQ(fetch(url("redirect/11/setup.exe")), transferError(CURLE_TOO_MANY_REDIRECTS));
+  EXPECT_FALSE(QFile::exists(target("setup.exe")));
+}
+
+TEST_F(DownloadHttpTest, OneJobRunsAtATime) {
+  serve("first.exe", 100000);
+  const QByteArray second = serve("second.exe", 1000);
+  CDownloadJob other;
+  RecordingObserver otherObserver;
+  other.setDownloadFolder(downloads);
+  other.setObserver(&otherObserver);
+  ASSERT_EQ(job.StartDownload(url("slow/first.exe"), QString(), nullptr, true, false), 0u);
+  ASSERT_TRUE(waitForProgress(0));
+  ASSERT_EQ(other.StartDownload(url("files/second.exe"), QString(), nullptr, true, false), 0u);
+  QThread::msleep(200);
+  EXPECT_TRUE(otherObserver.calls().isEmpty());
+  EXPECT_EQ(job.StartDownload(url("files/second.exe"), QString(), nullptr, true, false), kBusy);
+  job.waitForEnd();
+  other.waitForEnd();
+  EXPECT_EQ(job.exitCode(), 0u);
+  EXPECT_EQ(other.exitCode(), 0u);
+  EXPECT_EQ(readFile(target("second.exe")), second);
+}
+
+}  // namespace

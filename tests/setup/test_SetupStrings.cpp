@@ -1,0 +1,82 @@
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QHash>
+#include <QRegularExpression>
+
+#include "MLRuntime.h"
+#include "SetupStrings.h"
+
+namespace {
+
+QHash<int, QString> table(const QString& code) {
+  QFile file(":/setup-strings/" + code + ".txt");
+  QHash<int, QString> out;
+  EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << code.toStdString();
+  EXPECT_TRUE(MLRuntime::StringTable::parseTable(file.readAll(), out)) << code.toStdString();
+  return out;
+}
+
+QStringList placeholders(const QString& text) {
+  QStringList found;
+  for (const auto& m : QRegularExpression("%[sd%]").globalMatch(text)) found.append(m.captured());
+  return found;
+}
+
+}  // namespace
+
+TEST(SetupStrings, EnglishTextsStandAsGiven) {
+  const std::pair<int, const char*> cases[] = {
+      {128, "Setup"},
+      {129, "This archive is corrupted."},
+      {137,
+       "This package requires Windows Installer version \"%s\". You have \"%s\".\n"
+       "Please upgrade your Windows Installer."},
+      {144,
+       "Command Line:\n%s [options]\noptions:\n  /? or /help - displays this message\n"
+       "  /extract:<directory> - extracts all files in <directory>\n"
+       "  <msiOptions> - options for msiexec.exe on running the MSI package"},
+      {156, "Press the Next button to open the prerequisites' web sites."},
+      {165, " Found: nothing."},
+      {170, "Press the Finish button when you are done and ready to install %s. "},
+      {187, "%d.%d KB/s"},
+      {195, "Downloading: %s %d%%  (%s of %s)"},
+      {200, "Extracting files from archive..."},
+      {215, "Error: %s"},
+  };
+  const QHash<int, QString> en = table("en");
+  for (const auto& [id, text] : cases) EXPECT_EQ(en.value(id), QString::fromUtf8(text)) << id;
+}
+
+TEST(SetupStrings, EveryLanguageHoldsEveryTextWithTheSamePlaceholders) {
+  const QHash<int, QString> en = table("en");
+  EXPECT_EQ(en.size(), 69);
+  for (const char* code : {"fr", "de", "es", "it", "nl", "pt", "sv", "da", "nb"}) {
+    const QHash<int, QString> other = table(code);
+    EXPECT_EQ(other.size(), en.size()) << code;
+    for (auto it = en.begin(); it != en.end(); ++it) {
+      ASSERT_TRUE(other.contains(it.key())) << code << " " << it.key();
+      EXPECT_FALSE(other.value(it.key()).isEmpty()) << code << " " << it.key();
+      EXPECT_EQ(placeholders(other.value(it.key())), placeholders(*it)) << code << " " << it.key();
+    }
+  }
+}
+
+TEST(SetupStrings, TheLocaleChoosesTheLanguage) {
+  qunsetenv("LC_ALL");
+  qunsetenv("LC_MESSAGES");
+  const std::pair<const char*, const char*> cases[] = {{"de_CH.UTF-8", "de"}, {"nn_NO", "nb"},
+                                                       {"pt_BR.UTF-8", "pt"}, {"ja_JP", "en"},
+                                                       {"C", "en"},           {"", "en"}};
+  for (const auto& [locale, code] : cases) {
+    qputenv("LANG", locale);
+    EXPECT_EQ(SetupStrings::languageCode(), code) << locale;
+  }
+  qputenv("LANG", "fr_FR");
+  qputenv("LC_MESSAGES", "sv_SE");
+  EXPECT_EQ(SetupStrings::languageCode(), "sv");
+  qputenv("LC_ALL", "da_DK");
+  EXPECT_EQ(SetupStrings::languageCode(), "da");
+  EXPECT_EQ(SetupStrings::text(147), "Spring over");
+  EXPECT_EQ(SetupStrings::text(9999), "");
+}
