@@ -1,0 +1,133 @@
+#include "ContainedPath.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QFile>
+#include <cerrno>
+
+UniqueFd& UniqueFd::operator=(UniqueFd&& other) noexcept {
+  if (this != &other) {
+    reset();
+    m_fd = other.release();
+  }
+  return *this;
+}
+
+int UniqueFd::release() {
+  const int fd = m_fd;
+  m_fd = -1;
+  return fd;
+}
+
+void UniqueFd::reset() {
+  if (m_fd >= 0) ::close(m_fd);
+  m_fd = -1;
+}
+
+namespace ContainedPath {
+
+namespace {
+
+constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+
+QStringList parts(const QString& relative) { return relative.split('/', Qt::SkipEmptyParts); }
+
+UniqueFd openRoot(const QString& root, bool create) {
+  if (create) QDir().mkpath(root);
+  return UniqueFd(::open(QFile::encodeName(root).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+}
+
+UniqueFd openLevel(int parent, const QString& name, bool create) {
+  const QByteArray native = QFile::encodeName(name);
+  if (create) ::mkdirat(parent, native.constData(), 0777);
+  return UniqueFd(::openat(parent, native.constData(), kFolderFlags));
+}
+
+UniqueFd openParts(const QString& root, const QStringList& levels, bool create) {
+  UniqueFd folder = openRoot(root, create);
+  for (const QString& level : levels) {
+    if (!folder.valid()) break;
+    folder = openLevel(folder.get(), level, create);
+  }
+  return folder;
+}
+
+// Deletes `name` inside the open folder `parent`; a folder with all it holds.
+void removeEntryAt(int parent, const QByteArray& name) {
+  struct stat st {};
+  if (::fstatat(parent, name.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0) return;
+  if (!S_ISDIR(st.st_mode)) {
+    ::unlinkat(parent, name.constData(), 0);
+    return;
+  }
+  const int fd = ::openat(parent, name.constData(), kFolderFlags);
+  if (fd < 0) return;
+  DIR* dir = ::fdopendir(fd);
+  if (!dir) {
+    ::close(fd);
+    return;
+  }
+  while (const dirent* entry = ::readdir(dir)) {
+    const QByteArray child(entry->d_name);
+    if (child != "." && child != "..") removeEntryAt(::dirfd(dir), child);
+  }
+  ::closedir(dir);
+  ::unlinkat(parent, name.constData(), AT_REMOVEDIR);
+}
+
+}  // namespace
+
+QString relativeName(const QString& payloadName) {
+  QString name = payloadName;
+  name.replace('\\', '/');
+  if (name.isEmpty() || name.startsWith('/') || name.contains(QChar(0))) return {};
+  for (const QString& part : name.split('/'))
+    if (part.isEmpty() || part == QLatin1String(".") || part == QLatin1String("..")) return {};
+  return name;
+}
+
+QString folderPart(const QString& relative) {
+  const qsizetype slash = relative.lastIndexOf('/');
+  return slash < 0 ? QString() : relative.left(slash);
+}
+
+UniqueFd openFolder(const QString& root, const QString& relative, bool create) {
+  return openParts(root, parts(relative), create);
+}
+
+UniqueFd createFile(const QString& root, const QString& relative) {
+  QStringList levels = parts(relative);
+  if (levels.isEmpty()) return {};
+  const QByteArray leaf = QFile::encodeName(levels.takeLast());
+  const UniqueFd folder = openParts(root, levels, true);
+  if (!folder.valid()) return {};
+  return UniqueFd(
+      ::openat(folder.get(), leaf.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666));
+}
+
+void removeFile(const QString& root, const QString& relative) {
+  QStringList levels = parts(relative);
+  if (levels.isEmpty()) return;
+  QByteArray name = QFile::encodeName(levels.takeLast());
+  int flags = 0;
+  while (true) {
+    const UniqueFd folder = openParts(root, levels, false);
+    if (!folder.valid() || ::unlinkat(folder.get(), name.constData(), flags) != 0 || levels.isEmpty()) return;
+    name = QFile::encodeName(levels.takeLast());
+    flags = AT_REMOVEDIR;
+  }
+}
+
+void removeTree(const QString& root, const QString& relative) {
+  QStringList levels = parts(relative);
+  if (levels.isEmpty()) return;
+  const QByteArray name = QFile::encodeName(levels.takeLast());
+  const UniqueFd folder = openParts(root, levels, false);
+  if (folder.valid()) removeEntryAt(folder.get(), name);
+}
+
+}  // namespace ContainedPath

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QString>
+
+// File operations below a root folder that never leave it: payload names are
+// checked before use, and no link below the root is ever followed (a link is
+// removed as itself, never written through). The root itself is taken as given.
+
+// An open file descriptor, closed when it goes.
+class UniqueFd {
+ public:
+  UniqueFd() = default;
+  explicit UniqueFd(int fd) : m_fd(fd) {}
+  UniqueFd(UniqueFd&& other) noexcept : m_fd(other.release()) {}
+  UniqueFd& operator=(UniqueFd&& other) noexcept;
+  UniqueFd(const UniqueFd&) = delete;
+  UniqueFd& operator=(const UniqueFd&) = delete;
+  ~UniqueFd() { reset(); }
+
+  int get() const { return m_fd; }
+  bool valid() const { return m_fd >= 0; }
+  int release();
+  void reset();
+
+ private:
+  int m_fd = -1;
+};
+
+namespace ContainedPath {
+
+// A payload name ("sub\\file.msi") as a native relative path ("sub/file.msi").
+// Empty when the name is empty, absolute, or holds a "..", "." or empty part
+// or a NUL: such a name could land outside the folder it is extracted into.
+QString relativeName(const QString& payloadName);
+
+// The folder part of a relative name ("sub" of "sub/file.msi"), empty when none.
+QString folderPart(const QString& relative);
+
+// Opens the folder `relative` below `root` (creating the missing levels when
+// `create` is set; the root too). Invalid when a level is missing, is a link
+// or cannot be made.
+UniqueFd openFolder(const QString& root, const QString& relative, bool create);
+
+// Creates (or truncates) the file `relative` below `root` for writing, making
+// its missing folders. Invalid when that fails or a link stands in the way.
+UniqueFd createFile(const QString& root, const QString& relative);
+
+// Deletes the file `relative` below `root`, then its emptied folders from the
+// deepest upwards, never the root itself.
+void removeFile(const QString& root, const QString& relative);
+
+// Deletes the folder `relative` below `root` with everything in it, depth
+// first. An empty `relative` (the root itself) deletes nothing.
+void removeTree(const QString& root, const QString& relative);
+
+}  // namespace ContainedPath

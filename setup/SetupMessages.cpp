@@ -1,0 +1,63 @@
+#include "SetupMessages.h"
+
+#include <QFileInfo>
+
+#include "MessageBox.h"
+#include "SetupStrings.h"
+
+namespace {
+
+constexpr int kOptionsCaption = 140;
+constexpr int kUsageText = 144;
+constexpr int kCorrupted = 129;
+constexpr int kReadError = 132;
+constexpr int kExtractError = 133;
+
+int archiveErrorText(int code) {
+  switch (code) {
+    case 2:
+      return kReadError;
+    case 5:
+      return kCorrupted;
+    default:
+      return kExtractError;
+  }
+}
+
+}  // namespace
+
+void ShowUsageBox(const QString& programPath) {
+  const QString fileName = QFileInfo(programPath).fileName();
+  const qsizetype dot = fileName.lastIndexOf('.');
+  const QString baseName = dot < 0 ? fileName : fileName.left(dot);
+  MsgBox(setupText(kUsageText, {fileName}), MsgBoxStyle::Information, setupText(kOptionsCaption, {baseName}));
+}
+
+void ShowSetupError(const QString& text) { MsgBox(text, MsgBoxStyle::Critical, QStringLiteral("Error")); }
+
+void ShowArchiveError(int code) { ShowSetupError(SetupStrings::text(archiveErrorText(code))); }
+
+QString setupText(int id, const QStringList& values) {
+  const QString pattern = SetupStrings::text(id);
+  QString text;
+  qsizetype next = 0;
+  for (qsizetype i = 0; i < pattern.size(); ++i) {
+    const QChar kind = i + 1 < pattern.size() && pattern[i] == '%' ? pattern[i + 1] : QChar();
+    if (kind == '%') {
+      text += '%';
+      ++i;
+    } else if ((kind == 's' || kind == 'd') && next < values.size()) {
+      text += values[next++];
+      ++i;
+    } else {
+      text += pattern[i];
+    }
+  }
+  return text;
+}
+
+void ShowNoExecError(const QString& folder) {
+  ShowSetupError(QStringLiteral("Setup cannot run programs from \"%1\": its file system does not allow it.\n"
+                                "Set TMPDIR to a folder that allows running programs, and run setup again.")
+                     .arg(folder));
+}

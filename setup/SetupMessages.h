@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// The message boxes of the setup's main flow.
+
+// The usage box for the program at `programPath`.
+void ShowUsageBox(const QString& programPath);
+
+// An error box with the system's default caption.
+void ShowSetupError(const QString& text);
+
+// The error box for an archive error code (2 reading, 5 corrupted, else extracting).
+void ShowArchiveError(int code);
+
+// The text `id` with its "%s" (and "%d") placeholders filled in order.
+QString setupText(int id, const QStringList& values);
+
+// Tells the user that programs cannot run from `folder` and that TMPDIR can point elsewhere.
+void ShowNoExecError(const QString& folder);

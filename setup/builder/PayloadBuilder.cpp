@@ -1,0 +1,157 @@
+#include "PayloadBuilder.h"
+
+#include <archive.h>
+#include <archive_entry.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QFile>
+#include <memory>
+
+#include "Ansi.h"
+#include "ContainedPath.h"
+#include "PayloadFormat.h"
+#include "VerifyFileMd5.h"
+
+using namespace PayloadFormat;
+
+namespace {
+
+constexpr size_t kCopyBuffer = 1 << 20;
+
+bool writeAll(int fd, const char* data, qint64 length) {
+  while (length > 0) {
+    const ssize_t written = ::write(fd, data, size_t(length));
+    if (written <= 0) return false;
+    data += written;
+    length -= written;
+  }
+  return true;
+}
+
+bool writeAll(int fd, const QByteArray& bytes) { return writeAll(fd, bytes.constData(), bytes.size()); }
+
+// Appends the file at `source` to `fd`, or hands each piece to `sink`.
+template <typename Sink>
+bool copyFile(const QString& source, qint64& size, Sink sink) {
+  const UniqueFd in(::open(QFile::encodeName(source).constData(), O_RDONLY | O_CLOEXEC));
+  if (!in.valid()) return false;
+  std::unique_ptr<char[]> buffer(new char[kCopyBuffer]);
+  size = 0;
+  while (true) {
+    const ssize_t got = ::read(in.get(), buffer.get(), kCopyBuffer);
+    if (got < 0) return false;
+    if (got == 0) return true;
+    if (!sink(buffer.get(), got)) return false;
+    size += got;
+  }
+}
+
+la_ssize_t writeToFd(archive*, void* data, const void* bytes, size_t length) {
+  return writeAll(*static_cast<int*>(data), static_cast<const char*>(bytes), qint64(length))
+             ? la_ssize_t(length)
+             : -1;
+}
+
+bool fitsU32(qint64 value) { return value >= 0 && value <= qint64(UINT32_MAX); }
+
+}  // namespace
+
+void PayloadBuilder::addFile(quint32 group, quint32 type, const QString& name, const QString& source) {
+  m_files.push_back({group, type, name, source});
+}
+
+void PayloadBuilder::addBlock(quint32 group, const QString& name) {
+  m_files.push_back({group, Type::CompressedBlock, name, {}});
+}
+
+void PayloadBuilder::addMember(const QByteArray& stored, const QString& source) {
+  m_members.push_back({stored, source, {}});
+}
+
+void PayloadBuilder::addMemberLink(const QByteArray& stored, const QByteArray& target) {
+  m_members.push_back({stored, {}, target});
+}
+
+void PayloadBuilder::addSideFile(quint32 type, const QString& name) { m_sideFiles.push_back({type, name}); }
+
+// The block's members as an xz-compressed tar archive appended to `fd`.
+QString PayloadBuilder::writeBlock(int fd, qint64& size) const {
+  const off_t start = ::lseek(fd, 0, SEEK_CUR);
+  std::unique_ptr<archive, decltype(&archive_write_free)> tar(archive_write_new(), &archive_write_free);
+  archive_write_add_filter_xz(tar.get());
+  archive_write_set_format_pax_restricted(tar.get());
+  archive_write_set_bytes_in_last_block(tar.get(), 1);
+  if (archive_write_open(tar.get(), &fd, nullptr, writeToFd, nullptr) != ARCHIVE_OK)
+    return QStringLiteral("cannot start the compressed block");
+  for (const Member& member : m_members) {
+    std::unique_ptr<archive_entry, decltype(&archive_entry_free)> entry(archive_entry_new(),
+                                                                        &archive_entry_free);
+    archive_entry_set_pathname(entry.get(), member.stored.constData());
+    if (member.source.isEmpty()) {
+      archive_entry_set_filetype(entry.get(), AE_IFLNK);
+      archive_entry_set_perm(entry.get(), 0777);
+      archive_entry_set_symlink(entry.get(), member.linkTarget.constData());
+      if (archive_write_header(tar.get(), entry.get()) != ARCHIVE_OK)
+        return QStringLiteral("cannot add a link");
+      continue;
+    }
+    struct stat st {};
+    if (::stat(QFile::encodeName(member.source).constData(), &st) != 0) return "cannot read " + member.source;
+    archive_entry_set_filetype(entry.get(), AE_IFREG);
+    archive_entry_set_perm(entry.get(), 0644);
+    archive_entry_set_size(entry.get(), st.st_size);
+    if (archive_write_header(tar.get(), entry.get()) != ARCHIVE_OK) return "cannot add " + member.source;
+    qint64 copied = 0;
+    const bool ok = copyFile(member.source, copied, [&](const char* bytes, qint64 length) {
+      return archive_write_data(tar.get(), bytes, size_t(length)) == length;
+    });
+    if (!ok || copied != st.st_size) return "cannot read " + member.source;
+  }
+  if (archive_write_close(tar.get()) != ARCHIVE_OK)
+    return QStringLiteral("cannot finish the compressed block");
+  size = ::lseek(fd, 0, SEEK_CUR) - start;
+  return {};
+}
+
+QString PayloadBuilder::write(const QString& path) const {
+  const UniqueFd out(
+      ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0755));
+  if (!out.valid()) return "cannot write " + path;
+  const auto toOut = [&](const char* bytes, qint64 length) { return writeAll(out.get(), bytes, length); };
+  const auto position = [&] { return qint64(::lseek(out.get(), 0, SEEK_CUR)); };
+  qint64 size = 0;
+  if (!copyFile(m_stub, size, toOut)) return "cannot read " + m_stub;
+
+  PayloadTrailer trailer;
+  trailer.payloadOffset = quint32(position());
+  QByteArray table;
+  for (const File& file : m_files) {
+    const qint64 offset = position();
+    if (file.source.isEmpty()) {
+      if (const QString error = writeBlock(out.get(), size); !error.isEmpty()) return error;
+    } else if (!copyFile(file.source, size, toOut)) {
+      return "cannot read " + file.source;
+    }
+    if (!fitsU32(offset) || !fitsU32(size)) return QStringLiteral("the payload is larger than 4 GiB");
+    table += PayloadEntry{file.group, file.type, quint32(size), quint32(offset)}.toBytes(toAnsi(file.name));
+  }
+  QByteArray sideFiles;
+  for (const SideFile& side : m_sideFiles) {
+    appendU32(sideFiles, side.type);
+    appendU32(sideFiles, quint32(toAnsi(side.name).size()));
+    sideFiles += toAnsi(side.name);
+  }
+  trailer.tableOffset = quint32(position());
+  trailer.entryCount = quint32(m_files.size());
+  trailer.sideFileOffset = quint32(position() + table.size());
+  trailer.sideFileCount = quint32(m_sideFiles.size());
+  trailer.trailerOffset = quint32(position() + table.size() + sideFiles.size());
+  trailer.flags = m_flags;
+  if (!fitsU32(position() + table.size() + sideFiles.size()) || !writeAll(out.get(), table + sideFiles))
+    return "cannot write " + path;
+  if (trailer.has(Flag::VerifyMd5)) trailer.md5 = FileMd5Hex(path, 0);
+  if (!writeAll(out.get(), trailer.toBytes() + QByteArray(m_tail, '\0'))) return "cannot write " + path;
+  return {};
+}

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <vector>
+
+// Writes a copy of the setup program with a payload appended: the data of its
+// files (one of them may be an xz-compressed tar block made here), the file
+// table, the side-file records and the trailer. Names are written as given,
+// so that hostile payloads can be made too.
+class PayloadBuilder {
+ public:
+  void setStub(const QString& path) { m_stub = path; }
+  void addFile(quint32 group, quint32 type, const QString& name, const QString& source);
+  // A compressed block entry; the members added after it go into its tar archive.
+  void addBlock(quint32 group, const QString& name);
+  void addMember(const QByteArray& stored, const QString& source);
+  void addMemberLink(const QByteArray& stored, const QByteArray& target);
+  void addSideFile(quint32 type, const QString& name);
+  void setFlags(quint32 flags) { m_flags = flags; }
+  // Bytes after the trailer, as a signature block would add.
+  void setTail(qint64 bytes) { m_tail = bytes; }
+
+  // Writes the result to `path`; the error text, empty on success.
+  QString write(const QString& path) const;
+
+ private:
+  struct Member {
+    QByteArray stored;
+    QString source;
+    QByteArray linkTarget;
+  };
+  struct File {
+    quint32 group = 0;
+    quint32 type = 0;
+    QString name;
+    QString source;  // empty for the compressed block
+  };
+  struct SideFile {
+    quint32 type = 0;
+    QString name;
+  };
+
+  QString writeBlock(int fd, qint64& size) const;
+
+  QString m_stub;
+  std::vector<File> m_files;
+  std::vector<Member> m_members;
+  std::vector<SideFile> m_sideFiles;
+  quint32 m_flags = 0;
+  qint64 m_tail = 0;
+};

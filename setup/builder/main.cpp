@@ -1,0 +1,103 @@
+// KVTpayload: appends a payload to a copy of the setup program.
+//
+//   KVTpayload [--stub PROGRAM] --out FILE [ITEM...] [FLAG...]
+//
+// Items, written in the order given:
+//   --file GROUP:TYPE:NAME=SOURCE   a table entry holding SOURCE's bytes, stored as NAME
+//   --block GROUP:NAME              the compressed block (type 6), an xz-compressed tar archive
+//   --member STORED=SOURCE          a file of the block, stored under the path STORED
+//   --member-link STORED=TARGET     a symbolic link of the block
+//   --side TYPE:NAME                a side-file record
+// Flags: --side-files, --configuration, --md5, --compressed; --tail N adds N
+// bytes after the trailer. The stub defaults to KVTsetup beside this program.
+
+#include <QCoreApplication>
+#include <QFile>
+#include <cstdio>
+#include <map>
+
+#include "PayloadBuilder.h"
+#include "PayloadFormat.h"
+
+namespace {
+
+struct Arguments {
+  PayloadBuilder builder;
+  QString out;
+  quint32 flags = 0;
+};
+
+bool fail(const QString& message) {
+  std::fprintf(stderr, "KVTpayload: %s\n", qPrintable(message));
+  return false;
+}
+
+// "A:B=C" as {"A", "B", "C"}: the first `fields` parts split at ":", the rest after "=".
+bool splitItem(const QString& value, int fields, QStringList& parts) {
+  const qsizetype equals = value.indexOf('=');
+  parts = value.left(equals < 0 ? value.size() : equals).split(':');
+  if (parts.size() < fields) return false;
+  parts = parts.mid(0, fields - 1) << parts.mid(fields - 1).join(':');
+  if (equals >= 0) parts << value.mid(equals + 1);
+  return true;
+}
+
+bool toNumber(const QString& text, quint32& number) {
+  bool ok = false;
+  number = text.toUInt(&ok);
+  return ok;
+}
+
+bool parseArguments(const QStringList& args, Arguments& a) {
+  const std::map<QString, quint32> flags = {{"--side-files", PayloadFormat::Flag::SideFiles},
+                                            {"--configuration", PayloadFormat::Flag::Configuration},
+                                            {"--md5", PayloadFormat::Flag::VerifyMd5},
+                                            {"--compressed", PayloadFormat::Flag::Compressed}};
+  a.builder.setStub(QCoreApplication::applicationDirPath() + "/KVTsetup");
+  for (qsizetype i = 1; i < args.size(); ++i) {
+    const QString& option = args[i];
+    if (auto flag = flags.find(option); flag != flags.end()) {
+      a.flags |= flag->second;
+      continue;
+    }
+    if (i + 1 >= args.size()) return fail(option + " needs a value");
+    const QString value = args[++i];
+    QStringList p;
+    quint32 group = 0, type = 0;
+    if (option == "--stub") {
+      a.builder.setStub(value);
+    } else if (option == "--out") {
+      a.out = value;
+    } else if (option == "--tail") {
+      a.builder.setTail(value.toLongLong());
+    } else if (option == "--file" && splitItem(value, 3, p) && p.size() == 4 && toNumber(p[0], group) &&
+               toNumber(p[1], type)) {
+      a.builder.addFile(group, type, p[2], p[3]);
+    } else if (option == "--block" && splitItem(value, 2, p) && p.size() == 2 && toNumber(p[0], group)) {
+      a.builder.addBlock(group, p[1]);
+    } else if (option == "--member" && splitItem(value, 1, p) && p.size() == 2) {
+      a.builder.addMember(QFile::encodeName(p[0]), p[1]);
+    } else if (option == "--member-link" && splitItem(value, 1, p) && p.size() == 2) {
+      a.builder.addMemberLink(QFile::encodeName(p[0]), QFile::encodeName(p[1]));
+    } else if (option == "--side" && splitItem(value, 2, p) && p.size() == 2 && toNumber(p[0], type)) {
+      a.builder.addSideFile(type, p[1]);
+    } else {
+      return fail("cannot read " + option + " " + value);
+    }
+  }
+  if (a.out.isEmpty()) return fail(QStringLiteral("--out is missing"));
+  a.builder.setFlags(a.flags);
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QCoreApplication app(argc, argv);
+  Arguments arguments;
+  if (!parseArguments(app.arguments(), arguments)) return 2;
+  const QString error = arguments.builder.write(arguments.out);
+  if (error.isEmpty()) return 0;
+  fail(error);
+  return 1;
+}

@@ -1,0 +1,144 @@
+// The decompressor the setup program carries in a compressed payload: it
+// unpacks an xz-compressed tar block from the archive file into a destination
+// folder, and never writes outside it.
+
+#include <archive.h>
+#include <archive_entry.h>
+#include <unistd.h>
+
+#include <climits>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "ExtractFilesArgs.h"
+
+namespace {
+
+constexpr size_t kReadChunk = 65536;
+constexpr int kFailed = 1;
+constexpr int kStopped = -1;
+
+// Hands libarchive the block's bytes, and never a byte past its end.
+struct BlockReader {
+  int fd;
+  uint64_t position;
+  uint64_t end;
+  std::vector<char> buffer = std::vector<char>(kReadChunk);
+};
+
+la_ssize_t readBlock(archive*, void* data, const void** bytes) {
+  auto* reader = static_cast<BlockReader*>(data);
+  const uint64_t wanted = std::min<uint64_t>(kReadChunk, reader->end - reader->position);
+  if (wanted == 0) return 0;
+  const ssize_t got = ::pread(reader->fd, reader->buffer.data(), wanted, off_t(reader->position));
+  if (got <= 0) return ARCHIVE_FATAL;
+  reader->position += uint64_t(got);
+  *bytes = reader->buffer.data();
+  return got;
+}
+
+// A relative path whose parts never climb above where it starts.
+bool staysInside(const std::string& path) {
+  if (path.empty() || path[0] == '/') return false;
+  int depth = 0;
+  size_t start = 0;
+  while (start <= path.size()) {
+    size_t end = path.find('/', start);
+    if (end == std::string::npos) end = path.size();
+    const std::string part = path.substr(start, end - start);
+    if (part == "..") {
+      if (--depth < 0) return false;
+    } else if (!part.empty() && part != ".") {
+      ++depth;
+    }
+    start = end + 1;
+  }
+  return true;
+}
+
+bool hasDotDotPart(const std::string& path) {
+  return path == ".." || path.starts_with("../") || path.ends_with("/..") ||
+         path.find("/../") != std::string::npos;
+}
+
+// Plain files, folders and links that stay inside the destination; nothing else.
+bool isSafeEntry(archive_entry* entry) {
+  const char* name = archive_entry_pathname(entry);
+  if (!name || !staysInside(name) || hasDotDotPart(name)) return false;
+  if (const char* hardlink = archive_entry_hardlink(entry))
+    return staysInside(hardlink) && !hasDotDotPart(hardlink);
+  const mode_t type = archive_entry_filetype(entry);
+  if (type == AE_IFLNK) {
+    const char* target = archive_entry_symlink(entry);
+    const std::string folder = std::string(name).substr(0, std::string(name).rfind('/') + 1);
+    return target && target[0] != '/' && staysInside(folder + target);
+  }
+  return type == AE_IFREG || type == AE_IFDIR;
+}
+
+using ArchivePtr = std::unique_ptr<archive, decltype(&archive_free)>;
+
+int copyData(archive* in, archive* out, BlockReader& reader, uint64_t start, IExtractProgress* progress) {
+  while (true) {
+    const void* bytes = nullptr;
+    size_t size = 0;
+    la_int64_t offset = 0;
+    const int status = archive_read_data_block(in, &bytes, &size, &offset);
+    if (status == ARCHIVE_EOF) return 0;
+    if (status != ARCHIVE_OK || archive_write_data_block(out, bytes, size, offset) != ARCHIVE_OK)
+      return kFailed;
+    if (progress && progress->step(uint32_t(reader.position - start))) return kStopped;
+  }
+}
+
+int extractEntries(archive* in, archive* out, BlockReader& reader, const std::string& destination,
+                   IExtractProgress* progress) {
+  const uint64_t start = reader.position;
+  while (true) {
+    if (progress && progress->cancelled()) return kStopped;
+    archive_entry* entry = nullptr;
+    const int status = archive_read_next_header(in, &entry);
+    if (status == ARCHIVE_EOF) return 0;
+    if (status != ARCHIVE_OK || !isSafeEntry(entry)) return kFailed;
+    archive_entry_set_pathname(entry, (destination + archive_entry_pathname(entry)).c_str());
+    if (const char* hardlink = archive_entry_hardlink(entry))
+      archive_entry_set_hardlink(entry, (destination + hardlink).c_str());
+    if (archive_write_header(out, entry) != ARCHIVE_OK) return kFailed;
+    if (archive_entry_size(entry) > 0)
+      if (const int result = copyData(in, out, reader, start, progress)) return result;
+    if (archive_write_finish_entry(out) != ARCHIVE_OK) return kFailed;
+  }
+}
+
+// The destination as a real path (no links left in it) ending with "/".
+std::string realDestination(const char* destination) {
+  char resolved[PATH_MAX];
+  if (!::realpath(destination, resolved)) return {};
+  std::string path(resolved);
+  if (path.back() != '/') path += '/';
+  return path;
+}
+
+}  // namespace
+
+extern "C" __attribute__((visibility("default"))) int ExtractFiles(ExtractFilesArgs* args) {
+  if (!args || args->fileDescriptor < 0) return kFailed;
+  const std::string destination = realDestination(args->destination);
+  if (destination.empty()) return kFailed;
+  BlockReader reader{args->fileDescriptor, args->offset, uint64_t(args->offset) + args->size};
+  if (args->progress) args->progress->begin(args->size);
+
+  ArchivePtr in(archive_read_new(), &archive_read_free);
+  ArchivePtr out(archive_write_disk_new(), &archive_write_free);
+  if (!in || !out) return kFailed;
+  archive_read_support_filter_xz(in.get());
+  archive_read_support_format_tar(in.get());
+  archive_write_disk_set_options(
+      out.get(), ARCHIVE_EXTRACT_TIME | ARCHIVE_EXTRACT_SECURE_SYMLINKS | ARCHIVE_EXTRACT_SECURE_NODOTDOT);
+  if (archive_read_open(in.get(), &reader, nullptr, readBlock, nullptr) != ARCHIVE_OK) return kFailed;
+  const int result = extractEntries(in.get(), out.get(), reader, destination, args->progress);
+  if (archive_write_close(out.get()) != ARCHIVE_OK && result == 0) return kFailed;
+  return result;
+}

@@ -1,0 +1,21 @@
+#include <QApplication>
+#include <QFile>
+#include <csignal>
+
+#include "BootstrapperMain.h"
+#include "FixedDrives.h"
+#include "SetupCommandLine.h"
+
+int main(int argc, char** argv) {
+  // A relaunched copy outlives the first process and the pipe its error output may go to.
+  std::signal(SIGPIPE, SIG_IGN);
+  // Taken before Qt removes the options it knows from argv.
+  QStringList args;
+  for (int i = 1; i < argc; ++i) args << QFile::decodeName(argv[i]);
+  QApplication app(argc, argv);
+  // The stand-in's mount table can be named, as its system folder can.
+  if (const QString mounts = qEnvironmentVariable("KVT_MOUNT_TABLE"); !mounts.isEmpty())
+    FixedDrives::setMountTable(mounts);
+  // Exit codes are eight bits wide: -1 leaves as 255.
+  return BootstrapperMain(SetupCommandLine::join(args)) & 0xFF;
+}

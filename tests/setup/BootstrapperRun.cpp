@@ -1,0 +1,114 @@
+#include "BootstrapperRun.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QThread>
+
+#include "TestEnv.h"
+#include "VersionBlockWriter.h"
+
+namespace {
+
+// Each run gets folders of its own, also when several tests share a process.
+int& runs() {
+  static int count = 0;
+  return count;
+}
+
+QString freshRunDir(const QString& name) {
+  return TestEnv::freshDir(QStringLiteral("run%1/").arg(runs()) + name);
+}
+
+}  // namespace
+
+BootstrapperRun::BootstrapperRun()
+    : system(freshRunDir("system")),
+      temp(freshRunDir("tmp")),
+      records(freshRunDir("records")),
+      work(freshRunDir("work")),
+      environment(QProcessEnvironment::systemEnvironment()) {
+  environment.insert("KVT_SYSTEM_FOLDER", system);
+  environment.insert("TMPDIR", temp);
+  environment.insert("QT_QPA_PLATFORM", "offscreen");
+  environment.insert("LANG", "C");
+  environment.remove("LC_ALL");
+  environment.remove("LC_MESSAGES");
+  setInstallerExitCode(0);
+  ++runs();
+}
+
+void BootstrapperRun::addMsiDll(quint16 a, quint16 b, quint16 c, quint16 d) const {
+  VersionBlockWriter::writeFile(system + "/msi.dll",
+                                VersionBlockWriter::inFile(VersionBlockWriter::block(a, b, c, d)));
+}
+
+void BootstrapperRun::setInstallerExitCode(int exitCode) const {
+  writeFile(system + "/msiexec.exe",
+            QStringLiteral("#!/bin/sh\nprintf '%s\\n' \"$@\" > '%1/msiexec.args'\nexit %2\n")
+                .arg(records)
+                .arg(exitCode)
+                .toUtf8(),
+            true);
+}
+
+QString BootstrapperRun::recordingScript(const QString& name, const QString& record) const {
+  const QString path = work + "/" + name;
+  writeFile(path,
+            QStringLiteral("#!/bin/sh\nprintf '%s\\n' \"$@\" > '%1/%2'\n"
+                           "cat \"$KVT_REGISTRY_DIR/HKEY_CURRENT_USER.reg\" > '%1/%2.reg' 2>/dev/null\n")
+                .arg(records, record)
+                .toUtf8(),
+            true);
+  return path;
+}
+
+bool BootstrapperRun::build(const QString& output, const QStringList& items) const {
+  QProcess builder;
+  builder.start(KVT_PAYLOAD_BUILDER, QStringList{"--out", output} + items);
+  return builder.waitForFinished(60000) && builder.exitStatus() == QProcess::NormalExit &&
+         builder.exitCode() == 0;
+}
+
+bool BootstrapperRun::run(const QString& program, const QStringList& args) {
+  QProcess setup;
+  setup.setProcessEnvironment(environment);
+  setup.setWorkingDirectory(work);
+  setup.start(program, args);
+  const bool ended = setup.waitForFinished(90000);
+  if (!ended) setup.kill();
+  exitCode = setup.exitStatus() == QProcess::NormalExit ? setup.exitCode() : -1;
+  standardError = QString::fromUtf8(setup.readAllStandardError());
+  return ended;
+}
+
+QString BootstrapperRun::readFile(const QString& path) {
+  QFile file(path);
+  return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
+void BootstrapperRun::writeFile(const QString& path, const QByteArray& data, bool executable) {
+  QDir().mkpath(QFileInfo(path).absolutePath());
+  QFile file(path);
+  if (!file.open(QIODevice::WriteOnly)) return;
+  file.write(data);
+  file.close();
+  if (executable) file.setPermissions(file.permissions() | QFile::ExeOwner);
+}
+
+bool BootstrapperRun::waitFor(const QString& path, bool gone) {
+  QDeadlineTimer deadline(20000);
+  while (QFileInfo::exists(path) == gone && !deadline.hasExpired()) QThread::msleep(20);
+  return QFileInfo::exists(path) != gone;
+}
+
+bool BootstrapperRun::runValueRecorded(const QString& record, const QString& program) const {
+  return readFile(records + "/" + record + ".reg").contains('"' + program + "\"=");
+}
+
+bool BootstrapperRun::runValuePresent(const QString& program) const {
+  return readFile(qEnvironmentVariable("KVT_REGISTRY_DIR") + "/HKEY_CURRENT_USER.reg")
+      .contains('"' + program + "\"=");
+}

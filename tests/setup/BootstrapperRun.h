@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QProcessEnvironment>
+#include <QString>
+#include <QStringList>
+
+// Runs built copies of KVTsetup as processes, each in a sandbox of its own: a
+// system folder with a recording msiexec.exe, a registry folder, a temporary
+// folder and a folder for what the programs record.
+class BootstrapperRun {
+ public:
+  BootstrapperRun();
+
+  // Puts msi.dll with version a.b.c.d into the system folder.
+  void addMsiDll(quint16 a, quint16 b, quint16 c, quint16 d) const;
+  // msiexec.exe records its arguments (one a line) and exits with `exitCode`.
+  void setInstallerExitCode(int exitCode) const;
+  // A script that records that it ran (and the Run value at that moment) into `record`.
+  QString recordingScript(const QString& name, const QString& record) const;
+
+  // Builds a setup program with KVTpayload; `items` are its arguments.
+  bool build(const QString& output, const QStringList& items) const;
+  // Runs a setup program to its end; false when it did not end in time.
+  bool run(const QString& program, const QStringList& args);
+
+  static QString readFile(const QString& path);
+  static void writeFile(const QString& path, const QByteArray& data, bool executable = false);
+  // Waits (bounded) until `path` exists or, with `gone`, until it no longer exists.
+  static bool waitFor(const QString& path, bool gone = false);
+
+  QString installerArguments() const { return readFile(records + "/msiexec.args"); }
+  // True when the Run value naming `program` stood in the registry copy `record`.
+  bool runValueRecorded(const QString& record, const QString& program) const;
+  // True when the Run value naming `program` stands in the registry now.
+  bool runValuePresent(const QString& program) const;
+
+  QString system, temp, records, work;
+  QProcessEnvironment environment;
+  int exitCode = -1;
+  QString standardError;
+};

@@ -1,0 +1,16 @@
+#include <gtest/gtest.h>
+
+#include "SetupMessages.h"
+
+TEST(SetupMessagesTest, PlaceholdersAreFilledInOrder) {
+  EXPECT_EQ(setupText(161, {"KVT"}), "KVT Setup");
+  EXPECT_EQ(setupText(137, {"4.5", "3.1"}),
+            "This package requires Windows Installer version \"4.5\". You have \"3.1\".\n"
+            "Please upgrade your Windows Installer.");
+  EXPECT_EQ(setupText(194, {"7", "1 KB", "2 KB"}), "Progress: 7% (1 KB of 2 KB)");
+  EXPECT_EQ(setupText(153, {"%s"}), "Installing %s");
+}
+
+TEST(SetupMessagesTest, MissingValuesLeaveTheirPlaceholders) {
+  EXPECT_EQ(setupText(164, {"1"}), "Required: between 1 and %s.");
+}
