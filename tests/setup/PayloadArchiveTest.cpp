@@ -132,7 +132,7 @@ TEST_F(PayloadArchiveTest, TheMagicElsewhereInTheImageIsNeverTakenForTheTrailer)
 }
 
 TEST_F(PayloadArchiveTest, TheTrailerIsFoundWhateverFollowsIt) {
-  // Around every window border of the scan, and of the scan the Part describes.
+  // Around every border of 2048-byte and 65536-byte scan windows.
   for (int tail : {0,    1,    9,    10,    11,    2026,  2036,  2037,  2038,  2039,  2048,
                    2058, 4096, 4106, 65451, 65460, 65461, 65462, 65536, 65600, 131000}) {
     SCOPED_TRACE(tail);
