@@ -29,19 +29,6 @@ class PayloadDecompressorTest : public PayloadTest {
                                members + extra));
     return out;
   }
-
-  static int openInto(CPayloadArchive& archive, const QString& payload, const QString& folder) {
-    archive.SetArchivePath(payload);
-    archive.SetExtractionFolder(folder);
-    const int opened = archive.OpenArchive();
-    return opened != PayloadError::Ok ? opened : archive.ReadFileTable();
-  }
-
-  // Opens the payload into `folder` and extracts the launch group.
-  int prepare(CPayloadArchive& archive, const QString& payload, const QString& folder) {
-    const int result = openInto(archive, payload, folder);
-    return result != PayloadError::Ok ? result : archive.ExtractGroup();
-  }
 };
 
 TEST_F(PayloadDecompressorTest, TheLaunchGroupBringsTheLibraryAndTheBlockUnpacksBelowItsFolder) {
@@ -54,14 +41,6 @@ TEST_F(PayloadDecompressorTest, TheLaunchGroupBringsTheLibraryAndTheBlockUnpacks
             QStringList({"KVTdecompress.so", "pkg/app.msi", "pkg/data/link", "pkg/data/readme.txt"}));
   EXPECT_EQ(readFile(x + "pkg/app.msi"), "the package");
   EXPECT_EQ(readFile(x + "pkg/data/link"), QByteArray(300000, 'r'));
-}
-
-TEST_F(PayloadDecompressorTest, TheProgressDialogRunsTheDecompressorToItsEnd) {
-  CPayloadArchive archive;
-  const QString x = folder("x");
-  ASSERT_EQ(prepare(archive, compressedPayload(goodMembers()), x), PayloadError::Ok);
-  EXPECT_EQ(archive.RunExtractFilesDll("Setup", false), PayloadError::Ok);
-  EXPECT_EQ(readFile(x + "pkg/app.msi"), "the package");
 }
 
 // Records what the decompressor reports, and cancels from a chosen step on.
@@ -133,30 +112,23 @@ TEST_F(PayloadDecompressorTest, CancelInTheDialogGives14) {
 }
 
 TEST_F(PayloadDecompressorTest, AMissingLibraryGives11) {
-  const QString x = folder("x");
-  {
-    SCOPED_TRACE("not extracted");
+  const QStringList library = {"--file", "2:7:KVTdecompress.so=" + decompressorPath()};
+  const struct {
+    const char* what;
+    QStringList library;
+    bool extracted;
+  } cases[] = {{"not extracted", library, false},
+               {"not a library", {"--file", "2:7:KVTdecompress.so=" + source("t", "text")}, true},
+               {"none in the table", {}, true}};
+  int n = 0;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const QString out = m_work + "/library.bin";
+    ASSERT_TRUE(build(out, QStringList{"--compressed"} + c.library +
+                               QStringList{"--block", "2:pkg\\app.lzma"} + goodMembers()));
     CPayloadArchive archive;
-    ASSERT_EQ(openInto(archive, compressedPayload(goodMembers()), x), PayloadError::Ok);
-    EXPECT_EQ(archive.RunExtractFilesDll({}, true), PayloadError::DecompressorMissing);
-  }
-  {
-    SCOPED_TRACE("not a library");
-    const QString out = m_work + "/nolib.bin";
-    ASSERT_TRUE(
-        build(out, QStringList{"--compressed", "--file", "2:7:KVTdecompress.so=" + source("t", "text"),
-                               "--block", "2:pkg\\app.lzma"} +
-                       goodMembers()));
-    CPayloadArchive archive;
-    ASSERT_EQ(prepare(archive, out, folder("y")), PayloadError::Ok);
-    EXPECT_EQ(archive.RunExtractFilesDll({}, true), PayloadError::DecompressorMissing);
-  }
-  {
-    SCOPED_TRACE("none in the table");
-    const QString out = m_work + "/none.bin";
-    ASSERT_TRUE(build(out, QStringList{"--compressed", "--block", "2:pkg\\app.lzma"} + goodMembers()));
-    CPayloadArchive archive;
-    ASSERT_EQ(prepare(archive, out, folder("z")), PayloadError::Ok);
+    const QString x = folder("x" + QString::number(n++));
+    ASSERT_EQ(c.extracted ? prepare(archive, out, x) : openInto(archive, out, x), PayloadError::Ok);
     EXPECT_EQ(archive.RunExtractFilesDll({}, true), PayloadError::DecompressorMissing);
   }
 }

@@ -33,11 +33,8 @@ class PayloadHostileTest : public PayloadTest {
   // Opens and reads the table into a fresh folder; nothing may land in it or beside it.
   int readInto(const QString& path) {
     CPayloadArchive archive;
-    archive.SetArchivePath(path);
     const QString x = folder("read" + QString::number(m_reads++));
-    archive.SetExtractionFolder(x);
-    int result = archive.OpenArchive();
-    if (result == PayloadError::Ok) result = archive.ReadFileTable();
+    const int result = openInto(archive, path, x);
     EXPECT_TRUE(tree(x).isEmpty() || result == PayloadError::Ok) << qPrintable(tree(x).join(' '));
     EXPECT_FALSE(QFileInfo::exists(TestEnv::sandbox() + "/evil.txt"));
     EXPECT_FALSE(QFileInfo::exists("/tmp/evil.txt"));
@@ -145,10 +142,7 @@ TEST_F(PayloadHostileTest, AShortCopyIsAFileErrorAndLeavesNoPartialFile) {
   const QString out = payload();
   CPayloadArchive archive;
   const QString x = folder("x");
-  archive.SetArchivePath(out);
-  archive.SetExtractionFolder(x);
-  ASSERT_EQ(archive.OpenArchive(), PayloadError::Ok);
-  ASSERT_EQ(archive.ReadFileTable(), PayloadError::Ok);
+  ASSERT_EQ(openInto(archive, out, x), PayloadError::Ok);
   ASSERT_TRUE(QFile::resize(out, qint64(archive.entries()[1].offset) + 5000));
   EXPECT_EQ(archive.ExtractEntry(1, x), PayloadError::FileError);
   EXPECT_FALSE(archive.isExtracted(1));
@@ -166,10 +160,7 @@ TEST_F(PayloadHostileTest, ExtractionNeverWritesThroughAPlantedLink) {
     const QString target = QString(planted) == "sub" ? outside : outside + "app.msi";
     ASSERT_EQ(::symlink(QFile::encodeName(target).constData(), QFile::encodeName(x + planted).constData()),
               0);
-    archive.SetArchivePath(out);
-    archive.SetExtractionFolder(x);
-    ASSERT_EQ(archive.OpenArchive(), PayloadError::Ok);
-    ASSERT_EQ(archive.ReadFileTable(), PayloadError::Ok);
+    ASSERT_EQ(openInto(archive, out, x), PayloadError::Ok);
     EXPECT_EQ(archive.ExtractEntry(index, x), PayloadError::FileError);
     EXPECT_EQ(tree(outside), QStringList{"app.msi"});
     EXPECT_EQ(readFile(outside + "app.msi"), "mine");
@@ -182,10 +173,7 @@ TEST_F(PayloadHostileTest, CleanUpNeverDeletesThroughALink) {
   const QString out = payload({"--file", "1:4:sub\\evil.txt=" + source("e", "e")});
   CPayloadArchive archive;
   const QString x = folder("x");
-  archive.SetArchivePath(out);
-  archive.SetExtractionFolder(x);
-  ASSERT_EQ(archive.OpenArchive(), PayloadError::Ok);
-  ASSERT_EQ(archive.ReadFileTable(), PayloadError::Ok);
+  ASSERT_EQ(openInto(archive, out, x), PayloadError::Ok);
   ASSERT_EQ(archive.ExtractAll(), PayloadError::Ok);
   ASSERT_TRUE(QDir(x + "sub").removeRecursively());
   ASSERT_EQ(::symlink(QFile::encodeName(outside).constData(), QFile::encodeName(x + "sub").constData()), 0);

@@ -27,14 +27,6 @@ class PayloadLaunchTest : public PayloadTest {
     QFile::setPermissions(m_system + name, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
   }
 
-  int openInto(CPayloadArchive& archive, const QString& payload, const QString& folder) {
-    archive.SetArchivePath(payload);
-    archive.SetExtractionFolder(folder);
-    int result = archive.OpenArchive();
-    if (result == PayloadError::Ok) result = archive.ReadFileTable();
-    return result != PayloadError::Ok ? result : archive.ExtractGroup();
-  }
-
   QStringList recorded() const {
     return QString::fromUtf8(readFile(m_record)).split('\n', Qt::SkipEmptyParts);
   }
@@ -55,7 +47,7 @@ TEST_F(PayloadLaunchTest, TheMainPackageGoesToTheInstallerWithItsParameters) {
     ::setenv("KVT_TEST_EXIT", c.exit, 1);
     CPayloadArchive archive;
     const QString x = folder("x");
-    ASSERT_EQ(openInto(archive, out, x), PayloadError::Ok);
+    ASSERT_EQ(prepare(archive, out, x), PayloadError::Ok);
     EXPECT_EQ(archive.LaunchMainPackage("/qn PROP=\"a b\"  OV_SETUPEXEPATH=\"C:\\x\\\"", "Setup", false),
               PayloadError::Ok);
     EXPECT_EQ(archive.exitCode(), c.code);
@@ -72,7 +64,7 @@ TEST_F(PayloadLaunchTest, AProgramPackageRunsDirectly) {
                      source("setup.exe", "#!/bin/sh\necho \"$1|$2\" > \"$KVT_TEST_RECORD\"\nexit 9\n")}));
   CPayloadArchive archive;
   const QString x = folder("x");
-  ASSERT_EQ(openInto(archive, out, x), PayloadError::Ok);
+  ASSERT_EQ(prepare(archive, out, x), PayloadError::Ok);
   EXPECT_EQ(archive.LaunchMainPackage("\"one two\" three", "Setup", false), PayloadError::Ok);
   EXPECT_EQ(archive.exitCode(), 9);
   EXPECT_EQ(recorded(), QStringList{"one two|three"});
@@ -82,13 +74,13 @@ TEST_F(PayloadLaunchTest, NothingToStartIsAFileError) {
   const QString out = m_work + "/setup.bin";
   ASSERT_TRUE(build(out, {"--file", "1:4:readme.txt=" + source("readme", "r")}));
   CPayloadArchive archive;
-  ASSERT_EQ(openInto(archive, out, folder("x")), PayloadError::Ok);
+  ASSERT_EQ(prepare(archive, out, folder("x")), PayloadError::Ok);
   EXPECT_EQ(archive.LaunchMainPackage({}, "Setup", false), PayloadError::FileError);
 
   ASSERT_TRUE(build(out, {"--file", "1:0:app.msi=" + source("app.msi", "pkg")}));
   QFile::remove(m_system + "msiexec.exe");
   CPayloadArchive missing;
-  ASSERT_EQ(openInto(missing, out, folder("y")), PayloadError::Ok);
+  ASSERT_EQ(prepare(missing, out, folder("y")), PayloadError::Ok);
   EXPECT_EQ(missing.LaunchMainPackage({}, "Setup", false), PayloadError::FileError);
 }
 
@@ -99,7 +91,7 @@ TEST_F(PayloadLaunchTest, ACompressedPackageComesOutOfTheBlockAndItsFolderGoesAf
   ::setenv("KVT_TEST_EXIT", "5", 1);
   CPayloadArchive archive;
   const QString x = folder("x");
-  ASSERT_EQ(openInto(archive, out, x), PayloadError::Ok);
+  ASSERT_EQ(prepare(archive, out, x), PayloadError::Ok);
   EXPECT_EQ(archive.LaunchMainPackage("/qb", "Setup", true), PayloadError::Ok);
   EXPECT_EQ(archive.exitCode(), 5);
   EXPECT_EQ(recorded(), QStringList({"/i", x + "pkg/app.msi", "/qb", "present"}));
@@ -114,7 +106,7 @@ TEST_F(PayloadLaunchTest, AFailedBlockStartsNothingAndLeavesNoFolder) {
                           "2:6:pkg\\app.lzma=" + source("garbage", "not an archive")}));
   CPayloadArchive archive;
   const QString x = folder("x");
-  ASSERT_EQ(openInto(archive, out, x), PayloadError::Ok);
+  ASSERT_EQ(prepare(archive, out, x), PayloadError::Ok);
   EXPECT_EQ(archive.LaunchMainPackage({}, "Setup", true), PayloadError::DecompressorFailed);
   EXPECT_FALSE(QFileInfo::exists(m_record));
   EXPECT_EQ(tree(x), QStringList{"KVTdecompress.so"});

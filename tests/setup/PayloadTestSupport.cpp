@@ -33,6 +33,18 @@ bool PayloadTest::build(const QString& out, const QStringList& arguments, const 
 
 QString PayloadTest::decompressorPath() { return QStringLiteral(KVT_DECOMPRESSOR); }
 
+int PayloadTest::openInto(CPayloadArchive& archive, const QString& payload, const QString& folder) {
+  archive.SetArchivePath(payload);
+  archive.SetExtractionFolder(folder);
+  const int opened = archive.OpenArchive();
+  return opened != PayloadError::Ok ? opened : archive.ReadFileTable();
+}
+
+int PayloadTest::prepare(CPayloadArchive& archive, const QString& payload, const QString& folder) {
+  const int result = openInto(archive, payload, folder);
+  return result != PayloadError::Ok ? result : archive.ExtractGroup();
+}
+
 QString PayloadTest::source(const QString& name, const QByteArray& bytes) const {
   const QString path = m_work + "/" + name;
   QDir().mkpath(QFileInfo(path).path());

@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 
+#include "CPayloadArchive.h"
+
 // Payloads for the tests, every one made by the payload builder.
 class PayloadTest : public ::testing::Test {
  protected:
@@ -14,6 +16,11 @@ class PayloadTest : public ::testing::Test {
   // Runs the builder on `stub` (the test's stand-in when empty); true when it succeeded.
   bool build(const QString& out, const QStringList& arguments, const QString& stub = {}) const;
   static QString decompressorPath();
+
+  // Opens `payload` extracting into `folder` and reads its table.
+  static int openInto(CPayloadArchive& archive, const QString& payload, const QString& folder);
+  // The same, then extracts the launch group.
+  static int prepare(CPayloadArchive& archive, const QString& payload, const QString& folder);
 
   QString source(const QString& name, const QByteArray& bytes) const;
   QString folder(const QString& name) const;
