@@ -1,11 +1,24 @@
 #include "MessageBox.h"
 
+#include <QDialog>
 #include <QGuiApplication>
 #include <QMessageBox>
+#include <QPointer>
+#include <QTimer>
 
 #include <cstdio>
 
 namespace {
+
+MsgBoxAnswerer& msgBoxAnswerer() {
+  static MsgBoxAnswerer answerer;
+  return answerer;
+}
+
+DialogAnswerer& dialogAnswerer() {
+  static DialogAnswerer answerer;
+  return answerer;
+}
 
 int defaultAnswer(int buttons, bool second) {
   switch (buttons) {
@@ -55,6 +68,7 @@ bool isHeadless() {
 int MsgBox(const QString& text, int style, const QString& title) {
   const int buttons = style & 0x0F;
   const bool secondIsDefault = (style & MsgBoxStyle::DefaultButton2) != 0;
+  if (msgBoxAnswerer()) return msgBoxAnswerer()(text, style, title);
   if (isHeadless()) {
     std::fprintf(stderr, "%s: %s\n", title.toLocal8Bit().constData(), text.toLocal8Bit().constData());
     return defaultAnswer(buttons, secondIsDefault);
@@ -63,4 +77,21 @@ int MsgBox(const QString& text, int style, const QString& title) {
   if (secondIsDefault && buttons == MsgBoxStyle::OkCancel) box.setDefaultButton(QMessageBox::Cancel);
   if (secondIsDefault && buttons != MsgBoxStyle::OkCancel) box.setDefaultButton(QMessageBox::No);
   return answerOf(box.exec());
+}
+
+void setMsgBoxAnswerer(MsgBoxAnswerer answerer) { msgBoxAnswerer() = std::move(answerer); }
+
+void setDialogAnswerer(DialogAnswerer answerer) { dialogAnswerer() = std::move(answerer); }
+
+bool canAnswerDialogs() { return dialogAnswerer() || !isHeadless(); }
+
+int execModal(QDialog& dialog) {
+  if (!canAnswerDialogs()) return QDialog::Rejected;
+  if (dialogAnswerer()) {
+    const DialogAnswerer answerer = dialogAnswerer();
+    QTimer::singleShot(0, &dialog, [answerer, target = QPointer<QDialog>(&dialog)] {
+      if (target) answerer(*target);
+    });
+  }
+  return dialog.QDialog::exec();
 }

@@ -1,6 +1,9 @@
 #pragma once
 
 #include <QString>
+#include <functional>
+
+class QDialog;
 
 // Message box styles and answers, as the callers name them.
 namespace MsgBoxStyle {
@@ -29,3 +32,21 @@ int MsgBox(const QString& text, int style, const QString& title);
 
 // True when windows cannot be seen or answered by anyone.
 bool isHeadless();
+
+// A test's stand-in for the user at message boxes: it gets what the box would
+// show and returns the answer. Null restores the real boxes.
+using MsgBoxAnswerer = std::function<int(const QString& text, int style, const QString& title)>;
+void setMsgBoxAnswerer(MsgBoxAnswerer answerer);
+
+// A test's stand-in for the user at dialogs that need an answer: called with
+// the dialog once it runs modally, it fills it in and closes it. Null restores
+// the rule that nobody answers on a headless platform.
+using DialogAnswerer = std::function<void(QDialog& dialog)>;
+void setDialogAnswerer(DialogAnswerer answerer);
+
+// Someone can answer a dialog: a user at a real display, or a test's answerer.
+bool canAnswerDialogs();
+
+// Runs the dialog modally through QDialog's own exec and returns its result.
+// When nobody can answer it, it is not shown and counts as rejected.
+int execModal(QDialog& dialog);
