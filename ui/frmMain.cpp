@@ -330,18 +330,11 @@ void frmMain::buildMenus() {
   mnuHelpAbout = item(mnuHelp, QStringLiteral("mnuHelpAbout"), QKeySequence(Qt::Key_F1));
 }
 
-// Each button runs the menu item of its key; the buttons are never disabled.
+// The buttons carry their key; the commands run the menu item of that name. They are never disabled.
 void frmMain::buildToolbar() {
   tbMain = addToolBar(QString());
   tbMain->setObjectName(QStringLiteral("tbMain"));
   tbMain->setMovable(false);
-  const QHash<QString, QAction*> commands = {
-      {QStringLiteral("New"), mnuFileNew},       {QStringLiteral("Open"), mnuFileOpen},
-      {QStringLiteral("Save"), mnuFileSave},     {QStringLiteral("Print"), mnuFilePrint},
-      {QStringLiteral("Cut"), mnuEditCut},       {QStringLiteral("Copy"), mnuEditCopy},
-      {QStringLiteral("Paste"), mnuEditPaste},   {QStringLiteral("Insert"), mnuEditInsert},
-      {QStringLiteral("Delete"), mnuEditDelete}, {QStringLiteral("View"), mnuEditView},
-  };
   for (const ToolButton& button : kToolButtons) {
     const QString key = QString::fromLatin1(button.key);
     if (key.isEmpty()) {
@@ -351,7 +344,6 @@ void frmMain::buildToolbar() {
     QAction* action = tbMain->addAction(themeIcon(button.icon, button.fallback), key);
     action->setObjectName(QStringLiteral("tbMain") + key);
     action->setData(key);
-    connect(action, &QAction::triggered, commands.value(key), &QAction::trigger);
     toolButtons_.append(action);
   }
 }

@@ -1,14 +1,19 @@
 #include "modMain.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QPointer>
 
+#include "LanguageSelect.h"
 #include "MessageBox.h"
 #include "MlStringModule.h"
 #include "clsJob.h"
 #include "clsSettings.h"
 #include "frmDebug.h"
+#include "frmMain.h"
+#include "frmMainCommands.h"
+#include "frmSettings.h"
 #include "modLumasetCommon.h"
 #include "modMultiThread.h"
 #include "modPJL.h"
@@ -59,6 +64,35 @@ void choosePrinter(const QString& name, clsJob& job) {
   if (const clsPrinter* printer = gSettings->printers.printer(name)) job.printerName = printer->name;
 }
 
+// The globals go before the application object does: their windows and timers need it.
+void releaseGlobals() {
+  gJob.reset();
+  gSettings.reset();
+}
+
+// Shells hand over arguments already split at blanks, quotes dropped; empty ones do not count.
+QStringList programArguments() {
+  QStringList arguments = QCoreApplication::arguments().mid(1);
+  arguments.removeAll(QString());
+  return arguments;
+}
+
+// Loads the main window hidden, with its commands.
+frmMain* loadMainWindow() {
+  auto* window = new frmMain;
+  window->setAttribute(Qt::WA_DeleteOnClose);
+  new frmMainCommands(window);
+  return window;
+}
+
+// The automatic print; false when it did not run to its end.
+bool printJob() {
+  clsPrinter* printer = gSettings->printers.printer(gJob->printerName);
+  if (gJob->submit(printer)) return true;
+  MsgBox(GetResString(126), MsgBoxStyle::Critical | MsgBoxStyle::OkOnly, GetResString(116));
+  return false;
+}
+
 QString programName() { return QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName(); }
 
 QString helpLine(const QString& start, const QString& gap, int id) {
@@ -66,6 +100,37 @@ QString helpLine(const QString& start, const QString& gap, int id) {
 }
 
 }  // namespace
+
+std::optional<int> Main() { return Main(programArguments()); }
+
+std::optional<int> Main(const QStringList& arguments) {
+  gStartDir = QDir::currentPath();
+  ReadLogSwitch(arguments);
+  LogMessage(QStringLiteral("modMain-Main: Calling commonInit..."));
+  commonInit();
+  LogMessage(QStringLiteral("modMain-Main: Calling modPJL.Init..."));
+  modPJL::Init();
+  LogMessage(QStringLiteral("modMain-Main: Calling modthread.nit"));
+  modMultiThread::Init();
+  modPJLOpts::Initialise(false);
+  InitLocalisation();
+  LanguageSelect::ShowDialog(true);
+  qAddPostRoutine(releaseGlobals);
+  gSettings = std::make_unique<clsSettings>();
+  if (!EnsureSettings(true)) return ExitSettingsCancelled;
+
+  gJob = std::make_unique<clsJob>();
+  const SwitchFlags flags = ApplySwitches(arguments, *gJob);
+  if (flags.usage) return ExitUsage;
+  QPointer<frmMain> window = loadMainWindow();
+  const bool printed = !flags.print || printJob();
+  if (flags.quit) {
+    delete window;
+    return printed ? ExitSuccess : ExitPrintFailed;
+  }
+  if (window) window->show();
+  return std::nullopt;
+}
 
 bool isSwitch(const QString& argument) {
   if (argument.startsWith(QLatin1Char('-'))) return true;
@@ -136,6 +201,16 @@ QString CommandLineHelpText() {
   text += helpLine(kIndent + QStringLiteral("/PRINT"), kTab + kTab, 134);
   text += helpLine(kIndent + QStringLiteral("/QUIT"), kTab + kTab, 135);
   return text;
+}
+
+bool EnsureSettings(bool skipFirstShow) {
+  frmSettings dialog;
+  if (!skipFirstShow) dialog.exec();
+  while (!gSettings->LoadFromReg()) {
+    if (dialog.cancelled) return false;
+    dialog.exec();
+  }
+  return true;
 }
 
 void ShowCommandLineHelp() { MsgBox(CommandLineHelpText(), MsgBoxStyle::Information, GetResString(136)); }
