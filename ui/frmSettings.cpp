@@ -171,7 +171,7 @@ int frmSettings::exec() {
 void frmSettings::reject() { cmdCancel_Click(); }
 
 bool frmSettings::eventFilter(QObject* watched, QEvent* event) {
-  if (event->type() == QEvent::FocusOut &&
+  if (!leaving_ && event->type() == QEvent::FocusOut &&
       static_cast<QFocusEvent*>(event)->reason() != Qt::PopupFocusReason) {
     if (watched == cboUnits) cboUnits_Validate();
     if (watched == txtViewer) txtViewer_Validate();
@@ -182,7 +182,10 @@ bool frmSettings::eventFilter(QObject* watched, QEvent* event) {
 // At the first start the dialog is made before the settings are read: each
 // showing fills it again so that OK never writes what it held when it was made.
 void frmSettings::showEvent(QShowEvent* event) {
-  if (!event->spontaneous()) fillFromSettings();
+  if (!event->spontaneous()) {
+    leaving_ = false;
+    fillFromSettings();
+  }
   QDialog::showEvent(event);
 }
 
@@ -311,7 +314,7 @@ void frmSettings::editPrinter(const QString& rowText, frmEditPrinter& editor, QS
   unsetCursor();
 }
 
-void frmSettings::renamePrinter(const QString& oldName, const QString& newName, const QString& address,
+void frmSettings::renamePrinter(QString oldName, const QString& newName, const QString& address,
                                 QStringList& remembered) {
   clsPrinters& printers = gSettings->printers;
   if (oldName.compare(newName, Qt::CaseInsensitive) == 0) {
@@ -366,12 +369,14 @@ void frmSettings::cmdViewerBrowse_Click() {
 void frmSettings::cmdIOK_Click() {
   cboUnits_Validate();
   txtViewer_Validate();
+  leaving_ = true;
   gSettings->SaveToReg();
   cancelled = false;
   done(Accepted);
 }
 
 void frmSettings::cmdCancel_Click() {
+  leaving_ = true;
   gSettings->LoadFromReg();
   cancelled = true;
   done(Rejected);

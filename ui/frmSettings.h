@@ -63,7 +63,7 @@ class frmSettings : public QDialog {
   QStringList namesOtherThan(const QString& name) const;
   void editPrinter(const QString& rowText, frmEditPrinter& editor, QStringList& remembered);
   // Adds the printer under its new name and drops the old entry only once the new one is in.
-  void renamePrinter(const QString& oldName, const QString& newName, const QString& address,
+  void renamePrinter(QString oldName, const QString& newName, const QString& address,
                      QStringList& remembered);
 
   void cmdNew_Click();
@@ -77,5 +77,8 @@ class frmSettings : public QDialog {
   void cmdCancel_Click();
   void ml_RuntimeSupport_LanguageChanged(int LanguageID, const QString& Language);
 
+  // Set once OK or Cancel has decided: the focus leaving a box as the dialog
+  // hides must not apply it over what Cancel reloaded.
+  bool leaving_ = false;
   std::unique_ptr<MLRuntime::RuntimeSupport> ml_RuntimeSupport;
 };
