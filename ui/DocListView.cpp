@@ -43,7 +43,9 @@ void DocListView::mouseReleaseEvent(QMouseEvent* event) {
 QStringList DocListView::mimeTypes() const { return {DragFormats::Rows, DragFormats::Files}; }
 
 QMimeData* DocListView::mimeData(const QList<QTreeWidgetItem*>& items) const {
-  return onStartDrag ? onStartDrag(items) : nullptr;
+  QMimeData* data = onStartDrag ? onStartDrag(items) : nullptr;
+  ownDragData_ = data;
+  return data;
 }
 
 // Rows only ever move: the list's own drag offers nothing else.
@@ -59,7 +61,7 @@ void DocListView::startDrag(Qt::DropActions) {
 
 bool DocListView::acceptDrag(QDropEvent* event) {
   const Qt::DropAction action =
-      onDragOver ? onDragOver(event->mimeData(), event->source() == this) : Qt::IgnoreAction;
+      onDragOver ? onDragOver(event->mimeData(), ownData(event->mimeData())) : Qt::IgnoreAction;
   if (action == Qt::IgnoreAction) {
     event->ignore();
     return false;
@@ -81,7 +83,7 @@ void DocListView::dragMoveEvent(QDragMoveEvent* event) {
 void DocListView::dropEvent(QDropEvent* event) {
   setState(QAbstractItemView::NoState);
   stopAutoScroll();
-  if (onDrop) onDrop(event->mimeData(), event->position().toPoint(), event->source() == this);
+  if (onDrop) onDrop(event->mimeData(), event->position().toPoint(), ownData(event->mimeData()));
   event->setDropAction(Qt::IgnoreAction);
   event->accept();
   viewport()->update();

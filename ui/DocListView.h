@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QMimeData>
+#include <QPointer>
 #include <QTreeWidget>
 #include <functional>
 
@@ -14,7 +16,7 @@ class DocListView : public QTreeWidget {
   std::function<void(int key, Qt::KeyboardModifiers modifiers)> onKeyUp;
   std::function<void(const QPoint& globalPos)> onRightButtonUp;
   std::function<QMimeData*(const QList<QTreeWidgetItem*>& items)> onStartDrag;
-  // `ownRows`: the drag started in this very list, so its rows may move.
+  // `ownRows`: the data is this list's own drag data, so its rows may move.
   std::function<Qt::DropAction(const QMimeData* data, bool ownRows)> onDragOver;
   std::function<void(const QMimeData* data, const QPoint& pos, bool ownRows)> onDrop;
 
@@ -31,4 +33,8 @@ class DocListView : public QTreeWidget {
 
  private:
   bool acceptDrag(QDropEvent* event);
+  bool ownData(const QMimeData* data) const { return data && data == ownDragData_; }
+
+  // The data of the drag this list started last; rows of any other drag never move.
+  mutable QPointer<QMimeData> ownDragData_;
 };

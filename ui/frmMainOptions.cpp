@@ -384,17 +384,20 @@ void frmMain::chkAcct_Click() {
   }
 }
 
-// Unticked means the option's default program, which is no finishing.
+// Unticked means the option's default program, which is no finishing, also
+// when the printer's list does not offer it.
 void frmMain::chkFinishing_Click() {
   showGroups();
   if (chkFinishing->checkState() != Qt::Unchecked) return;
   clsPJLOption option;
   option.name = tagOf(cboFinProg);
+  option.setValue(option.Default());
   {
     const QSignalBlocker blocker(cboFinProg);
     selectDefaultEntry(cboFinProg, option);
   }
-  applyText(cboFinProg);
+  setMixedLook(cboFinProg, false);
+  ApplyOption(option.name, option.uiValue());
 }
 
 void frmMain::chkLabel_Click() {

@@ -1,12 +1,17 @@
 #include "frmMainTest.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QTest>
 
+#include "MLRuntime.h"
 #include "MlStringModule.h"
+#include "RegObj.h"
 #include "TestEnv.h"
 #include "clsJob.h"
 #include "clsSettings.h"
@@ -26,6 +31,10 @@ QList<ReplyFragment> reply(const QByteArray& a4, const QByteArray& a3, const QBy
 
 void MainWindowTest::SetUp() {
   gRegRoot = QStringLiteral("Software\\Pelva\\Skyplain Vondir\\Vondir Submit\\");
+  RegObj stored;
+  stored.setRoot(HKEY_CURRENT_USER);
+  stored.setKey(gRegRoot + "Window");
+  stored.DeleteKey();
   InitLocalisation();
   SetLanguage(kLanguageEnglish, QString());
   modPJLOpts::Initialise(true);
@@ -98,12 +107,6 @@ QString MainWindowTest::docOption(int index, const QString& name) const {
   return key.isEmpty() || !opts ? QString() : opts->pjlOpt(name).toString();
 }
 
-#include <QCheckBox>
-#include <QLabel>
-#include <QLineEdit>
-
-#include "clsJob.h"
-
 TEST_F(MainWindowTest, BuildsTheDefaultsRowAndOneRowPerDocument) {
   addDocument("first.plt", "ISO_A4");
   addDocument("second.plt", "ANSI_E");
@@ -112,4 +115,127 @@ TEST_F(MainWindowTest, BuildsTheDefaultsRowAndOneRowPerDocument) {
   EXPECT_EQ(column(2), (QStringList{"ANY", "ISO_A4", "ANSI_E"}));
   EXPECT_EQ(gJob->jobName, "first.plt");
   EXPECT_EQ(window->txtJobName->text(), "first.plt");
+}
+
+TEST_F(MainWindowTest, FinishingAndLabelColumnsShowYesOrNo) {
+  addDocument("bypass.plt")->opts->setPjlOpt("FINISHPROGID", "bypass");
+  addDocument("stack.plt")->opts->setPjlOpt("FINISHPROGID", "Stack");
+  addDocument("labelled.plt")->opts->setPjlOpt("LABELSTRING", "Draft");
+  addDocument("empty-label.plt")->opts->setPjlOpt("LABELSTRING", "");
+  open();
+  EXPECT_EQ(column(5), (QStringList{"No", "No", "Yes", "No", "No"}));
+  EXPECT_EQ(column(6), (QStringList{"No", "No", "No", "Yes", "No"}));
+}
+
+TEST_F(MainWindowTest, ANamedJobKeepsItsName) {
+  gJob->jobName = "Tower";
+  addDocument("first.plt");
+  open();
+  EXPECT_EQ(window->txtJobName->text(), "Tower");
+}
+
+TEST_F(MainWindowTest, SelectionWithDifferentPaperShowsSizeMixedAndFinishingTicked) {
+  addDocument("a.plt", "ISO_A4")->opts->setPjlOpt("FINISHPROGID", "Stack");
+  addDocument("b.plt", "ANSI_E");
+  open();
+  select({1});
+  EXPECT_EQ(window->cboSize->currentText(), "ISO_A4");
+  EXPECT_NE(window->cboSize->palette().color(QPalette::Base), window->palette().color(QPalette::Button));
+  select({1, 2});
+  EXPECT_EQ(window->cboSize->currentText(), "ISO_A4");
+  EXPECT_EQ(window->cboSize->palette().color(QPalette::Base), window->palette().color(QPalette::Button));
+  EXPECT_TRUE(window->chkFinishing->isChecked());
+  select({2});
+  EXPECT_EQ(window->cboSize->currentText(), "ANSI_E");
+  EXPECT_FALSE(window->chkFinishing->isChecked());
+  EXPECT_FALSE(window->cboFinProg->isVisibleTo(window.get()));
+}
+
+TEST_F(MainWindowTest, FirstStartOpensAtTheMinimumSize) {
+  open();
+  EXPECT_EQ(window->size(), QSize(frmMain::MinWidthTwips / 15, frmMain::MinHeightTwips / 15));
+  window->resize(100, 100);
+  EXPECT_EQ(window->size(), QSize(frmMain::MinWidthTwips / 15, frmMain::MinHeightTwips / 15));
+}
+
+TEST_F(MainWindowTest, SizeAndColumnWidthsAreStoredAndRestored) {
+  open();
+  window->resize(800, 700);
+  window->lvDocs->setColumnWidth(2, 120);
+  window->close();
+  RegObj reg;
+  reg.setRoot(HKEY_CURRENT_USER);
+  reg.setKey(gRegRoot + "Window");
+  EXPECT_EQ(reg.value("width").toInt(), 800 * 15);
+  EXPECT_EQ(reg.value("height").toInt(), 700 * 15);
+  EXPECT_EQ(reg.value("col_3").toInt(), 120 * 15);
+  // A stored width of 100 twips or less leaves the designed one.
+  reg.setValue("col_4", 100);
+  const int designed = frmMain().lvDocs->columnWidth(3);
+  open();
+  EXPECT_EQ(window->size(), QSize(800, 700));
+  EXPECT_EQ(window->lvDocs->columnWidth(2), 120);
+  EXPECT_EQ(window->lvDocs->columnWidth(3), designed);
+}
+
+TEST_F(MainWindowTest, AMaximisedWindowStoresOnlyItsColumns) {
+  open();
+  window->showMaximized();
+  QApplication::processEvents();
+  ASSERT_TRUE(window->isMaximized()) << window->windowState();
+  window->lvDocs->setColumnWidth(1, 90);
+  window->close();
+  RegObj reg;
+  reg.setRoot(HKEY_CURRENT_USER);
+  reg.setKey(gRegRoot + "Window");
+  EXPECT_FALSE(reg.value("width").isValid());
+  EXPECT_FALSE(reg.value("height").isValid());
+  EXPECT_EQ(reg.value("col_2").toInt(), 90 * 15);
+  EXPECT_TRUE(reg.value("col_7").isValid());
+}
+
+TEST_F(MainWindowTest, ALanguageChangeRecaptionsAndReloadsTheDefinitions) {
+  addDocument("a.plt");
+  open();
+  EXPECT_EQ(entries(window->cboCollate), (QStringList{"On", "Off"}));
+  MLRuntime::RuntimeSupport().SetLanguage(1036, "French");
+  EXPECT_EQ(control<QLabel>("lblDocs")->text(), GetResString(49));
+  EXPECT_EQ(control<QLabel>("lblDocs")->text(), QString::fromUtf8("Documents :"));
+  EXPECT_EQ(window->mnuFile->title(), GetResString(50));
+  EXPECT_EQ(window->lvDocs->headerItem()->text(0), GetResString(44));
+  EXPECT_EQ(entries(window->cboCollate),
+            (QStringList{QString::fromUtf8("Activé"), QString::fromUtf8("Désactivé")}));
+  EXPECT_EQ(window->cboCollate->currentText(), QString::fromUtf8("Désactivé"));
+  EXPECT_EQ(column(6), (QStringList{GetResString(142), GetResString(142)}));
+}
+
+// The ticket names the first printer; choosing the second keeps every value
+// the second offers and replaces only those it does not.
+TEST_F(MainWindowTest, APrinterChangeAfterATicketLoadReplacesOnlyValuesNotOffered) {
+  clsDocument* kept = addDocument("kept.plt", "ISO_A4");
+  kept->opts->setPjlOpt("FINISHPROGID", "Stack");
+  kept->opts->setPjlOpt("MEDIASOURCE", "ROLL2");
+  clsDocument* replaced = addDocument("replaced.plt", "ANSI_E");
+  replaced->opts->setPjlOpt("FINISHPROGID", "Fold A4");
+  gJob->printerName = "Plotter";
+  gJob->kvtFile = QDir(TestEnv::sandbox()).filePath("job.kvt");
+  ASSERT_TRUE(gJob->saveToKVT());
+  gJob = std::make_unique<clsJob>();
+  gJob->kvtFile = QDir(TestEnv::sandbox()).filePath("job.kvt");
+  open();
+  ASSERT_EQ(gJob->documentCount(), 2);
+  EXPECT_EQ(window->windowTitle(), "Vondir Submit - job");
+  EXPECT_EQ(docOption(2, "PAPER"), "ANSI_E");
+
+  window->cboPrinter->setCurrentIndex(window->cboPrinter->findText("Folder"));
+  emit window->cboPrinter->activated(window->cboPrinter->currentIndex());
+  EXPECT_EQ(gJob->printerName, "Folder");
+  EXPECT_EQ(entries(window->cboSize), (QStringList{"ISO_A4", "ISO_A3"}));
+  EXPECT_EQ(entries(window->cboFinProg), (QStringList{"Fold A3", "Stack"}));
+  EXPECT_EQ(docOption(1, "PAPER"), "ISO_A4");
+  EXPECT_EQ(docOption(1, "FINISHPROGID"), "\"Stack\"");
+  EXPECT_EQ(docOption(1, "MEDIASOURCE"), "ROLL2");
+  EXPECT_TRUE(entries(window->cboSize).contains(docOption(2, "PAPER")));
+  EXPECT_NE(docOption(2, "FINISHPROGID"), "\"Fold A4\"");
+  EXPECT_EQ(row(2)->text(2), docOption(2, "PAPER"));
 }
