@@ -421,7 +421,6 @@ void frmMain::buildDocList(QWidget* parent) {
   lvDocs->onDrop = [this](const QMimeData* data, const QPoint& pos, bool ownRows) {
     lvDocs_Drop(data, pos, ownRows);
   };
-  connect(lvDocs, &QTreeWidget::itemDoubleClicked, mnuEditView, &QAction::trigger);
 }
 
 // Load: size, column widths, lists, the ticket named for the job, the rows.

@@ -76,6 +76,8 @@ void frmMainCommands::connectCommands() {
   };
   for (const auto& [action, handler] : items) connect(action, &QAction::triggered, this, handler);
   connect(w->tbMain, &QToolBar::actionTriggered, this, &frmMainCommands::tbMain_ButtonClick);
+  // A double click views the document even when the Edit menu last left View disabled.
+  connect(w->lvDocs, &QTreeWidget::itemDoubleClicked, this, &frmMainCommands::mnuEditView_Click);
 }
 
 // ---- selection and clipboard ----

@@ -322,3 +322,16 @@ TEST_F(Commands, AToolbarButtonRunsItsCommandOnce) {
   window->findChild<QAction*>("tbMainPaste")->trigger();
   EXPECT_EQ(order(), (QStringList{"d1.plt", "d2.plt", "d1.plt"}));
 }
+
+TEST_F(Commands, ADoubleClickViewsTheDocumentWhateverTheMenuLastEnabled) {
+  openWindow(2);
+  QStringList viewed;
+  DocumentLauncher::setLauncher(
+      {[&](const QString& file) { viewed.append(file); }, [&](const QString& line) { viewed.append(line); }});
+  select({1, 2});
+  commands->mnuEdit_Click();
+  ASSERT_FALSE(window->mnuEditView->isEnabled());
+  select({2});
+  emit window->lvDocs->itemDoubleClicked(window->lvDocs->topLevelItem(2), 0);
+  EXPECT_EQ(viewed.size(), 1);
+}
