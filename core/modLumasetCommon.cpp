@@ -1,9 +1,5 @@
 #include "modLumasetCommon.h"
 
-#include "Ansi.h"
-#include "frmDebug.h"
-#include "modFileSystem.h"
-
 #include <QClipboard>
 #include <QDir>
 #include <QFile>
@@ -13,6 +9,10 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <QUrl>
+
+#include "Ansi.h"
+#include "frmDebug.h"
+#include "modFileSystem.h"
 
 QString gTempDir;
 QString gRegRoot;
@@ -35,9 +35,7 @@ void appendToLogFile(const QString& line) {
   file.write(toAnsi(line + QStringLiteral("\r\n")));
 }
 
-bool makeFolder(const QString& path) {
-  return PathExists(path, true) || QDir().mkdir(path);
-}
+bool makeFolder(const QString& path) { return PathExists(path, true) || QDir().mkdir(path); }
 
 // The desktop's opener for a file type; empty when no program is associated.
 QString associatedProgram(const QString& file) {
@@ -80,6 +78,8 @@ QStringList GetClipboardFiles() {
   return files;
 }
 
+QString ProgramFileDescription() { return kFileDescription; }
+
 bool commonInit() {
   QString temp = qEnvironmentVariable("TEMP");
   if (temp.isEmpty() || !PathExists(temp, true)) temp = QDir::tempPath();
@@ -98,7 +98,8 @@ void setLogClock(std::function<QDateTime()> clock) { logClock() = std::move(cloc
 
 void LogMessage(const QString& msg) {
   if (!gLogging) return;
-  const QString line = logClock()().toString(QStringLiteral("dd:MM:yy HH:mm:ss")) + QStringLiteral(": ") + msg;
+  const QString line =
+      logClock()().toString(QStringLiteral("dd:MM:yy HH:mm:ss")) + QStringLiteral(": ") + msg;
   if (gLogFile.isEmpty())
     frmDebug::instance().addLine(line);
   else

@@ -3,7 +3,6 @@
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
-
 #include <functional>
 
 // The program's temporary folder, ending in "/"; set by commonInit.
@@ -32,6 +31,9 @@ QStringList SplitCommandLine(const QString& text);
 
 // Local files offered on the clipboard as a file list; empty when there are none.
 QStringList GetClipboardFiles();
+
+// The program's file description ("Vondir Submit"): its window title and registry name.
+QString ProgramFileDescription();
 
 // Creates the temporary folder and sets the registry base path.
 // False when a folder could not be made.

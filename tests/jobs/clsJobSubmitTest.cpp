@@ -7,11 +7,10 @@
 #include <QSet>
 #include <QTimer>
 
-#include "Ansi.h"
 #include "PJLTestSupport.h"
+#include "PjlWire.h"
 #include "PrinterEmulator.h"
 #include "TestEnv.h"
-#include "UserInfo.h"
 #include "clsJob.h"
 #include "clsPrinter.h"
 #include "frmProgress.h"
@@ -19,54 +18,7 @@
 
 namespace {
 
-// The wire as a printer sees it, written out from the stream's rules.
-const QByteArray kUEL("\x1b%-12345X");
-const QByteArray kExitLanguage = kUEL + " @PJL\r\n";
-const QByteArray kEOJ("@PJL EOJ\r\n");
-const QByteArray kEnterLanguage("@PJL ENTER LANGUAGE=AUTO\r\n");
-
-QByteArray line(const QString& text) { return toAnsi(text) + "\r\n"; }
-
-QByteArray jobHeader(const QString& name, const QStringList& jobLines) {
-  QByteArray out = kExitLanguage + line("@PJL JOB NAME=\"" + name + "\"");
-  for (const QString& text : jobLines) out += line(text);
-  return out;
-}
-
-QString ownerLine() { return "@PJL SET OWNER=\"" + loggedOnUserName() + "\""; }
-
-// One part of a document: its option lines, where it came from, the language switch, the data.
-QByteArray documentPart(const QStringList& optionLines, const QString& baseName, const QString& extension,
-                        const QByteArray& data) {
-  QByteArray out;
-  for (const QString& text : optionLines) out += line(text);
-  out += line("@PJL SET SOURCEFILENAME=\"" + baseName + "\"");
-  out += line("@PJL SET SOURCEFILEEXT=\"" + extension + "\"");
-  return out + kEnterLanguage + data;
-}
-
-// Print data free of ESC, so it holds no UEL of its own.
-QByteArray printData(qsizetype size, int seed) {
-  QByteArray data(size, Qt::Uninitialized);
-  for (qsizetype i = 0; i < size; ++i) {
-    const char c = static_cast<char>((i * 31 + seed * 7 + 5) % 256);
-    data[i] = c == '\x1b' ? '\x1c' : c;
-  }
-  return data;
-}
-
-// Equal bytes, or where they first differ, shown with some context.
-::testing::AssertionResult sameBytes(const QByteArray& actual, const QByteArray& expected) {
-  if (actual == expected) return ::testing::AssertionSuccess();
-  qsizetype at = 0;
-  while (at < actual.size() && at < expected.size() && actual[at] == expected[at]) ++at;
-  const auto around = [at](const QByteArray& bytes) {
-    return bytes.mid(qMax<qsizetype>(0, at - 40), 100).toPercentEncoding(" @=\"").toStdString();
-  };
-  return ::testing::AssertionFailure()
-         << "sizes " << actual.size() << " and " << expected.size() << ", first difference at " << at
-         << "\n  actual:   " << around(actual) << "\n  expected: " << around(expected);
-}
+using namespace PjlWire;
 
 QString addressOf(const PrinterEmulator& emulator) {
   return QStringLiteral("127.0.0.1:") + QString::number(emulator.port());

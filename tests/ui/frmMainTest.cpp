@@ -1,0 +1,241 @@
+#include "frmMainTest.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QTest>
+
+#include "MLRuntime.h"
+#include "MlStringModule.h"
+#include "RegObj.h"
+#include "TestEnv.h"
+#include "clsJob.h"
+#include "clsSettings.h"
+#include "modLumasetCommon.h"
+#include "modPJLOpts.h"
+
+namespace {
+
+QList<ReplyFragment> reply(const QByteArray& a4, const QByteArray& a3, const QByteArray& program) {
+  QList<ReplyFragment> fragments = PrinterEmulator::fixture(QStringLiteral("status/full.txt"));
+  fragments.first().bytes.replace("\tA4\r\n", "\t" + a4 + "\r\n").replace("\tA3\r\n", "\t" + a3 + "\r\n");
+  fragments.first().bytes.replace("Fold A4\t", program + "\t");
+  return fragments;
+}
+
+}  // namespace
+
+void MainWindowTest::SetUp() {
+  gRegRoot = QStringLiteral("Software\\Pelva\\Skyplain Vondir\\Vondir Submit\\");
+  RegObj stored;
+  stored.setRoot(HKEY_CURRENT_USER);
+  stored.setKey(gRegRoot + "Window");
+  stored.DeleteKey();
+  InitLocalisation();
+  SetLanguage(kLanguageEnglish, QString());
+  modPJLOpts::Initialise(true);
+  plotter.setReplies(reply("ISO_A4", "ANSI_E", "Fold A4"));
+  folder.setReplies(reply("ISO_A4", "ISO_A3", "Fold A3"));
+  gSettings = std::make_unique<clsSettings>();
+  ASSERT_TRUE(gSettings->printers.add("Plotter", QStringLiteral("127.0.0.1:%1").arg(plotter.port())));
+  ASSERT_TRUE(gSettings->printers.add("Folder", QStringLiteral("127.0.0.1:%1").arg(folder.port())));
+  ASSERT_NE(gSettings->printers.printer("Folder"), nullptr);
+  gJob = std::make_unique<clsJob>();
+}
+
+void MainWindowTest::TearDown() {
+  window.reset();
+  gJob.reset();
+  gSettings.reset();
+}
+
+clsDocument* MainWindowTest::addDocument(const QString& name, const QString& paper) {
+  const QString path = QDir(TestEnv::freshDir(QStringLiteral("docs"))).filePath(name);
+  QFile file(path);
+  EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+  clsDocument* added = gJob->addDoc(-1, path);
+  if (!paper.isEmpty()) added->opts->setPjlOpt(QStringLiteral("PAPER"), paper);
+  return added;
+}
+
+frmMain& MainWindowTest::open() {
+  window = std::make_unique<frmMain>();
+  window->show();
+  window->activateWindow();
+  EXPECT_TRUE(QTest::qWaitForWindowActive(window.get()));
+  return *window;
+}
+
+QStringList MainWindowTest::column(int column) const {
+  QStringList texts;
+  for (int i = 0; i < window->lvDocs->topLevelItemCount(); ++i) texts.append(row(i)->text(column));
+  return texts;
+}
+
+void MainWindowTest::select(std::initializer_list<int> rows) {
+  window->lvDocs->clearSelection();
+  for (const int index : rows) row(index)->setSelected(true);
+  window->lvDocs_Click();
+}
+
+void MainWindowTest::typeInto(QWidget* control, const QString& text) {
+  control->setFocus();
+  QLineEdit* line = qobject_cast<QLineEdit*>(control);
+  if (auto* box = qobject_cast<QComboBox*>(control)) line = box->lineEdit();
+  line->selectAll();
+  QTest::keyClicks(line, text);
+}
+
+void MainWindowTest::leave() {
+  window->lvDocs->setFocus();
+  QApplication::processEvents();
+}
+
+QStringList MainWindowTest::entries(QComboBox* box) const {
+  QStringList texts;
+  for (int i = 0; i < box->count(); ++i) texts.append(box->itemText(i));
+  return texts;
+}
+
+QString MainWindowTest::docOption(int index, const QString& name) const {
+  const QString key = frmMain::rowKey(row(index));
+  clsPJLOptionSet* opts = window->rowOptions(row(index));
+  return key.isEmpty() || !opts ? QString() : opts->pjlOpt(name).toString();
+}
+
+TEST_F(MainWindowTest, BuildsTheDefaultsRowAndOneRowPerDocument) {
+  addDocument("first.plt", "ISO_A4");
+  addDocument("second.plt", "ANSI_E");
+  open();
+  EXPECT_EQ(column(0), (QStringList{"<Default> ", "first.plt", "second.plt"}));
+  EXPECT_EQ(column(2), (QStringList{"ANY", "ISO_A4", "ANSI_E"}));
+  EXPECT_EQ(gJob->jobName, "first.plt");
+  EXPECT_EQ(window->txtJobName->text(), "first.plt");
+}
+
+TEST_F(MainWindowTest, FinishingAndLabelColumnsShowYesOrNo) {
+  addDocument("bypass.plt")->opts->setPjlOpt("FINISHPROGID", "bypass");
+  addDocument("stack.plt")->opts->setPjlOpt("FINISHPROGID", "Stack");
+  addDocument("labelled.plt")->opts->setPjlOpt("LABELSTRING", "Draft");
+  addDocument("empty-label.plt")->opts->setPjlOpt("LABELSTRING", "");
+  open();
+  EXPECT_EQ(column(5), (QStringList{"No", "No", "Yes", "No", "No"}));
+  EXPECT_EQ(column(6), (QStringList{"No", "No", "No", "Yes", "No"}));
+}
+
+TEST_F(MainWindowTest, ANamedJobKeepsItsName) {
+  gJob->jobName = "Tower";
+  addDocument("first.plt");
+  open();
+  EXPECT_EQ(window->txtJobName->text(), "Tower");
+}
+
+TEST_F(MainWindowTest, SelectionWithDifferentPaperShowsSizeMixedAndFinishingTicked) {
+  addDocument("a.plt", "ISO_A4")->opts->setPjlOpt("FINISHPROGID", "Stack");
+  addDocument("b.plt", "ANSI_E");
+  open();
+  select({1});
+  EXPECT_EQ(window->cboSize->currentText(), "ISO_A4");
+  EXPECT_NE(window->cboSize->palette().color(QPalette::Base), window->palette().color(QPalette::Button));
+  select({1, 2});
+  EXPECT_EQ(window->cboSize->currentText(), "ISO_A4");
+  EXPECT_EQ(window->cboSize->palette().color(QPalette::Base), window->palette().color(QPalette::Button));
+  EXPECT_TRUE(window->chkFinishing->isChecked());
+  select({2});
+  EXPECT_EQ(window->cboSize->currentText(), "ANSI_E");
+  EXPECT_FALSE(window->chkFinishing->isChecked());
+  EXPECT_FALSE(window->cboFinProg->isVisibleTo(window.get()));
+}
+
+TEST_F(MainWindowTest, FirstStartOpensAtTheMinimumSize) {
+  open();
+  EXPECT_EQ(window->size(), QSize(frmMain::MinWidthTwips / 15, frmMain::MinHeightTwips / 15));
+  window->resize(100, 100);
+  EXPECT_EQ(window->size(), QSize(frmMain::MinWidthTwips / 15, frmMain::MinHeightTwips / 15));
+}
+
+TEST_F(MainWindowTest, SizeAndColumnWidthsAreStoredAndRestored) {
+  open();
+  window->resize(800, 700);
+  window->lvDocs->setColumnWidth(2, 120);
+  window->close();
+  RegObj reg;
+  reg.setRoot(HKEY_CURRENT_USER);
+  reg.setKey(gRegRoot + "Window");
+  EXPECT_EQ(reg.value("width").toInt(), 800 * 15);
+  EXPECT_EQ(reg.value("height").toInt(), 700 * 15);
+  EXPECT_EQ(reg.value("col_3").toInt(), 120 * 15);
+  // A stored width of 100 twips or less leaves the designed one.
+  reg.setValue("col_4", 100);
+  const int designed = frmMain().lvDocs->columnWidth(3);
+  open();
+  EXPECT_EQ(window->size(), QSize(800, 700));
+  EXPECT_EQ(window->lvDocs->columnWidth(2), 120);
+  EXPECT_EQ(window->lvDocs->columnWidth(3), designed);
+}
+
+TEST_F(MainWindowTest, AMaximisedWindowStoresOnlyItsColumns) {
+  open();
+  window->showMaximized();
+  QApplication::processEvents();
+  ASSERT_TRUE(window->isMaximized()) << window->windowState();
+  window->lvDocs->setColumnWidth(1, 90);
+  window->close();
+  RegObj reg;
+  reg.setRoot(HKEY_CURRENT_USER);
+  reg.setKey(gRegRoot + "Window");
+  EXPECT_FALSE(reg.value("width").isValid());
+  EXPECT_FALSE(reg.value("height").isValid());
+  EXPECT_EQ(reg.value("col_2").toInt(), 90 * 15);
+  EXPECT_TRUE(reg.value("col_7").isValid());
+}
+
+TEST_F(MainWindowTest, ALanguageChangeRecaptionsAndReloadsTheDefinitions) {
+  addDocument("a.plt");
+  open();
+  EXPECT_EQ(entries(window->cboCollate), (QStringList{"On", "Off"}));
+  MLRuntime::RuntimeSupport().SetLanguage(1036, "French");
+  EXPECT_EQ(control<QLabel>("lblDocs")->text(), GetResString(49));
+  EXPECT_EQ(control<QLabel>("lblDocs")->text(), QString::fromUtf8("Documents :"));
+  EXPECT_EQ(window->mnuFile->title(), GetResString(50));
+  EXPECT_EQ(window->lvDocs->headerItem()->text(0), GetResString(44));
+  EXPECT_EQ(entries(window->cboCollate),
+            (QStringList{QString::fromUtf8("Activé"), QString::fromUtf8("Désactivé")}));
+  EXPECT_EQ(window->cboCollate->currentText(), QString::fromUtf8("Désactivé"));
+  EXPECT_EQ(column(6), (QStringList{GetResString(142), GetResString(142)}));
+}
+
+// The ticket names the first printer; choosing the second keeps every value
+// the second offers and replaces only those it does not.
+TEST_F(MainWindowTest, APrinterChangeAfterATicketLoadReplacesOnlyValuesNotOffered) {
+  clsDocument* kept = addDocument("kept.plt", "ISO_A4");
+  kept->opts->setPjlOpt("FINISHPROGID", "Stack");
+  kept->opts->setPjlOpt("MEDIASOURCE", "ROLL2");
+  clsDocument* replaced = addDocument("replaced.plt", "ANSI_E");
+  replaced->opts->setPjlOpt("FINISHPROGID", "Fold A4");
+  gJob->printerName = "Plotter";
+  gJob->kvtFile = QDir(TestEnv::sandbox()).filePath("job.kvt");
+  ASSERT_TRUE(gJob->saveToKVT());
+  gJob = std::make_unique<clsJob>();
+  gJob->kvtFile = QDir(TestEnv::sandbox()).filePath("job.kvt");
+  open();
+  ASSERT_EQ(gJob->documentCount(), 2);
+  EXPECT_EQ(window->windowTitle(), "Vondir Submit - job");
+  EXPECT_EQ(docOption(2, "PAPER"), "ANSI_E");
+
+  window->cboPrinter->setCurrentIndex(window->cboPrinter->findText("Folder"));
+  emit window->cboPrinter->activated(window->cboPrinter->currentIndex());
+  EXPECT_EQ(gJob->printerName, "Folder");
+  EXPECT_EQ(entries(window->cboSize), (QStringList{"ISO_A4", "ISO_A3"}));
+  EXPECT_EQ(entries(window->cboFinProg), (QStringList{"Fold A3", "Stack"}));
+  EXPECT_EQ(docOption(1, "PAPER"), "ISO_A4");
+  EXPECT_EQ(docOption(1, "FINISHPROGID"), "\"Stack\"");
+  EXPECT_EQ(docOption(1, "MEDIASOURCE"), "ROLL2");
+  EXPECT_TRUE(entries(window->cboSize).contains(docOption(2, "PAPER")));
+  EXPECT_NE(docOption(2, "FINISHPROGID"), "\"Fold A4\"");
+  EXPECT_EQ(row(2)->text(2), docOption(2, "PAPER"));
+}

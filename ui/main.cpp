@@ -1,0 +1,11 @@
+// KVTsubmit: the application object and the start-up; the event loop runs while the main window is shown.
+
+#include <QApplication>
+
+#include "modMain.h"
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  if (const auto status = modMain::Main()) return *status;
+  return app.exec();
+}
