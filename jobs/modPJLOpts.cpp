@@ -217,6 +217,15 @@ void load() {
                QStringLiteral("\".  Error = '") + reader.errorDescription() + QStringLiteral("'"));
 }
 
+// Looked up by key for plain names, which every working option asks for; the
+// text search stays for names that the key cannot answer alike.
+bool namesOption(const clsPJLOptionCategory& category, const QString& optionName) {
+  if (optionName.isEmpty() || optionName.contains(QLatin1Char(',')))
+    return category.CommandList().contains(QStringLiteral(",") + optionName + QStringLiteral(","));
+  const clsPJLOption* found = category.Commands.option(optionName);
+  return found && found->name == optionName;
+}
+
 }  // namespace
 
 namespace modPJLOpts {
@@ -233,9 +242,8 @@ void Initialise(bool force) {
 }
 
 clsPJLOptionCategory* FindCategory(const QString& optionName) {
-  const QString wanted = QStringLiteral(",") + optionName + QStringLiteral(",");
   for (const auto& entry : gCategories)
-    if (entry.second->CommandList().contains(wanted)) return entry.second.get();
+    if (namesOption(*entry.second, optionName)) return entry.second.get();
   if (gDefaultCategory.isEmpty()) return nullptr;
   return gCategories.value(QStringLiteral("x") + gDefaultCategory).get();
 }

@@ -605,14 +605,20 @@ void frmMain::RefreshFromJob() {
   txtJobName->setText(gJob->jobName);
 }
 
+clsPJLOption& frmMain::scratch(const QString& tag) {
+  std::unique_ptr<clsPJLOption>& option = scratch_[tag];
+  if (!option) {
+    option = std::make_unique<clsPJLOption>();
+    option->name = tag;
+  }
+  return *option;
+}
+
 void frmMain::FillUnsetOptions(clsPJLOptionSet& opts) {
   for (QWidget* control : documentControls()) {
     if (control == chkMirrorY) continue;
     const QString tag = tagOf(control);
-    if (opts.pjlOpt(tag).isValid()) continue;
-    clsPJLOption option;
-    option.name = tag;
-    opts.setPjlOpt(tag, option.Default());
+    if (!opts.pjlOpt(tag).isValid()) opts.setPjlOpt(tag, scratch(tag).Default());
   }
 }
 
@@ -671,8 +677,7 @@ void frmMain::ShowOptions(clsPJLOptionSet& opts) {
 void frmMain::UpdateRow(QTreeWidgetItem* item, clsPJLOptionSet& opts) {
   for (int column = 1; column < kColumnCount; ++column) {
     const QString tag = lvDocs->headerItem()->data(column, Qt::UserRole).toString();
-    clsPJLOption option;
-    option.name = tag;
+    clsPJLOption& option = scratch(tag);
     const QString fallback = option.Default();
     option.setValue(opts.pjlOpt(tag, fallback).toString());
     QString text;

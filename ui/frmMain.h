@@ -5,8 +5,11 @@
 #include <QMainWindow>
 #include <QStringList>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
+
+#include "clsPJLOption.h"
 
 class QAction;
 class QCheckBox;
@@ -226,6 +229,10 @@ class frmMain : public QMainWindow {
   qint32 dropPosition(const QPoint& pos) const;
   QTreeWidgetItem* addRow(const QString& key, const QString& text);
 
+  // One working option per name, reused for the defaults and shown values of many rows.
+  clsPJLOption& scratch(const QString& tag);
+
+  std::map<QString, std::unique_ptr<clsPJLOption>> scratch_;
   QWidget* central_;
   QFrame* stripPanel_;
   QList<QAction*> toolButtons_;
