@@ -1,9 +1,5 @@
 #include "modLumasetCommon.h"
 
-#include "Ansi.h"
-#include "frmDebug.h"
-#include "modFileSystem.h"
-
 #include <QClipboard>
 #include <QDir>
 #include <QFile>
@@ -13,6 +9,12 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <QUrl>
+#include <cmath>
+#include <limits>
+
+#include "Ansi.h"
+#include "frmDebug.h"
+#include "modFileSystem.h"
 
 QString gTempDir;
 QString gRegRoot;
@@ -35,9 +37,7 @@ void appendToLogFile(const QString& line) {
   file.write(toAnsi(line + QStringLiteral("\r\n")));
 }
 
-bool makeFolder(const QString& path) {
-  return PathExists(path, true) || QDir().mkdir(path);
-}
+bool makeFolder(const QString& path) { return PathExists(path, true) || QDir().mkdir(path); }
 
 // The desktop's opener for a file type; empty when no program is associated.
 QString associatedProgram(const QString& file) {
@@ -50,6 +50,20 @@ QString associatedProgram(const QString& file) {
 }
 
 }  // namespace
+
+std::optional<double> finiteNumber(const QString& text) {
+  bool ok = false;
+  const double number = text.toDouble(&ok);
+  if (!ok || !std::isfinite(number)) return std::nullopt;
+  return number;
+}
+
+std::optional<qint32> roundedLong(double number) {
+  const double whole = std::nearbyint(number);
+  if (!(whole >= std::numeric_limits<qint32>::min() && whole <= std::numeric_limits<qint32>::max()))
+    return std::nullopt;
+  return static_cast<qint32>(whole);
+}
 
 QStringList SplitCommandLine(const QString& text) {
   QStringList args;
@@ -98,7 +112,8 @@ void setLogClock(std::function<QDateTime()> clock) { logClock() = std::move(cloc
 
 void LogMessage(const QString& msg) {
   if (!gLogging) return;
-  const QString line = logClock()().toString(QStringLiteral("dd:MM:yy HH:mm:ss")) + QStringLiteral(": ") + msg;
+  const QString line =
+      logClock()().toString(QStringLiteral("dd:MM:yy HH:mm:ss")) + QStringLiteral(": ") + msg;
   if (gLogFile.isEmpty())
     frmDebug::instance().addLine(line);
   else

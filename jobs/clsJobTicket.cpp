@@ -12,6 +12,7 @@
 #include "clsJob.h"
 #include "clsSettings.h"
 #include "modFileSystem.h"
+#include "modLumasetCommon.h"
 
 namespace {
 
@@ -61,12 +62,7 @@ const QStringList kDefaultLabelKeys = {"LABELSTRING",  "LABELLOCX",   "LABELLOCY
 constexpr double kMillimetresPerInch = 25.4;
 
 // Numbers in a ticket use "." whatever the locale.
-std::optional<double> numberIn(const QString& text) {
-  bool ok = false;
-  const double number = text.toDouble(&ok);
-  if (!ok || !std::isfinite(number)) return std::nullopt;
-  return number;
-}
+std::optional<double> numberIn(const QString& text) { return finiteNumber(text); }
 
 double numberOf(const QString& text) { return numberIn(text).value_or(0); }
 
