@@ -69,6 +69,7 @@ class clsPrinter : public QObject {
   void tmr_Timer();
   void ml_RuntimeSupport_LanguageChanged(int LanguageID, const QString& Language);
   void statusCon_ProcessResult(const QString& result);
+  void statusCon_ConnectionLost();
 
   void RequestStatus();
   void waitingTick();
