@@ -337,6 +337,13 @@ void clsPrinter::statusCon_ProcessResult(const QString& result) {
   parseReply();
 }
 
+void clsPrinter::takeStatusReply(const QStringList& messages) {
+  replyBuffer_.clear();
+  waiting_ = true;
+  for (const QString& message : messages) statusCon_ProcessResult(message);
+  waiting_ = false;
+}
+
 // A reply that can no longer complete fails the query at once.
 void clsPrinter::statusCon_ConnectionLost() {
   if (!waiting_) return;

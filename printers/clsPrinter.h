@@ -60,6 +60,10 @@ class clsPrinter : public QObject {
   // Queries the printer behind the progress dialog; true when the reply was received and parsed.
   bool update();
 
+  // Takes the messages as the reply of a query in progress, as if the printer
+  // had sent them; tests and fuzzing feed replies through it.
+  void takeStatusReply(const QStringList& messages);
+
   // The status query's tick; tests shorten it.
   void setStatusTick(int milliseconds) { statusTick_ = milliseconds; }
   // The connect limit of the TCP client; tests shorten it.
