@@ -25,6 +25,38 @@ const QByteArray kEol = "\r\n";
 
 QString foldedPath(const QString& path) { return path.toUpper(); }
 
+// Upper-cases one Windows-1252 byte, so that names are compared without
+// decoding them: ASCII, the accented letters and the few pairs above 0x80.
+struct AnsiFold {
+  char upper[256];
+  AnsiFold() {
+    for (int c = 0; c < 256; ++c) upper[c] = static_cast<char>(c);
+    for (int c = 'a'; c <= 'z'; ++c) upper[c] = static_cast<char>(c - 32);
+    for (int c = 0xE0; c <= 0xFE; ++c)
+      if (c != 0xF7) upper[c] = static_cast<char>(c - 32);
+    for (const auto& [lower, capital] : {std::pair{0x9A, 0x8A}, {0x9C, 0x8C}, {0x9E, 0x8E}, {0xFF, 0x9F}})
+      upper[lower] = static_cast<char>(capital);
+  }
+};
+
+char foldAnsi(char c) {
+  static const AnsiFold fold;
+  return fold.upper[static_cast<quint8>(c)];
+}
+
+bool sameAnsiName(QByteArrayView a, QByteArrayView b) {
+  if (a.size() != b.size()) return false;
+  for (qsizetype i = 0; i < a.size(); ++i)
+    if (foldAnsi(a[i]) != foldAnsi(b[i])) return false;
+  return true;
+}
+
+size_t ansiNameHash(QByteArrayView name) {
+  size_t hash = 14695981039346656037ull;
+  for (const char c : name) hash = (hash ^ static_cast<quint8>(foldAnsi(c))) * 1099511628211ull;
+  return hash;
+}
+
 // Components joined by single "\": a doubled "\" names the same key as a single one.
 QString normalisedPath(const QString& path) {
   return path.split(QLatin1Char('\\'), Qt::SkipEmptyParts).join(QLatin1Char('\\'));
@@ -361,14 +393,13 @@ class RegistryStore::Tree {
   RegValue regValue(const Value& value) const { return {value.type, data(value).toByteArray()}; }
 
   const Value* findValue(const Key& key, const QString& name) const {
-    const qsizetype i = indexOf(key, name);
+    const qsizetype i = indexOf(key, toAnsi(name));
     return i < 0 ? nullptr : &key.values[i];
   }
 
   // Sets the value; one that exists (by name, without regard to case) keeps its place and name.
   void setValue(Key& key, QByteArrayView name, quint32 type, QByteArrayView data) {
-    const QString nameText = fromAnsi(name.data(), name.size());
-    const qsizetype i = indexOf(key, nameText);
+    const qsizetype i = indexOf(key, name);
     if (i >= 0) {
       Value& value = key.values[i];
       waste_ += value.dataSize;
@@ -381,13 +412,13 @@ class RegistryStore::Tree {
     value.dataAt = append(data);
     key.values.append(value);
     if (!key.byName.isEmpty())
-      key.byName.insert(hashOf(nameText), key.values.size() - 1);
+      key.byName.insert(ansiNameHash(name), key.values.size() - 1);
     else if (key.values.size() > kIndexFrom)
       reindex(key);
   }
 
   bool removeValue(Key& key, const QString& name) {
-    const qsizetype i = indexOf(key, name);
+    const qsizetype i = indexOf(key, toAnsi(name));
     if (i < 0) return false;
     waste_ += key.values[i].nameSize + key.values[i].dataSize;
     key.values.removeAt(i);
@@ -417,24 +448,20 @@ class RegistryStore::Tree {
   static constexpr qsizetype kIndexFrom = 16;
   static constexpr qsizetype kCompactFrom = 64 * 1024;
 
-  static size_t hashOf(const QString& name) { return qHash(name.toUpper()); }
-
   qsizetype append(QByteArrayView bytes) {
     const qsizetype at = arena_.size();
     arena_.append(bytes);
     return at;
   }
 
-  qsizetype indexOf(const Key& key, const QString& name) const {
-    const auto same = [&](qsizetype i) {
-      return nameText(key.values[i]).compare(name, Qt::CaseInsensitive) == 0;
-    };
+  qsizetype indexOf(const Key& key, QByteArrayView name) const {
+    const auto same = [&](qsizetype i) { return sameAnsiName(this->name(key.values[i]), name); };
     if (key.byName.isEmpty()) {
       for (qsizetype i = 0; i < key.values.size(); ++i)
         if (same(i)) return i;
       return -1;
     }
-    const size_t hash = hashOf(name);
+    const size_t hash = ansiNameHash(name);
     for (auto it = key.byName.constFind(hash); it != key.byName.cend() && it.key() == hash; ++it)
       if (same(*it)) return *it;
     return -1;
@@ -443,7 +470,7 @@ class RegistryStore::Tree {
   void reindex(Key& key) const {
     key.byName.clear();
     if (key.values.size() <= kIndexFrom) return;
-    for (qsizetype i = 0; i < key.values.size(); ++i) key.byName.insert(hashOf(nameText(key.values[i])), i);
+    for (qsizetype i = 0; i < key.values.size(); ++i) key.byName.insert(ansiNameHash(name(key.values[i])), i);
   }
 
   void forget(const Key& key) {
