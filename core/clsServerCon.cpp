@@ -124,19 +124,25 @@ void clsServerCon::readData() {
   }
   if (received_.size() > ReceiveCap) {
     received_.clear();
-    disconnect();
+    lose();
   }
 }
 
-void clsServerCon::serverCon_Disconnect() { disconnect(); }
+void clsServerCon::lose() {
+  const bool wasConnected = connected();
+  disconnect();
+  if (wasConnected) emit ConnectionLost();
+}
+
+void clsServerCon::serverCon_Disconnect() { lose(); }
 
 void clsServerCon::serverCon_Read() {
   if (serverCon) readData();
 }
 
-void clsServerCon::serverCon_Timeout() { disconnect(); }
+void clsServerCon::serverCon_Timeout() { lose(); }
 
-void clsServerCon::serverCon_Timer() { disconnect(); }
+void clsServerCon::serverCon_Timer() { lose(); }
 
 void clsServerCon::serverCon_Write() {
   if (sending) writeData();

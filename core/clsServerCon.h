@@ -49,6 +49,9 @@ class clsServerCon : public QObject {
 
  signals:
   void ProcessResult(const QString& result);
+  // The connection ended without being asked to: the peer closed it, it failed,
+  // or it was given up after too many bytes without a form feed.
+  void ConnectionLost();
 
  private:
   void writeData();
@@ -60,6 +63,7 @@ class clsServerCon : public QObject {
   void serverCon_Write();
   void tmr_Timer();
   void releaseControl();
+  void lose();
 
   QPointer<SocketWrenchCtrl> serverCon;
   std::unique_ptr<ccrpTimer> tmr;

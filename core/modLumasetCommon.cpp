@@ -9,6 +9,12 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <QUrl>
+#include <cmath>
+#include <limits>
+
+#include "Ansi.h"
+#include "frmDebug.h"
+#include "modFileSystem.h"
 
 #include "Ansi.h"
 #include "frmDebug.h"
@@ -48,6 +54,20 @@ QString associatedProgram(const QString& file) {
 }
 
 }  // namespace
+
+std::optional<double> finiteNumber(const QString& text) {
+  bool ok = false;
+  const double number = text.toDouble(&ok);
+  if (!ok || !std::isfinite(number)) return std::nullopt;
+  return number;
+}
+
+std::optional<qint32> roundedLong(double number) {
+  const double whole = std::nearbyint(number);
+  if (!(whole >= std::numeric_limits<qint32>::min() && whole <= std::numeric_limits<qint32>::max()))
+    return std::nullopt;
+  return static_cast<qint32>(whole);
+}
 
 QStringList SplitCommandLine(const QString& text) {
   QStringList args;

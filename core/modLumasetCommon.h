@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <optional>
 
 // The program's temporary folder, ending in "/"; set by commonInit.
 extern QString gTempDir;
@@ -25,6 +26,13 @@ template <typename T>
 T MaxValue(const T& a, const T& b) {
   return b < a ? a : b;
 }
+
+// A number read from text with "."; nothing unless it is one and finite
+// ("nan" and "inf" are refused wherever a number comes from outside).
+std::optional<double> finiteNumber(const QString& text);
+
+// A number rounded half to even to a 32-bit whole number; nothing when it does not fit.
+std::optional<qint32> roundedLong(double number);
 
 // Splits a command line at blanks and TABs outside double quotes; quotes only group.
 QStringList SplitCommandLine(const QString& text);

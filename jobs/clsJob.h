@@ -23,6 +23,8 @@ class clsJob : public QObject {
   Q_OBJECT
  public:
   using Documents = KeyedCollection<std::shared_ptr<clsDocument>>;
+  // A ticket that names more documents is damaged (or hostile) and is refused.
+  static constexpr qsizetype MaxTicketDocuments = 65535;
 
   clsJob();
   ~clsJob() override;

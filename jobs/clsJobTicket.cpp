@@ -3,6 +3,8 @@
 #include <QDateTime>
 #include <QFile>
 #include <QSaveFile>
+#include <QSet>
+#include <QStringTokenizer>
 #include <algorithm>
 #include <cmath>
 #include <functional>
@@ -12,6 +14,7 @@
 #include "clsJob.h"
 #include "clsSettings.h"
 #include "modFileSystem.h"
+#include "modLumasetCommon.h"
 
 namespace {
 
@@ -61,12 +64,7 @@ const QStringList kDefaultLabelKeys = {"LABELSTRING",  "LABELLOCX",   "LABELLOCY
 constexpr double kMillimetresPerInch = 25.4;
 
 // Numbers in a ticket use "." whatever the locale.
-std::optional<double> numberIn(const QString& text) {
-  bool ok = false;
-  const double number = text.toDouble(&ok);
-  if (!ok || !std::isfinite(number)) return std::nullopt;
-  return number;
-}
+std::optional<double> numberIn(const QString& text) { return finiteNumber(text); }
 
 double numberOf(const QString& text) { return numberIn(text).value_or(0); }
 
@@ -336,6 +334,46 @@ QString trueToOnOff(const QString& value) {
   return value.toUpper() == QStringLiteral("TRUE") ? QStringLiteral("ON") : QStringLiteral("OFF");
 }
 
+// A section name split into its base name and its number: the digits it ends
+// in, at least three of them, as the writer writes numbers ("007", "1000").
+struct SectionName {
+  QString base;
+  std::optional<qint64> number;
+};
+
+SectionName sectionName(const QString& name) {
+  constexpr qsizetype kMostDigits = 18;
+  qsizetype start = name.size();
+  while (start > 0 && name[start - 1] >= QLatin1Char('0') && name[start - 1] <= QLatin1Char('9')) --start;
+  const QString digits = name.mid(start);
+  // A run with a leading zero (or too long to be a count) is read as three-digit numbers always were.
+  const bool asBefore =
+      digits.size() > 3 && (digits.front() == QLatin1Char('0') || digits.size() > kMostDigits);
+  const qsizetype extra = asBefore ? digits.size() - 3 : 0;
+  const QString number = digits.mid(extra);
+  if (number.size() < 3) return {name, std::nullopt};
+  return {name.left(start + extra), number.toLongLong()};
+}
+
+bool namesDocument(const SectionName& section) {
+  return section.number &&
+         (section.base == QStringLiteral("DOCUMENT") || section.base == QStringLiteral("FILE"));
+}
+
+// How many documents the ticket names, counting each section number once;
+// counting stops one past the most a ticket may name.
+qsizetype documentsNamed(const QString& content) {
+  QSet<qint64> numbers;
+  for (const QStringView line : QStringTokenizer(content, u'\n')) {
+    const QStringView text = line.trimmed();
+    if (!text.startsWith(QLatin1Char('[')) || text.size() < 2) continue;
+    const SectionName section = sectionName(text.sliced(1, text.size() - 2).toString().toUpper());
+    if (namesDocument(section)) numbers.insert(*section.number);
+    if (numbers.size() > clsJob::MaxTicketDocuments) break;
+  }
+  return numbers.size();
+}
+
 // Reads the lines of a ticket into a job, section by section.
 class TicketReader {
  public:
@@ -359,23 +397,23 @@ class TicketReader {
 
  private:
   void readSection(const QString& name) {
-    const QString digits = name.right(3);
-    const bool numbered = digits.size() == 3 && std::all_of(digits.begin(), digits.end(), [](QChar c) {
-                            return c >= QLatin1Char('0') && c <= QLatin1Char('9');
-                          });
-    base_ = numbered ? name.chopped(3) : name;
-    if (!numbered) return;
-    const int number = digits.toInt();
+    const SectionName section = sectionName(name);
+    base_ = section.base;
+    if (!section.number) return;
+    const qint64 number = *section.number;
     if (base_ != QStringLiteral("COLOR_") && number > highest_) {
       highest_ = number;
       skipping_ = true;
     }
-    if (base_ == QStringLiteral("DOCUMENT") || base_ == QStringLiteral("FILE")) startDocument();
+    if (namesDocument(section)) startDocument(number);
   }
 
-  void startDocument() {
+  // A repeated section names its document again.
+  void startDocument(qint64 number) {
     convert_(*current_);
-    document_ = job_.addDoc(-1, QString());
+    clsDocument*& document = documents_[number];
+    if (!document) document = job_.addDoc(-1, QString());
+    document_ = document;
     current_ = document_->opts.get();
     skipping_ = false;
   }
@@ -476,7 +514,8 @@ class TicketReader {
   std::function<void(clsPJLOptionSet&)> convert_;
   clsPJLOptionSet* current_;
   clsDocument* document_ = nullptr;
-  int highest_ = -1;
+  QHash<qint64, clsDocument*> documents_;
+  qint64 highest_ = -1;
   bool skipping_ = false;
   // The base name of the last section line; null before the first.
   QString base_;
@@ -532,8 +571,15 @@ bool clsJob::loadFromKVT() {
   if (!file.open(QIODevice::ReadOnly)) return false;
   const QString content = fromAnsi(file.readAll());
   file.close();
+  const qsizetype named = documentsNamed(content);
+  if (named > MaxTicketDocuments) {
+    LogMessage(QStringLiteral("clsJob-loadFromKVT: ") + kvtFile + QStringLiteral(" names ") +
+               QString::number(named) + QStringLiteral(" documents, more than ") +
+               QString::number(MaxTicketDocuments) + QStringLiteral("; the ticket is taken as damaged."));
+    return false;
+  }
   TicketReader reader(*this, [this](clsPJLOptionSet& set) { convertLoadedOptions(set); });
-  for (const QString& line : content.split(QLatin1Char('\n'))) reader.read(line);
+  for (const QStringView line : QStringTokenizer(content, u'\n')) reader.read(line.toString());
   reader.finish();
   removeTemporaryKeys();
   return true;

@@ -7,8 +7,6 @@
 #include <functional>
 #include <optional>
 
-#include "KeyedCollection.h"
-
 // Registry data types.
 namespace RegType {
 constexpr quint32 Sz = 1;
@@ -36,8 +34,10 @@ struct RegKeyInfo {
 };
 
 // The registry stand-in: one REGEDIT4 text file per root key. Every change is
-// made under an exclusive lock on a fresh read of the file and is on disk
-// before the call returns. Paths use "\"; empty components are skipped.
+// made under an exclusive lock on the file as it is on disk (read again when it
+// changed) and is on disk before the call returns. Reads of a file that is
+// unchanged on disk are served from its last parse, shared by every store of
+// the process. Paths use "\"; empty components are skipped.
 class RegistryStore {
  public:
   explicit RegistryStore(quint32 root);
@@ -63,19 +63,26 @@ class RegistryStore {
   bool deleteKey(const QString& path);
   std::optional<RegKeyInfo> keyInfo(const QString& path);
 
+  // How many times any store of the process has parsed a file.
+  static int parseCount();
+
   // The keys of one root as read from its file.
   class Tree;
+  // A parsed file with what identifies the state of the file it came from.
+  struct Parsed;
 
  private:
-  // A fresh read of the file; nothing when it cannot be read. A damaged file
-  // is kept aside (when `locked`, so no writer races the rename) and reads as empty.
-  std::optional<Tree> load(bool locked);
-  bool writeFile(const Tree& tree);
+  // The file as it is on disk, parsed again only when it changed; nullptr when
+  // it cannot be read. A file that is not registry text at all is kept aside
+  // (when `locked`, so no writer races the rename) and reads as empty; single
+  // lines that cannot be read are skipped and reported. Call with the cache held.
+  Parsed* load(bool locked);
+  bool writeFile(Parsed& parsed);
   bool isWritable() const;
-  // Runs `change` on a fresh read of the file under the lock; when it reports
-  // a change the file is rewritten. False when the change or the write fails.
+  // Runs `change` on the file under the lock; when it reports a change the
+  // file is rewritten. False when the change or the write fails.
   bool update(const std::function<bool(Tree&, bool& changed)>& change);
-  // Runs `read` on a fresh read of the file; false when it cannot be read.
+  // Runs `read` on the file as it is on disk; false when it cannot be read.
   bool inspect(const std::function<void(const Tree&)>& read);
   void report(const QString& message) const;
 

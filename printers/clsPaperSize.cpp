@@ -1,8 +1,5 @@
 #include "clsPaperSize.h"
 
-#include <cmath>
-#include <limits>
-
 #include "MlStringModule.h"
 #include "RegObj.h"
 #include "modLumasetCommon.h"
@@ -18,18 +15,9 @@ bool readNumber(RegObj& reg, const QString& valueName, double& number) {
   const QVariant value = reg.value(valueName);
   number = 0;
   if (!value.isValid()) return true;
-  bool ok = false;
-  number = value.toString().trimmed().toDouble(&ok);
-  if (!ok) number = 0;
-  return ok;
-}
-
-bool toInt32(double number, qint32& out) {
-  const double rounded = std::nearbyint(number);
-  if (rounded < std::numeric_limits<qint32>::min() || rounded > std::numeric_limits<qint32>::max())
-    return false;
-  out = static_cast<qint32>(rounded);
-  return true;
+  const auto read = finiteNumber(value.toString());
+  number = read.value_or(0);
+  return read.has_value();
 }
 
 }  // namespace
@@ -73,10 +61,9 @@ bool clsPaperSize::LoadFromReg(const QString& sizeName, const QString& queue) {
   bool ok = readNumber(reg, QStringLiteral("Width"), width);
   ok = readNumber(reg, QStringLiteral("Height"), height) && ok;
   double storedId = 0;
-  if (readNumber(reg, QStringLiteral("id"), storedId))
-    ok = toInt32(storedId, id) && ok;
-  else
-    ok = false;
+  const auto wholeId = readNumber(reg, QStringLiteral("id"), storedId) ? roundedLong(storedId) : std::nullopt;
+  if (wholeId) id = *wholeId;
+  ok = wholeId.has_value() && ok;
   desc = reg.value(QStringLiteral("desc")).toString();
   return ok;
 }

@@ -29,18 +29,11 @@ struct PendingSize {
   QString desc;
 };
 
-double numberOr(const QString& text, double fallback) {
-  bool ok = false;
-  const double number = text.toDouble(&ok);
-  return ok ? number : fallback;
-}
+double numberOr(const QString& text, double fallback) { return finiteNumber(text).value_or(fallback); }
 
 qint32 idOr(const QString& text, qint32 fallback) {
-  bool ok = false;
-  const double number = std::nearbyint(text.toDouble(&ok));
-  if (!ok || number < std::numeric_limits<qint32>::min() || number > std::numeric_limits<qint32>::max())
-    return fallback;
-  return static_cast<qint32>(number);
+  const auto number = finiteNumber(text);
+  return number ? roundedLong(*number).value_or(fallback) : fallback;
 }
 
 PendingSize readSizeTag(const KeyedCollection<QString>& params) {
@@ -200,8 +193,9 @@ bool clsPaperSizes::LoadFromReg(const QString& queue) {
   openCatalogueKey(reg, queue);
   bool ok = true;
   const QVariant margin = reg.value(QStringLiteral("OverSizeMargin"));
-  bool isNumber = true;
-  overSizeMargin = margin.isValid() ? margin.toString().trimmed().toFloat(&isNumber) : 0;
+  const auto number = margin.isValid() ? finiteNumber(margin.toString()) : std::optional<double>(0);
+  const bool isNumber = number && std::abs(*number) <= std::numeric_limits<float>::max();
+  overSizeMargin = isNumber ? static_cast<float>(*number) : 0;
   if (!isNumber) ok = false;
   if (!isNumber || overSizeMargin == 0) overSizeMargin = 5;
   const QStringList names = reg.AllKeys();

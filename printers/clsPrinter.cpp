@@ -176,6 +176,8 @@ bool clsPrinter::connect() {
     if (connectLimit_ > 0) statusCon->setConnectLimit(connectLimit_);
     QObject::connect(statusCon.get(), &clsServerCon::ProcessResult, this,
                      &clsPrinter::statusCon_ProcessResult);
+    QObject::connect(statusCon.get(), &clsServerCon::ConnectionLost, this,
+                     &clsPrinter::statusCon_ConnectionLost);
   }
   waiting_ = false;
   if (statusCon->connected()) statusCon->disconnect();
@@ -312,23 +314,41 @@ void clsPrinter::ml_RuntimeSupport_LanguageChanged(int LanguageID, const QString
   SetLanguage(LanguageID, Language);
 }
 
+// The reply is parsed once, when it is complete; what comes after it is ignored.
 void clsPrinter::statusCon_ProcessResult(const QString& result) {
+  if (!waiting_) return;
   if (result.contains(QStringLiteral("@PJL INFO PLVMEDIA"))) replyBuffer_.clear();
   replyBuffer_ += result;
   if (replyBuffer_.size() > ReplyCap) {
     failQuery();
+    LogMessage(logPrefix() + QStringLiteral("update: Status reply too long. Resetting connection."));
     return;
   }
   const qsizetype count = replyBuffer_.count(kPJL);
   LogMessage(logPrefix() + QStringLiteral("StatusCon_ProcessResult. Got  ") + QString::number(count) +
              QStringLiteral(" responses, expected ") + QString::number(ExpectedReplies) +
              QStringLiteral("."));
-  LogMessage(logPrefix() + QStringLiteral("StatusCon_ProcessResult. So far: >>") + replyBuffer_ +
-             QStringLiteral("<<"));
+  if (gLogging)
+    LogMessage(logPrefix() + QStringLiteral("StatusCon_ProcessResult. So far: >>") + replyBuffer_ +
+               QStringLiteral("<<"));
   if (count < ExpectedReplies) return;
   replyBuffer_ += kPJL;
   waiting_ = false;
   parseReply();
+}
+
+void clsPrinter::takeStatusReply(const QStringList& messages) {
+  replyBuffer_.clear();
+  waiting_ = true;
+  for (const QString& message : messages) statusCon_ProcessResult(message);
+  waiting_ = false;
+}
+
+// A reply that can no longer complete fails the query at once.
+void clsPrinter::statusCon_ConnectionLost() {
+  if (!waiting_) return;
+  failQuery();
+  LogMessage(logPrefix() + QStringLiteral("update: Status connection closed before the reply was complete."));
 }
 
 void clsPrinter::parseReply() {

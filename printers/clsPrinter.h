@@ -60,6 +60,10 @@ class clsPrinter : public QObject {
   // Queries the printer behind the progress dialog; true when the reply was received and parsed.
   bool update();
 
+  // Takes the messages as the reply of a query in progress, as if the printer
+  // had sent them; tests and fuzzing feed replies through it.
+  void takeStatusReply(const QStringList& messages);
+
   // The status query's tick; tests shorten it.
   void setStatusTick(int milliseconds) { statusTick_ = milliseconds; }
   // The connect limit of the TCP client; tests shorten it.
@@ -69,6 +73,7 @@ class clsPrinter : public QObject {
   void tmr_Timer();
   void ml_RuntimeSupport_LanguageChanged(int LanguageID, const QString& Language);
   void statusCon_ProcessResult(const QString& result);
+  void statusCon_ConnectionLost();
 
   void RequestStatus();
   void waitingTick();

@@ -11,9 +11,8 @@ QString rangesKey() { return gRegRoot + QStringLiteral("Ranges"); }
 bool isTrue(const QVariant& data) {
   const QString text = data.toString().trimmed();
   if (text.compare(QStringLiteral("True"), Qt::CaseInsensitive) == 0) return true;
-  bool numeric = false;
-  const double number = text.toDouble(&numeric);
-  return numeric && number != 0;
+  const auto number = finiteNumber(text);
+  return number && *number != 0;
 }
 
 }  // namespace

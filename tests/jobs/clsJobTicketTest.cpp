@@ -585,3 +585,76 @@ TEST_F(Tickets, OptionsAJobLacksStayAbsentAfterARoundTrip) {
   for (const QString name : {"MEDIASOURCE", "MEDIANAME", "LABELSTRING"})
     EXPECT_FALSE(docOpts(loaded, 0).pjlOpt(name).isValid()) << name.toStdString();
 }
+
+// ---- Large and hostile tickets ----
+
+// The writer numbers the 1000th document "1000"; only its last three digits
+// used to be read, so it and every later one were lost.
+TEST_F(Tickets, AJobOfMoreThan999DocumentsRoundTrips) {
+  clsJob job;
+  for (int i = 1; i <= 1001; ++i) job.addDoc(-1, QStringLiteral("/plans/%1.plt").arg(i));
+  job.docs().at(999)->opts->setPjlOpt(QStringLiteral("PAPER"), QStringLiteral("ISO_A2"));
+  const auto reloaded = saveAndReload(job);
+  ASSERT_NE(reloaded, nullptr);
+  ASSERT_EQ(reloaded->documentCount(), 1001);
+  for (qsizetype i : {0, 998, 999, 1000})
+    EXPECT_EQ(reloaded->docs().at(i)->fileName, QStringLiteral("/plans/%1.plt").arg(i + 1));
+  EXPECT_EQ(opt(docOpts(*reloaded, 999), "PAPER"), "ISO_A2");
+  EXPECT_TRUE(readFile(job.kvtFile).contains("\r\n[SETUP1000]\r\n"));
+}
+
+TEST_F(Tickets, SectionNumbersAreReadWithAllTheirDigits) {
+  auto job = loadTicket(
+      "[DOCUMENT001]\nDOCUMENTNAME=/a.plt\n[DOCUMENT1000]\nDOCUMENTNAME=/b.plt\n"
+      "[SETUP1000]\nMEDIASIZE=ISO_A1\n[DOCUMENT0002]\nDOCUMENTNAME=/not a document.plt\n"
+      "[FILE123456]\nFILEPATH=/c.plt\n");
+  ASSERT_EQ(job->documentCount(), 3);
+  EXPECT_EQ(job->docs().at(0)->fileName, "/a.plt");
+  EXPECT_EQ(job->docs().at(1)->fileName, "/b.plt");
+  EXPECT_EQ(opt(docOpts(*job, 1), "PAPER"), "ISO_A1");
+  EXPECT_EQ(job->docs().at(2)->fileName, "/c.plt");
+}
+
+TEST_F(Tickets, ARepeatedSectionNamesTheSameDocument) {
+  auto job = loadTicket(
+      "[DOCUMENT001]\nDOCUMENTNAME=/a.plt\n[DOCUMENT002]\nDOCUMENTNAME=/b.plt\n"
+      "[DOCUMENT001]\n[SETUP001]\nMEDIASIZE=ISO_A3\n[document002]\nDOCUMENTNAME=/b2.plt\n");
+  ASSERT_EQ(job->documentCount(), 2);
+  EXPECT_EQ(job->docs().at(0)->fileName, "/a.plt");
+  EXPECT_EQ(opt(docOpts(*job, 0), "PAPER"), "ISO_A3");
+  EXPECT_EQ(job->docs().at(1)->fileName, "/b2.plt");
+}
+
+// A ticket of nothing but section lines used to take memory without bound.
+TEST_F(Tickets, ATicketNamingTooManyDocumentsIsRefused) {
+  const QString log = path(QStringLiteral("kvt.log"));
+  gLogging = true;
+  gLogFile = log;
+  QByteArray text;
+  for (qsizetype i = 1; i <= clsJob::MaxTicketDocuments + 1; ++i)
+    text += "[FILE" + QByteArray::number(i).rightJustified(3, '0') + "]\n";
+  text += "[FILE001]\n";
+  const QString file = path(QStringLiteral("hostile.kvt"));
+  writeFile(file, "[JOBSETUP]\nNAME=kept out\n" + text);
+  clsJob job;
+  job.kvtFile = file;
+  EXPECT_FALSE(job.loadFromKVT());
+  gLogging = false;
+  EXPECT_EQ(job.documentCount(), 0);
+  EXPECT_TRUE(job.jobName.isEmpty());
+  EXPECT_TRUE(
+      readFile(log).contains("names 65536 documents, more than 65535; the ticket is taken as damaged."));
+}
+
+TEST_F(Tickets, RepeatedSectionsDoNotCountAsMoreDocuments) {
+  QByteArray text;
+  for (int round = 0; round < 3; ++round)
+    for (qsizetype i = 1; i <= 3000; ++i)
+      text += "[FILE" + QByteArray::number(i).rightJustified(3, '0') + "]\n";
+  const QString file = path(QStringLiteral("repeated.kvt"));
+  writeFile(file, text);
+  clsJob job;
+  job.kvtFile = file;
+  EXPECT_TRUE(job.loadFromKVT());
+  EXPECT_EQ(job.documentCount(), 3000);
+}

@@ -32,6 +32,11 @@ RegValue dword(quint32 n) {
   return {RegType::Dword, data};
 }
 
+// The copies kept beside the user's file.
+QStringList asideFiles() {
+  return QDir(RegistryStore::folderOf(kUser)).entryList({"HKEY_CURRENT_USER.reg.damaged-*"}, QDir::Files);
+}
+
 QStringList names(const QList<std::pair<QString, RegValue>>& values) {
   QStringList out;
   for (const auto& entry : values) out.append(entry.first);
@@ -246,31 +251,25 @@ TEST(RegistryStoreKeys, ReadingAMissingKeyOfAMissingFolderCreatesNothing) {
   EXPECT_FALSE(QFileInfo::exists(dir));
 }
 
-TEST(RegistryStoreDurability, DamagedFileIsKeptAsideAndReported) {
+TEST(RegistryStoreDurability, FileThatIsNotRegistryTextIsKeptAsideAndReported) {
   RegistryStore store(kUser);
-  const QByteArray damaged = "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\K]\r\n\"a\"=dword:12\r\n";
+  const QByteArray damaged = "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\K]\r\n";
   writeFile(store.filePath(), damaged);
   QStringList reports;
   store.setReporter([&](const QString& message) { reports.append(message); });
   ASSERT_TRUE(store.setValue("K", "b", text("new")));
   ASSERT_EQ(reports.size(), 1);
   EXPECT_TRUE(reports[0].startsWith("RegistryStore-Load: Damaged registry file kept as "));
-  const QStringList aside =
-      QDir(RegistryStore::folderOf(kUser)).entryList({"HKEY_CURRENT_USER.reg.damaged-*"}, QDir::Files);
+  const QStringList aside = asideFiles();
   ASSERT_EQ(aside.size(), 1);
   EXPECT_TRUE(reports[0].contains(aside[0]));
   EXPECT_EQ(readFile(RegistryStore::folderOf(kUser) + "/" + aside[0]), damaged);
   EXPECT_EQ(RegistryStore(kUser).queryValue("K", "b"), text("new"));
 }
 
-TEST(RegistryStoreDurability, FilesThatAreNotRegistryTextAreDamaged) {
-  const QList<QByteArray> damaged = {"",
-                                     "Windows Registry Editor Version 5.00\r\n",
-                                     "REGEDIT4\r\n\"a\"=\"b\"\r\n",
-                                     "REGEDIT4\r\n[HKEY_LOCAL_MACHINE\\K]\r\n",
-                                     "REGEDIT4\r\n[HKEY_CURRENT_USER\\K]\r\n\"a\"=\"unterminated\r\n",
-                                     "REGEDIT4\r\n[HKEY_CURRENT_USER\\K]\r\n\"a\"=hex:1g\r\n",
-                                     "REGEDIT4\r\n[HKEY_CURRENT_USER\\K]\r\n\"a\"=-\r\n"};
+TEST(RegistryStoreDurability, FilesThatAreNotRegistryTextAreKeptAsideWhole) {
+  const QList<QByteArray> damaged = {"", "Windows Registry Editor Version 5.00\r\n",
+                                     "\"a\"=\"b\"\r\nREGEDIT4\r\n", "\x01\x02 binary"};
   for (const QByteArray& bytes : damaged) {
     RegistryStore store(kUser);
     writeFile(store.filePath(), bytes);
@@ -280,6 +279,65 @@ TEST(RegistryStoreDurability, FilesThatAreNotRegistryTextAreDamaged) {
     EXPECT_EQ(reports, 1) << bytes.constData();
     EXPECT_FALSE(QFileInfo::exists(store.filePath())) << bytes.constData();
   }
+}
+
+// One bad line used to cost every setting of the root.
+TEST(RegistryStoreDurability, BadLinesAreSkippedAndEveryOtherValueKept) {
+  const QList<std::pair<QByteArray, int>> badLines = {
+      {"\"a\"=dword:12", 5},
+      {"\"a\"=\"unterminated", 5},
+      {"\"a\"=hex:1g", 5},
+      {"\"a\"=hex:123", 5},
+      {"\"a\"=-", 5},
+      {"just words", 5},
+      {"[HKEY_LOCAL_MACHINE\\K]", 5},
+  };
+  for (const auto& [line, number] : badLines) {
+    RegistryStore store(kUser);
+    writeFile(store.filePath(), "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\K]\r\n\"before\"=\"1\"\r\n" + line +
+                                    "\r\n[HKEY_CURRENT_USER\\K\\Sub]\r\n\"after\"=dword:00000002\r\n");
+    QStringList reports;
+    store.setReporter([&](const QString& message) { reports.append(message); });
+    EXPECT_EQ(store.queryValue("K", "before"), text("1")) << line.constData();
+    EXPECT_EQ(store.queryValue("K\\Sub", "after"), dword(2)) << line.constData();
+    EXPECT_FALSE(store.queryValue("K", "a")) << line.constData();
+    EXPECT_EQ(reports, QStringList{QString("RegistryStore-Load: Line %1 of %2 cannot be read and is skipped.")
+                                       .arg(number)
+                                       .arg(store.filePath())})
+        << line.constData();
+    EXPECT_TRUE(asideFiles().isEmpty()) << line.constData();
+    QFile::remove(store.filePath());
+  }
+}
+
+TEST(RegistryStoreDurability, ValuesUnderAHeaderOfAnotherRootAreSkippedWithIt) {
+  RegistryStore store(kUser);
+  writeFile(store.filePath(),
+            "REGEDIT4\r\n[HKEY_LOCAL_MACHINE\\K]\r\n\"lost\"=\"1\"\r\n[HKEY_CURRENT_USER\\K]\r\n\"kept\"="
+            "\"2\"\r\n");
+  QStringList reports;
+  store.setReporter([&](const QString& message) { reports.append(message); });
+  EXPECT_EQ(names(store.values("K")), QStringList{"kept"});
+  EXPECT_EQ(reports.size(), 2);
+}
+
+TEST(RegistryStoreDurability, FileWithBadLinesIsCopiedBeforeTheFirstWriteDropsThem) {
+  RegistryStore store(kUser);
+  const QByteArray original = "REGEDIT4\r\n[HKEY_CURRENT_USER\\K]\r\n\"a\"=dword:12\r\n\"b\"=\"kept\"\r\n";
+  writeFile(store.filePath(), original);
+  QStringList reports;
+  store.setReporter([&](const QString& message) { reports.append(message); });
+  ASSERT_TRUE(store.setValue("K", "c", text("new")));
+  ASSERT_EQ(reports.size(), 2);
+  EXPECT_TRUE(reports[1].startsWith("RegistryStore-Write: Registry file with unreadable lines kept as "));
+  const QStringList aside = asideFiles();
+  ASSERT_EQ(aside.size(), 1);
+  EXPECT_TRUE(reports[1].contains(aside[0]));
+  EXPECT_EQ(readFile(RegistryStore::folderOf(kUser) + "/" + aside[0]), original);
+  ASSERT_TRUE(store.setValue("K", "d", text("later")));
+  EXPECT_EQ(asideFiles().size(), 1);
+  RegistryStore fresh(kUser);
+  EXPECT_EQ(names(fresh.values("K")), (QStringList{"b", "c", "d"}));
 }
 
 TEST(RegistryStoreDurability, NoTemporaryOrPartialFileIsLeftBehind) {
@@ -362,4 +420,72 @@ TEST(RegistryStoreConcurrency, TwoProcessesWritingOneKeyLoseNothing) {
   EXPECT_EQ(found.size(), 2 * kValuesPerWriter);
   for (const char* prefix : {"parent", "child"})
     for (int i = 0; i < kValuesPerWriter; ++i) EXPECT_EQ(found.value(prefix + QString::number(i)), dword(i));
+}
+
+TEST(RegistryStoreCache, ReadsOfAnUnchangedFileParseItOnce) {
+  RegistryStore writer(kUser);
+  ASSERT_TRUE(writer.setValue("K", "a", text("1")));
+  const int before = RegistryStore::parseCount();
+  for (int i = 0; i < 5; ++i) {
+    RegistryStore store(kUser);
+    EXPECT_EQ(store.queryValue("K", "a"), text("1"));
+    EXPECT_EQ(store.subKeys("").size(), 1);
+    EXPECT_TRUE(store.keyInfo("K"));
+  }
+  EXPECT_EQ(RegistryStore::parseCount(), before);
+}
+
+TEST(RegistryStoreCache, WritesOfThisProcessNeedNoNewParse) {
+  RegistryStore store(kUser);
+  ASSERT_TRUE(store.setValue("K", "a", text("1")));
+  const int before = RegistryStore::parseCount();
+  for (int i = 0; i < 20; ++i) ASSERT_TRUE(store.setValue("K", QString("v%1").arg(i), dword(i)));
+  ASSERT_TRUE(store.deleteValue("K", "v3"));
+  EXPECT_EQ(store.values("K").size(), 20);
+  EXPECT_EQ(RegistryStore::parseCount(), before);
+  EXPECT_EQ(readFile(store.filePath()).count("dword:"), 19);
+}
+
+TEST(RegistryStoreCache, AChangeOnDiskIsSeenAtTheNextRead) {
+  RegistryStore store(kUser);
+  ASSERT_TRUE(store.setValue("K", "a", text("1")));
+  ASSERT_EQ(store.queryValue("K", "a"), text("1"));
+  // Another program replaces the file, and one edits it in place to the same size.
+  writeFile(store.filePath() + ".new", "REGEDIT4\r\n[HKEY_CURRENT_USER\\K]\r\n\"a\"=\"2\"\r\n");
+  ASSERT_EQ(::rename(QFile::encodeName(store.filePath() + ".new").constData(),
+                     QFile::encodeName(store.filePath()).constData()),
+            0);
+  EXPECT_EQ(store.queryValue("K", "a"), text("2"));
+  ::usleep(20000);
+  writeFile(store.filePath(), "REGEDIT4\r\n[HKEY_CURRENT_USER\\K]\r\n\"a\"=\"3\"\r\n");
+  EXPECT_EQ(store.queryValue("K", "a"), text("3"));
+  ASSERT_TRUE(store.setValue("K", "b", text("4")));
+  EXPECT_EQ(names(RegistryStore(kUser).values("K")), (QStringList{"a", "b"}));
+}
+
+TEST(RegistryStoreCache, AFailedWriteIsNotServedAfterwards) {
+  RegistryStore store(kUser);
+  ASSERT_TRUE(store.setValue("K", "a", text("1")));
+  // A folder where the temporary file should go stops the write, even for root.
+  ASSERT_TRUE(QDir().mkdir(store.filePath() + ".tmp"));
+  EXPECT_FALSE(store.setValue("K", "b", text("2")));
+  EXPECT_FALSE(store.queryValue("K", "b"));
+  EXPECT_EQ(store.queryValue("K", "a"), text("1"));
+}
+
+// Binary data as regedit exports it: wrapped over continuation lines. Reading
+// it used to take time that grew with the square of its length.
+TEST(RegistryStoreFormat, MegabyteOfContinuedHexReadsBack) {
+  QByteArray data(1024 * 1024, '\0');
+  for (qsizetype i = 0; i < data.size(); ++i) data[i] = char(i * 7);
+  QByteArray file = "REGEDIT4\r\n[HKEY_CURRENT_USER\\K]\r\n\"Blob\"=hex:";
+  for (qsizetype i = 0; i < data.size(); ++i) {
+    file += QByteArray::number(quint8(data[i]), 16).rightJustified(2, '0');
+    if (i + 1 < data.size()) file += (i % 25 == 24) ? ",\\\r\n  " : ",";
+  }
+  file += "\r\n\"After\"=\"x\"\r\n";
+  RegistryStore store(kUser);
+  writeFile(store.filePath(), file);
+  EXPECT_EQ(store.queryValue("K", "Blob"), (RegValue{RegType::Binary, data}));
+  EXPECT_EQ(store.queryValue("K", "After"), text("x"));
 }

@@ -104,3 +104,17 @@ TEST_F(Registry, PaperSizesBadStoredNumbersFailTheLoad) {
   EXPECT_EQ(sizes.paperSizes.keys(), QStringList({"GOOD"}));
   EXPECT_EQ(sizes.getSize("GOOD")->id, 0);
 }
+
+TEST_F(Registry, PaperSizesStoredNumbersThatAreNotFiniteFailTheLoad) {
+  const QStringList notFinite = {"nan", "inf", "-inf", "NaN", "1e999"};
+  for (const QString& text : notFinite) {
+    write("PaperSizes", "OverSizeMargin", text);
+    write("PaperSizes\\SIZE", "Width", "20");
+    write("PaperSizes\\SIZE", "Height", "10");
+    write("PaperSizes\\SIZE", "id", text);
+    clsPaperSizes sizes;
+    EXPECT_FALSE(sizes.LoadFromReg("")) << text.toStdString();
+    EXPECT_EQ(sizes.overSizeMargin, 5) << text.toStdString();
+    EXPECT_TRUE(sizes.paperSizes.isEmpty()) << text.toStdString();
+  }
+}

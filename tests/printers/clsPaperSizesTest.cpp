@@ -377,3 +377,28 @@ TEST(clsPaperSizesBadFile, RandomBytesNeverCrashOrHang) {
     for (const auto& entry : sizes.paperSizes) EXPECT_GT(entry.second->height, 0);
   }
 }
+
+// "nan" and "inf" pass every range check; they must never reach a conversion.
+TEST(clsPaperSizesBadFile, NumbersThatAreNotFiniteReadAsAbsent) {
+  SupportDir support(
+      catalogueWith("<media><mediasizes>\n"
+                    "<size name=\"NAN_ID\" id=\"nan\" width=\"200\" height=\"100\" family=\"ISO\" "
+                    "loading=\"Sheet\"></size>\n"
+                    "<size name=\"INF_ID\" id=\"-inf\" width=\"200\" height=\"100\" family=\"ISO\" "
+                    "loading=\"Sheet\"></size>\n"
+                    "<size name=\"INF_WIDTH\" id=\"3\" width=\"inf\" height=\"100\" family=\"ISO\" "
+                    "loading=\"Sheet\"></size>\n"
+                    "<size name=\"NAN_HEIGHT\" id=\"4\" width=\"200\" height=\"NaN\" family=\"ISO\" "
+                    "loading=\"Sheet\"></size>\n"
+                    "</mediasizes></media>\n"));
+  clsPaperSizes sizes;
+  sizes.GetDefaults();
+  ASSERT_EQ(names(sizes), QStringList({"NAN_ID", "INF_ID", "INF_WIDTH", "NAN_HEIGHT"}));
+  EXPECT_EQ(sizes.getSize("NAN_ID")->id, -1);
+  EXPECT_EQ(sizes.getSize("INF_ID")->id, -1);
+  EXPECT_EQ(sizes.getSize("INF_WIDTH")->width, 0);
+  EXPECT_EQ(sizes.getSize("INF_WIDTH")->height, 100);
+  // Without a height the width is taken as a roll's, as for any absent number.
+  EXPECT_EQ(sizes.getSize("NAN_HEIGHT")->width, 0);
+  EXPECT_EQ(sizes.getSize("NAN_HEIGHT")->height, 200);
+}

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QPushButton>
 #include <QStringList>
@@ -8,6 +9,7 @@
 #include "PrinterEmulator.h"
 #include "TestEnv.h"
 #include "clsPrinter.h"
+#include "clsServerCon.h"
 #include "frmProgress.h"
 #include "modLumasetCommon.h"
 
@@ -277,4 +279,56 @@ TEST_F(StatusQuery, NoTickOfAnEndedQueryClosesTheNextConnection) {
   EXPECT_TRUE(p->sendSucceeded());
   EXPECT_TRUE(PrinterEmulator::waitFor([&] { return printer.received(0) == job; }));
   EXPECT_FALSE(printer.closed(0));
+}
+
+// A printer that sends a run of form feeds after its reply used to have the
+// whole reply parsed again for every one of them.
+TEST_F(StatusQuery, MessagesAfterTheCompleteReplyAreIgnored) {
+  PrinterEmulator emulator;
+  QList<ReplyFragment> replies = PrinterEmulator::fixture(QStringLiteral("status/full.txt"));
+  replies.append({QByteArray(20000, '\f'), 0});
+  replies.append({"@PJL INFO CONFIG\r\nPAPERS [1 ENUMERATED]\r\n\tLATE\r\n@PJL\f", 0});
+  emulator.setReplies(replies);
+  auto p = printerFor(emulator);
+  ASSERT_TRUE(p->update());
+  expectFullReply(*p);
+  EXPECT_EQ(logText().count(QStringLiteral("StatusCon_ProcessResult. ID: ")), 1);
+  EXPECT_EQ(logText().count(QStringLiteral("StatusCon_ProcessResult. So far: ")), 6);
+}
+
+TEST_F(StatusQuery, WithoutLoggingTheReplyIsNotLogged) {
+  gLogging = false;
+  PrinterEmulator emulator;
+  emulator.setReplies(PrinterEmulator::fixture(QStringLiteral("status/full.txt")));
+  auto p = printerFor(emulator);
+  ASSERT_TRUE(p->update());
+  expectFullReply(*p);
+  EXPECT_FALSE(QFile::exists(gLogFile));
+}
+
+// A query that can no longer complete used to wait for the idle time-out (10 s).
+TEST_F(StatusQuery, AConnectionClosedBeforeTheReplyFailsAtOnce) {
+  PrinterEmulator emulator;
+  emulator.closeAfter(kQuery.size());
+  auto p = printerFor(emulator);
+  QElapsedTimer clock;
+  clock.start();
+  EXPECT_FALSE(p->update());
+  EXPECT_LT(clock.elapsed(), 5000);
+  expectDefaults(*p);
+  EXPECT_TRUE(logText().contains(
+      QStringLiteral("clsPrinter(Plotter)-update: Status connection closed before the reply was complete.")));
+  EXPECT_FALSE(logText().contains(QStringLiteral("timed out")));
+}
+
+TEST_F(StatusQuery, AReplyPastTheReceiveCapFailsAtOnce) {
+  PrinterEmulator emulator;
+  emulator.setReplies({{"@PJL INFO PLVMEDIA\r\n" + QByteArray(clsServerCon::ReceiveCap + 1, 'x'), 0}});
+  auto p = printerFor(emulator);
+  QElapsedTimer clock;
+  clock.start();
+  EXPECT_FALSE(p->update());
+  EXPECT_LT(clock.elapsed(), 5000);
+  expectDefaults(*p);
+  EXPECT_FALSE(logText().contains(QStringLiteral("timed out")));
 }
