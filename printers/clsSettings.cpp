@@ -1,11 +1,16 @@
 #include "clsSettings.h"
 
+#include <QCoreApplication>
+
 #include "MLRuntime.h"
 #include "MlStringModule.h"
 
 std::unique_ptr<clsSettings> gSettings;
 
-clsSettings::clsSettings() : ml_RuntimeSupport(std::make_unique<MLRuntime::RuntimeSupport>()) {
+// The default viewer is sought beside the running program.
+clsSettings::clsSettings()
+    : viewer(QCoreApplication::applicationDirPath()),
+      ml_RuntimeSupport(std::make_unique<MLRuntime::RuntimeSupport>()) {
   QObject::connect(
       ml_RuntimeSupport.get(), &MLRuntime::RuntimeSupport::LanguageChanged,
       [this](int id, const QString& language) { ml_RuntimeSupport_LanguageChanged(id, language); });

@@ -17,6 +17,7 @@
 #include "CertificateQuestion.h"
 #include "DownloadErrors.h"
 #include "DownloadUrl.h"
+#include "FileWrite.h"
 
 using namespace DownloadErrors;
 using namespace std::chrono_literals;
@@ -86,17 +87,6 @@ SystemTime systemTimeOf(qint64 secondsSinceEpoch) {
   time.minute = quint16(parts.tm_min);
   time.second = quint16(parts.tm_sec);
   return time;
-}
-
-bool writeAll(int file, const char* data, size_t size) {
-  while (size > 0) {
-    const ssize_t written = ::write(file, data, size);
-    if (written < 0 && errno == EINTR) continue;
-    if (written <= 0) return false;
-    data += written;
-    size -= size_t(written);
-  }
-  return true;
 }
 
 // The size query's faked headers reach the body too; they are not the file.
@@ -403,7 +393,7 @@ bool CDownloadJob::body(const char* data, size_t size) {
   if (m_verdict == Verdict::Pending) evaluateResponse();
   if (m_verdict != Verdict::Accepted) return false;
   notifyStatus(3);
-  if (!writeAll(m_workFile, data, size)) {
+  if (!writeAll(m_workFile, data, qint64(size))) {
     fail(std::uint32_t(errno));
     return false;
   }

@@ -15,6 +15,7 @@
 
 #include "Ansi.h"
 #include "CExtractProgressDlg.h"
+#include "FileWrite.h"
 #include "FolderProperties.h"
 #include "SetupPaths.h"
 #include "SetupStrings.h"
@@ -38,16 +39,6 @@ QString withoutExtension(const QString& name) { return name.left(std::max<qsizet
 
 bool isKernelCopyUnsupported(int error) {
   return error == EXDEV || error == EINVAL || error == ENOSYS || error == EOPNOTSUPP;
-}
-
-bool writeAll(int fd, const char* data, qint64 length) {
-  while (length > 0) {
-    const ssize_t written = ::write(fd, data, size_t(length));
-    if (written <= 0) return false;
-    data += written;
-    length -= written;
-  }
-  return true;
 }
 
 }  // namespace

@@ -501,7 +501,8 @@ void frmMain::LoadCaptions() {
     const QString text = GetResString(caption.id);
     QObject* control = findChild<QObject*>(QString::fromLatin1(caption.control));
     if (auto* action = qobject_cast<QAction*>(control)) {
-      action->setText(text);
+      // A caption of "-" is what makes a menu item a separator: it shows no text.
+      action->setText(text == QLatin1String("-") ? QString() : text);
     } else if (auto* labelControl = qobject_cast<QLabel*>(control)) {
       labelControl->setText(text);
     } else if (auto* box = qobject_cast<QCheckBox*>(control)) {

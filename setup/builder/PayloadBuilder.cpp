@@ -11,6 +11,7 @@
 
 #include "Ansi.h"
 #include "ContainedPath.h"
+#include "FileWrite.h"
 #include "PayloadFormat.h"
 #include "VerifyFileMd5.h"
 
@@ -20,17 +21,7 @@ namespace {
 
 constexpr size_t kCopyBuffer = 1 << 20;
 
-bool writeAll(int fd, const char* data, qint64 length) {
-  while (length > 0) {
-    const ssize_t written = ::write(fd, data, size_t(length));
-    if (written <= 0) return false;
-    data += written;
-    length -= written;
-  }
-  return true;
-}
-
-bool writeAll(int fd, const QByteArray& bytes) { return writeAll(fd, bytes.constData(), bytes.size()); }
+bool writeBytes(int fd, const QByteArray& bytes) { return writeAll(fd, bytes.constData(), bytes.size()); }
 
 // Appends the file at `source` to `fd`, or hands each piece to `sink`.
 template <typename Sink>
@@ -149,9 +140,9 @@ QString PayloadBuilder::write(const QString& path) const {
   trailer.sideFileCount = quint32(m_sideFiles.size());
   trailer.trailerOffset = quint32(position() + table.size() + sideFiles.size());
   trailer.flags = m_flags;
-  if (!fitsU32(position() + table.size() + sideFiles.size()) || !writeAll(out.get(), table + sideFiles))
+  if (!fitsU32(position() + table.size() + sideFiles.size()) || !writeBytes(out.get(), table + sideFiles))
     return "cannot write " + path;
   if (trailer.has(Flag::VerifyMd5)) trailer.md5 = FileMd5Hex(path, 0);
-  if (!writeAll(out.get(), trailer.toBytes() + QByteArray(m_tail, '\0'))) return "cannot write " + path;
+  if (!writeBytes(out.get(), trailer.toBytes() + QByteArray(m_tail, '\0'))) return "cannot write " + path;
   return {};
 }
