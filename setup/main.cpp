@@ -1,11 +1,14 @@
 #include <QApplication>
 #include <QFile>
+#include <csignal>
 
 #include "BootstrapperMain.h"
 #include "FixedDrives.h"
 #include "SetupCommandLine.h"
 
 int main(int argc, char** argv) {
+  // A relaunched copy outlives the first process and the pipe its error output may go to.
+  std::signal(SIGPIPE, SIG_IGN);
   // Taken before Qt removes the options it knows from argv.
   QStringList args;
   for (int i = 1; i < argc; ++i) args << QFile::decodeName(argv[i]);

@@ -10,11 +10,25 @@
 #include "TestEnv.h"
 #include "VersionBlockWriter.h"
 
+namespace {
+
+// Each run gets folders of its own, also when several tests share a process.
+int& runs() {
+  static int count = 0;
+  return count;
+}
+
+QString freshRunDir(const QString& name) {
+  return TestEnv::freshDir(QStringLiteral("run%1/").arg(runs()) + name);
+}
+
+}  // namespace
+
 BootstrapperRun::BootstrapperRun()
-    : system(TestEnv::freshDir("system")),
-      temp(TestEnv::freshDir("tmp")),
-      records(TestEnv::freshDir("records")),
-      work(TestEnv::freshDir("work")),
+    : system(freshRunDir("system")),
+      temp(freshRunDir("tmp")),
+      records(freshRunDir("records")),
+      work(freshRunDir("work")),
       environment(QProcessEnvironment::systemEnvironment()) {
   environment.insert("KVT_SYSTEM_FOLDER", system);
   environment.insert("TMPDIR", temp);
@@ -23,6 +37,7 @@ BootstrapperRun::BootstrapperRun()
   environment.remove("LC_ALL");
   environment.remove("LC_MESSAGES");
   setInstallerExitCode(0);
+  ++runs();
 }
 
 void BootstrapperRun::addMsiDll(quint16 a, quint16 b, quint16 c, quint16 d) const {
