@@ -21,6 +21,7 @@
 #include "FormatByteSize.h"
 #include "SetupMessages.h"
 #include "SetupStrings.h"
+#include "ShellOpen.h"
 #include "VerifyFileMd5.h"
 
 namespace {
@@ -341,6 +342,9 @@ void CDownloadPage::jobFinished(qint64 size, bool md5Good) {
     failRow(kFailed, SetupStrings::text(Text::WrongMd5));
     return;
   }
+  // Programs fetched by the setup itself may run, as they would on Windows.
+  if (ShellOpen::isDirectlyRunnable(targetPath_))
+    QFile::setPermissions(targetPath_, QFile::permissions(targetPath_) | QFile::ExeOwner);
   const int index = queued_.at(row_);
   set.baseStates[index] = set.chosenStates[index] = PrerequisiteState::Downloaded;
   fileComplete_ = true;

@@ -70,14 +70,14 @@ QString CPrereqWizard::productText() const {
   return productName_.isEmpty() ? set_.archive().archivePath() : productName_;
 }
 
-CPrereqWizardPage* CPrereqWizard::page(int id) const {
+CPrereqWizardPage* CPrereqWizard::pageAt(int id) const {
   return static_cast<CPrereqWizardPage*>(QWizard::page(id));
 }
 
 void CPrereqWizard::activate(int id) {
   if (jumping_ || id < 0) return;
   placePages();
-  page(id)->onSetActive();
+  pageAt(id)->onSetActive();
 }
 
 void CPrereqWizard::goToPage(int id) {
@@ -89,7 +89,7 @@ void CPrereqWizard::goToPage(int id) {
 }
 
 void CPrereqWizard::goBack() {
-  CPrereqWizardPage* current = page(currentId());
+  CPrereqWizardPage* current = pageAt(currentId());
   if (!current) return;
   const int target = current->onWizBack();
   const QList<int> history = visitedIds();
@@ -112,12 +112,12 @@ void CPrereqWizard::setButtonEnabled(WizardButton which, bool enabled) { button(
 
 bool CPrereqWizard::validateCurrentPage() {
   if (finishing_) return true;
-  CPrereqWizardPage* current = page(currentId());
+  CPrereqWizardPage* current = pageAt(currentId());
   return current && current->onWizNext();
 }
 
 void CPrereqWizard::done(int result) {
-  CPrereqWizardPage* current = page(currentId());
+  CPrereqWizardPage* current = pageAt(currentId());
   if (result != Accepted) {
     if (current) current->onQueryCancel();
     QWizard::done(result);

@@ -54,7 +54,7 @@ class CPrereqWizard : public QWizard {
   void showEvent(QShowEvent* event) override;
 
  private:
-  CPrereqWizardPage* page(int id) const;
+  CPrereqWizardPage* pageAt(int id) const;
   void activate(int id);
   void goBack();
   void placePages();

@@ -1,8 +1,8 @@
+#include <QFocusEvent>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTextBrowser>
 #include <QTimer>
-#include <QFocusEvent>
 
 #include "FolderBrowser.h"
 #include "WizardTestBase.h"
@@ -83,10 +83,10 @@ TEST_F(CPrereqWizardTest, VersionTextsForEveryRequirement) {
   makePresent("min", 2);
   makePresent("between", 0);
   toPrerequisites();
-  EXPECT_EQ(column(rows(), 1), QStringList({"Required: any. Found: nothing.",
-                                            "Required: 2.0 or lower. Found: nothing.",
-                                            "Required: 1.0 or higher. Found: 2.0.0.0.",
-                                            "Required: between 1.0 and 3.5. Found: 0.0.0.0."}));
+  EXPECT_EQ(column(rows(), 1),
+            QStringList({"Required: any. Found: nothing.", "Required: 2.0 or lower. Found: nothing.",
+                         "Required: 1.0 or higher. Found: 2.0.0.0.",
+                         "Required: between 1.0 and 3.5. Found: 0.0.0.0."}));
 }
 
 TEST_F(CPrereqWizardTest, AMissingMandatoryPrerequisiteCannotBeUncheckedAPresentOneCan) {

@@ -4,6 +4,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QFile>
 #include <QLabel>
 #include <QTest>
 #include <QTreeWidget>
@@ -28,6 +29,31 @@ class WizardTestBase : public ::testing::Test {
     downloads_ = TestEnv::freshDir("downloads");
     qputenv("KVT_SYSTEM_FOLDER", system_.toUtf8());
     config_.DownloadFolder = downloads_;
+    // Sites go to a stand-in opener that records the URLs it is given.
+    const QString bin = TestEnv::freshDir("bin");
+    opened_ = TestEnv::sandbox() + "/opened.txt";
+    QFile opener(bin + "/xdg-open");
+    ASSERT_TRUE(opener.open(QIODevice::WriteOnly));
+    opener.write(("#!/bin/sh\necho \"$1\" >> '" + opened_ + "'\n").toUtf8());
+    opener.close();
+    opener.setPermissions(opener.permissions() | QFile::ExeOwner);
+    qputenv("PATH", (bin + ":" + qEnvironmentVariable("PATH")).toUtf8());
+  }
+
+  // The URLs the opener received, once `count` arrived (it runs detached).
+  QStringList openedUrls(int count) const {
+    QStringList urls;
+    const bool arrived = QTest::qWaitFor(
+        [&] {
+          QFile file(opened_);
+          urls = file.open(QIODevice::ReadOnly)
+                     ? QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts)
+                     : QStringList();
+          return urls.size() >= count;
+        },
+        5000);
+    EXPECT_TRUE(arrived) << urls.join(' ').toStdString();
+    return urls;
   }
 
   void TearDown() override {
@@ -36,12 +62,14 @@ class WizardTestBase : public ::testing::Test {
   }
 
   // A prerequisite found by the file "[SystemFolder]<name>.dll" at version 1.0 or higher.
-  PrerequisiteInfo& add(const QString& name, int kind = PrerequisiteKind::SetupFile, const QString& options = {}) {
+  PrerequisiteInfo& add(const QString& name, int kind = PrerequisiteKind::SetupFile,
+                        const QString& options = {}) {
     PrerequisiteInfo info;
     info.name = name;
     info.kind = kind;
     info.options = options;
-    info.location = kind == PrerequisiteKind::SetupFile ? name + ".exe" : "http://127.0.0.1:9/" + name + ".exe";
+    info.location =
+        kind == PrerequisiteKind::SetupFile ? name + ".exe" : "http://127.0.0.1:9/" + name + ".exe";
     info.searchType = SearchType::File;
     info.searchString = "[SystemFolder]" + name + ".dll";
     info.verMin = "1.0";
@@ -51,8 +79,9 @@ class WizardTestBase : public ::testing::Test {
 
   // Puts prerequisite `name` on the machine at version `major`.0.
   void makePresent(const QString& name, quint16 major = 1) {
-    ASSERT_TRUE(VersionBlockWriter::writeFile(
-        system_ + "/" + name + ".dll", VersionBlockWriter::inFile(VersionBlockWriter::block(major, 0, 0, 0))));
+    ASSERT_TRUE(
+        VersionBlockWriter::writeFile(system_ + "/" + name + ".dll",
+                                      VersionBlockWriter::inFile(VersionBlockWriter::block(major, 0, 0, 0))));
   }
 
   void open() {
@@ -75,12 +104,14 @@ class WizardTestBase : public ::testing::Test {
   }
   static QStringList column(const QTreeWidget* tree, int column) {
     QStringList texts;
-    for (int row = 0; row < tree->topLevelItemCount(); ++row) texts.append(tree->topLevelItem(row)->text(column));
+    for (int row = 0; row < tree->topLevelItemCount(); ++row)
+      texts.append(tree->topLevelItem(row)->text(column));
     return texts;
   }
 
   QString system_;
   QString downloads_;
+  QString opened_;
   CBootstrapConfig config_;
   CPayloadArchive archive_;
   std::unique_ptr<CPrerequisiteSet> set_;
