@@ -5,7 +5,7 @@
 
 namespace {
 
-constexpr long kBufferSize = 64 * 1024;
+constexpr long kBufferSize = 100 * 1024;
 constexpr long kConnectTimeoutSeconds = 60;
 constexpr int kStepMilliseconds = 10;
 

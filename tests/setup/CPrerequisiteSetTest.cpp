@@ -1,0 +1,166 @@
+#include <gtest/gtest.h>
+
+#include <QCryptographicHash>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QPushButton>
+#include <QTimer>
+
+#include "BootstrapperRun.h"
+#include "CBootstrapConfig.h"
+#include "CPayloadArchive.h"
+#include "CPrereqProgressDlg.h"
+#include "CPrerequisiteSet.h"
+#include "IProgressSink.h"
+#include "TestEnv.h"
+
+namespace {
+
+const QByteArray kTool = "#!/bin/sh\nexit 0\n";
+
+class CPrerequisiteSetTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    folder_ = TestEnv::freshDir("downloads");
+    config_.DownloadFolder = folder_;
+  }
+
+  void addDownload(const QString& md5, int state = PrerequisiteState::Download, const QString& options = {}) {
+    PrerequisiteInfo info;
+    info.name = "Tool";
+    info.location = "http://127.0.0.1:9/get/tool.sh?x=1";
+    info.kind = PrerequisiteKind::Download;
+    info.exactSize = kTool.size();
+    info.md5 = md5;
+    info.folder = "sub";
+    info.options = options;
+    config_.prerequisites << info;
+    config_.states << state;
+  }
+
+  QString md5Of(const QByteArray& data) const {
+    return QCryptographicHash::hash(data, QCryptographicHash::Md5).toHex().toUpper();
+  }
+
+  QString folder_;
+  CBootstrapConfig config_;
+  CPayloadArchive archive_;
+};
+
+// Reports as a dialog would, and cancels after the first status.
+class CancellingSink : public IProgressSink {
+ public:
+  void begin(int) override {}
+  void start(int) override {}
+  void finished() override { ++finishedCalls; }
+  void status(const QString& text) override { texts << text; }
+  void itemSucceeded() override {}
+  bool isCancelled() override { return !texts.isEmpty(); }
+  void itemFailed(int) override {}
+  QStringList texts;
+  int finishedCalls = 0;
+};
+
+}  // namespace
+
+TEST_F(CPrerequisiteSetTest, TheLookedForFileIsWhereTheEngineWritesIt) {
+  addDownload({});
+  CPrerequisiteSet set(config_, archive_);
+  EXPECT_EQ(set.downloadedFileFor(0), folder_ + "/sub/tool.sh");
+}
+
+TEST_F(CPrerequisiteSetTest, ADownloadedFileCountsOnlyWithItsSizeAndDigest) {
+  const struct {
+    QByteArray data;
+    QString md5;
+    int state;
+  } cases[] = {
+      {kTool, md5Of(kTool), PrerequisiteState::DownloadedPresent},
+      {kTool, md5Of(kTool).toLower(), PrerequisiteState::DownloadedPresent},
+      {kTool, QString(), PrerequisiteState::DownloadedPresent},
+      {kTool, md5Of("other"), PrerequisiteState::Download},
+      {kTool + "x", QString(), PrerequisiteState::Download},
+      {kTool.chopped(1), QString(), PrerequisiteState::Download},
+  };
+  for (const auto& c : cases) {
+    config_.prerequisites.clear();
+    config_.states.clear();
+    addDownload(c.md5, PrerequisiteState::DownloadedPresent);
+    BootstrapperRun::writeFile(folder_ + "/sub/tool.sh", c.data);
+    CPrerequisiteSet set(config_, archive_);
+    EXPECT_EQ(set.baseStates.value(0), c.state) << c.md5.toStdString();
+  }
+}
+
+TEST_F(CPrerequisiteSetTest, ACheckedPresentPrerequisiteGetsItsForcedState) {
+  addDownload({}, PrerequisiteState::NothingToDo, "m");
+  PrerequisiteInfo site;
+  site.kind = PrerequisiteKind::WebSite;
+  PrerequisiteInfo file;
+  config_.prerequisites << site << file;
+  config_.states << PrerequisiteState::NothingToDo << PrerequisiteState::Install;
+  CPrerequisiteSet set(config_, archive_);
+  EXPECT_EQ(set.ChosenStateFor(0, true), PrerequisiteState::Download);
+  EXPECT_EQ(set.ChosenStateFor(1, true), PrerequisiteState::OpenSite);
+  EXPECT_EQ(set.ChosenStateFor(2, true), PrerequisiteState::Install);
+  EXPECT_EQ(set.ChosenStateFor(2, false), PrerequisiteState::Unchecked);
+  EXPECT_EQ(set.pendingMandatoryCount(), 0);
+  EXPECT_TRUE(set.MandatoryDone());
+  EXPECT_TRUE(set.HasPendingWork());
+  EXPECT_TRUE(set.AnyInstall());
+  EXPECT_FALSE(set.AnyOpenSite());
+}
+
+TEST_F(CPrerequisiteSetTest, AWrongDownloadIsDeletedWithTheFoldersItLeavesEmpty) {
+  addDownload(md5Of("other"));
+  BootstrapperRun::writeFile(folder_ + "/sub/tool.sh.part", kTool.left(3));
+  CPrerequisiteSet set(config_, archive_);
+  set.RunDownloadPass(nullptr);
+  EXPECT_EQ(set.baseStates.value(0), PrerequisiteState::DownloadFailed);
+  EXPECT_TRUE(QDir(folder_).exists());
+}
+
+TEST_F(CPrerequisiteSetTest, ACancelledSinkStopsThePassesBeforeTheNextItem) {
+  BootstrapperRun::writeFile(folder_ + "/sub/tool.sh", kTool, true);
+  addDownload({}, PrerequisiteState::DownloadedPresent);
+  addDownload({}, PrerequisiteState::DownloadedPresent);
+  CPrerequisiteSet set(config_, archive_);
+  CancellingSink sink;
+  set.RunAllPasses(sink);
+  EXPECT_EQ(sink.texts, QStringList({"Installing Tool"}));
+  EXPECT_EQ(sink.finishedCalls, 1);
+}
+
+TEST_F(CPrerequisiteSetTest, TheShortcutIsWrittenInThePrivateFolderAndRemoved) {
+  const QString tmp = TestEnv::freshDir("tmp");
+  const QString bin = TestEnv::freshDir("bin");
+  ::setenv("TMPDIR", QFile::encodeName(tmp).constData(), 1);
+  BootstrapperRun::writeFile(bin + "/xdg-open",
+                             "#!/bin/sh\nprintf '%s' \"$1\" > \"$(dirname \"$0\")/opened\"\n", true);
+  const QByteArray path = qgetenv("PATH");
+  ::setenv("PATH", QFile::encodeName(bin + ":" + path).constData(), 1);
+  EXPECT_TRUE(CPrerequisiteSet::OpenUrlViaShortcut("http://127.0.0.1:9/site"));
+  ::setenv("PATH", path.constData(), 1);
+  EXPECT_TRUE(BootstrapperRun::waitFor(bin + "/opened"));
+  EXPECT_EQ(BootstrapperRun::readFile(bin + "/opened"), "http://127.0.0.1:9/site");
+  EXPECT_TRUE(QDir(tmp + QStringLiteral("/KVTsetup-%1").arg(::getuid())).entryList(QDir::Files).isEmpty());
+}
+
+TEST_F(CPrerequisiteSetTest, CancellingTheProgressDialogEndsItAtOnce) {
+  const QByteArray slow = "#!/bin/sh\nsleep 1\n";
+  BootstrapperRun::writeFile(folder_ + "/sub/tool.sh", slow, true);
+  addDownload({}, PrerequisiteState::DownloadedPresent);
+  addDownload({}, PrerequisiteState::DownloadedPresent);
+  config_.prerequisites[0].exactSize = config_.prerequisites[1].exactSize = slow.size();
+  CPrerequisiteSet set(config_, archive_);
+  CPrereqProgressDlg dialog(set, "KVT Setup");
+  QTimer::singleShot(200, &dialog, [&dialog] {
+    dialog.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Cancel)->click();
+  });
+  QElapsedTimer clock;
+  clock.start();
+  EXPECT_EQ(dialog.run(), 2);
+  // The worker finished the item under way and started no second one.
+  EXPECT_LT(clock.elapsed(), 1900);
+}

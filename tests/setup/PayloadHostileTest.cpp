@@ -1,0 +1,197 @@
+#include <unistd.h>
+
+#include <QDir>
+#include <QFile>
+#include <QtEndian>
+
+#include "CPayloadArchive.h"
+#include "PayloadTestSupport.h"
+#include "TestEnv.h"
+
+namespace {
+
+constexpr qint64 kTrailer = 76;
+
+class PayloadHostileTest : public PayloadTest {
+ protected:
+  // The configuration first (extracted with the table when all is well), then a package.
+  QString payload(const QStringList& extra = {}) {
+    const QString out = m_work + "/setup.bin";
+    EXPECT_TRUE(
+        build(out, QStringList{"--configuration", "--file", "0:3:setup.ini=" + source("setup.ini", "ini"),
+                               "--file", "1:0:app.msi=" + source("app.msi", QByteArray(100000, 'm'))} +
+                       extra));
+    return out;
+  }
+
+  static qint64 trailerAt(const QString& path) { return QFileInfo(path).size() - kTrailer; }
+  static quint32 u32At(const QString& path, qint64 offset) {
+    return qFromLittleEndian<quint32>(readFile(path).constData() + offset);
+  }
+  static qint64 tableAt(const QString& path) { return u32At(path, trailerAt(path) + 20); }
+
+  // Opens and reads the table into a fresh folder; nothing may land in it or beside it.
+  int readInto(const QString& path) {
+    CPayloadArchive archive;
+    archive.SetArchivePath(path);
+    const QString x = folder("read" + QString::number(m_reads++));
+    archive.SetExtractionFolder(x);
+    int result = archive.OpenArchive();
+    if (result == PayloadError::Ok) result = archive.ReadFileTable();
+    EXPECT_TRUE(tree(x).isEmpty() || result == PayloadError::Ok) << qPrintable(tree(x).join(' '));
+    EXPECT_FALSE(QFileInfo::exists(TestEnv::sandbox() + "/evil.txt"));
+    EXPECT_FALSE(QFileInfo::exists("/tmp/evil.txt"));
+    return result;
+  }
+
+  int m_reads = 0;
+};
+
+TEST_F(PayloadHostileTest, ATruncatedPayloadIsRefusedAtEveryStructure) {
+  const QString out = payload();
+  const QByteArray whole = readFile(out);
+  const qint64 table = tableAt(out), trailer = trailerAt(out);
+  for (qint64 cut : {qint64(0), qint64(100), qint64(6000), qint64(6010), table, table + 10, table + 20,
+                     table + 25, trailer, trailer + 30, trailer + 63, trailer + 70, trailer + 75}) {
+    SCOPED_TRACE(cut);
+    writeFile(out, whole.left(cut));
+    EXPECT_NE(readInto(out), PayloadError::Ok);
+  }
+}
+
+TEST_F(PayloadHostileTest, CountsAndOffsetsOutOfRangeAreABadTrailer) {
+  const QString pristine = payload();
+  const QByteArray whole = readFile(pristine);
+  const qint64 trailer = trailerAt(pristine), table = tableAt(pristine);
+  const struct {
+    const char* what;
+    qint64 at;
+    quint32 value;
+  } cases[] = {
+      {"entry count", trailer + 8, 0xFFFFFFFF},
+      {"one entry more", trailer + 8, 3},
+      {"format check", trailer + 12, 99},
+      {"trailer offset", trailer + 16, 0xFFFFFFF0},
+      {"table offset", trailer + 20, 0xFFFFFFF0},
+      {"table at the trailer", trailer + 20, quint32(trailer)},
+      {"size", table + 8, 0xFFFFFFFF},
+      {"offset", table + 12, 0xFFFFFF00},
+      {"name length", table + 16, 4097},
+      {"huge name length", table + 16, 0xFFFFFFFF},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    writeFile(pristine, whole);
+    patchU32(pristine, c.at, c.value);
+    EXPECT_EQ(readInto(pristine), PayloadError::BadTrailer);
+  }
+}
+
+TEST_F(PayloadHostileTest, DataMayReachTheTrailerButNotOnePast) {
+  const QString out = payload();
+  const QByteArray whole = readFile(out);
+  const qint64 table = tableAt(out);
+  const quint32 dataAt = u32At(out, table + 12);
+  patchU32(out, table + 8, quint32(trailerAt(out) - dataAt));
+  EXPECT_EQ(readInto(out), PayloadError::Ok);
+  writeFile(out, whole);
+  patchU32(out, table + 8, quint32(trailerAt(out) - dataAt + 1));
+  EXPECT_EQ(readInto(out), PayloadError::BadTrailer);
+}
+
+TEST_F(PayloadHostileTest, ANameOf4096BytesIsReadAndOneMoreIsRefused) {
+  const QString part(255, 'n');
+  QString name = QStringList(16, part).join('\\');  // 4095 bytes
+  const QString out = m_work + "/long.bin";
+  ASSERT_TRUE(build(out, {"--file", "1:4:" + name + "x=" + source("a", "a")}));
+  EXPECT_EQ(readInto(out), PayloadError::Ok);
+  ASSERT_TRUE(build(out, {"--file", "1:4:" + name + "xy=" + source("a", "a")}));
+  EXPECT_EQ(readInto(out), PayloadError::BadTrailer);
+}
+
+TEST_F(PayloadHostileTest, NamesThatCouldLeaveTheFolderAreABadTrailer) {
+  const QString evil = source("evil", "evil");
+  for (const char* name : {"..\\evil.txt", "sub\\..\\..\\evil.txt", "../evil.txt", "/tmp/evil.txt",
+                           "\\evil.txt", "sub\\", "a\\.\\evil.txt", "", "a\\\\evil.txt"}) {
+    SCOPED_TRACE(name);
+    EXPECT_EQ(readInto(payload({"--file", "100:4:" + QString(name) + "=" + evil})), PayloadError::BadTrailer);
+  }
+}
+
+TEST_F(PayloadHostileTest, ACompressedBlockNeedsAFolderOfItsOwn) {
+  const QString out = payload({"--block", "2:app.lzma", "--member", "app.msi=" + source("m", "m")});
+  EXPECT_EQ(readInto(out), PayloadError::BadTrailer);
+}
+
+TEST_F(PayloadHostileTest, SideFileRecordsAreCheckedLikeTheTable) {
+  const QString out = m_work + "/side.bin";
+  ASSERT_TRUE(build(out, {"--side-files", "--side", "0:..\\evil.msi"}));
+  EXPECT_EQ(readInto(out), PayloadError::BadTrailer);
+
+  ASSERT_TRUE(build(out, {"--side-files", "--side", "0:app.msi"}));
+  const QByteArray whole = readFile(out);
+  const qint64 trailer = trailerAt(out);
+  const qint64 records = u32At(out, trailer + 4);
+  for (const auto& [at, value] : {std::pair{trailer, 0xFFFFFFFFu}, std::pair{trailer + 4, 0xFFFFFF00u},
+                                  std::pair{records + 4, 4097u}, std::pair{records + 4, 8u}}) {
+    SCOPED_TRACE(at);
+    writeFile(out, whole);
+    patchU32(out, at, value);
+    EXPECT_EQ(readInto(out), PayloadError::BadTrailer);
+  }
+}
+
+TEST_F(PayloadHostileTest, AShortCopyIsAFileErrorAndLeavesNoPartialFile) {
+  const QString out = payload();
+  CPayloadArchive archive;
+  const QString x = folder("x");
+  archive.SetArchivePath(out);
+  archive.SetExtractionFolder(x);
+  ASSERT_EQ(archive.OpenArchive(), PayloadError::Ok);
+  ASSERT_EQ(archive.ReadFileTable(), PayloadError::Ok);
+  ASSERT_TRUE(QFile::resize(out, qint64(archive.entries()[1].offset) + 5000));
+  EXPECT_EQ(archive.ExtractEntry(1, x), PayloadError::FileError);
+  EXPECT_FALSE(archive.isExtracted(1));
+  EXPECT_EQ(tree(x), QStringList{"setup.ini"});
+}
+
+TEST_F(PayloadHostileTest, ExtractionNeverWritesThroughAPlantedLink) {
+  const QString outside = folder("outside");
+  writeFile(outside + "app.msi", "mine");
+  const QString out = payload({"--file", "1:4:sub\\evil.txt=" + source("e", "e")});
+  for (const auto& [planted, index] : {std::pair{"sub", 2}, std::pair{"app.msi", 1}}) {
+    SCOPED_TRACE(planted);
+    CPayloadArchive archive;
+    const QString x = folder(QString("x") + planted);
+    const QString target = QString(planted) == "sub" ? outside : outside + "app.msi";
+    ASSERT_EQ(::symlink(QFile::encodeName(target).constData(), QFile::encodeName(x + planted).constData()),
+              0);
+    archive.SetArchivePath(out);
+    archive.SetExtractionFolder(x);
+    ASSERT_EQ(archive.OpenArchive(), PayloadError::Ok);
+    ASSERT_EQ(archive.ReadFileTable(), PayloadError::Ok);
+    EXPECT_EQ(archive.ExtractEntry(index, x), PayloadError::FileError);
+    EXPECT_EQ(tree(outside), QStringList{"app.msi"});
+    EXPECT_EQ(readFile(outside + "app.msi"), "mine");
+  }
+}
+
+TEST_F(PayloadHostileTest, CleanUpNeverDeletesThroughALink) {
+  const QString outside = folder("outside");
+  writeFile(outside + "evil.txt", "mine");
+  const QString out = payload({"--file", "1:4:sub\\evil.txt=" + source("e", "e")});
+  CPayloadArchive archive;
+  const QString x = folder("x");
+  archive.SetArchivePath(out);
+  archive.SetExtractionFolder(x);
+  ASSERT_EQ(archive.OpenArchive(), PayloadError::Ok);
+  ASSERT_EQ(archive.ReadFileTable(), PayloadError::Ok);
+  ASSERT_EQ(archive.ExtractAll(), PayloadError::Ok);
+  ASSERT_TRUE(QDir(x + "sub").removeRecursively());
+  ASSERT_EQ(::symlink(QFile::encodeName(outside).constData(), QFile::encodeName(x + "sub").constData()), 0);
+  archive.CleanupArchive();
+  EXPECT_EQ(readFile(outside + "evil.txt"), "mine");
+  EXPECT_EQ(tree(x), QStringList{"sub"});
+}
+
+}  // namespace

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+// Payloads for the tests, every one made by the payload builder.
+class PayloadTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+
+  // Runs the builder on `stub` (the test's stand-in when empty); true when it succeeded.
+  bool build(const QString& out, const QStringList& arguments, const QString& stub = {}) const;
+  static QString decompressorPath();
+
+  QString source(const QString& name, const QByteArray& bytes) const;
+  QString folder(const QString& name) const;
+
+  static QByteArray readFile(const QString& path);
+  static void writeFile(const QString& path, const QByteArray& bytes);
+  static void patchU32(const QString& path, qint64 offset, quint32 value);
+  // Every file and link below `folder`, relative to it, sorted.
+  static QStringList tree(const QString& folder);
+
+  QString m_work;  // sources and payloads
+  QString m_stub;  // a program image stand-in
+};
