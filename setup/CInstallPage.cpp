@@ -143,7 +143,10 @@ void CInstallPage::showRunning(int row) {
 }
 
 void CInstallPage::showResult(int row, const QString& text) {
-  if (QTreeWidgetItem* item = list_->topLevelItem(row)) item->setText(kStatusColumn, text);
+  if (QTreeWidgetItem* item = list_->topLevelItem(row)) {
+    item->setText(kStatusColumn, text);
+    item->setToolTip(kStatusColumn, text);
+  }
 }
 
 void CInstallPage::runEnded() {
