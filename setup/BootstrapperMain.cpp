@@ -213,7 +213,7 @@ int BootstrapRun::runPrerequisites() {
     CPrereqProgressDlg dialog(*prerequisites_, productName_.isEmpty() ? QString() : title_);
     cancelled = dialog.run() != QDialog::Accepted;
   } else {
-    CPrereqWizard wizard(*prerequisites_);
+    CPrereqWizard wizard(*prerequisites_, productName_);
     wizard.run(QApplication::activeWindow());
     cancelled = wizard.cancelled();
   }

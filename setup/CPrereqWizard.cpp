@@ -1,5 +1,160 @@
 #include "CPrereqWizard.h"
 
-CPrereqWizard::CPrereqWizard(CPrerequisiteSet& set) : set_(set) {}
+#include <QAbstractButton>
+#include <QApplication>
+#include <QFrame>
+#include <QIcon>
+#include <QScreen>
+#include <QStyle>
 
-void CPrereqWizard::run(QWidget*) { cancelled_ = true; }
+#include "CBootstrapConfig.h"
+#include "CDownloadPage.h"
+#include "CInformationPage.h"
+#include "CInstallPage.h"
+#include "COpenSitesPage.h"
+#include "CPayloadArchive.h"
+#include "CPrerequisiteSet.h"
+#include "CPrerequisitesPage.h"
+#include "MessageBox.h"
+#include "SetupMessages.h"
+
+namespace {
+
+constexpr int kTitle = 161;
+
+bool headlessRunAllowed = false;
+
+QIcon setupIcon() {
+  return QIcon::fromTheme(QStringLiteral("system-software-install"),
+                          QApplication::style()->standardIcon(QStyle::SP_ComputerIcon));
+}
+
+}  // namespace
+
+CPrereqWizard::CPrereqWizard(CPrerequisiteSet& set, const QString& productName, QWidget* owner)
+    : QWizard(owner),
+      set_(set),
+      productName_(productName),
+      informationShown_(!set.config().HasOption(QStringLiteral("h"))) {
+  setObjectName(QStringLiteral("CPrereqWizard"));
+  setWizardStyle(ClassicStyle);
+  setOptions(HaveFinishButtonOnEarlyPages | HaveNextButtonOnLastPage);
+  setWindowFlags(
+      (windowFlags() | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) &
+      ~(Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint | Qt::WindowContextHelpButtonHint));
+  setSizeGripEnabled(true);
+  setWindowIcon(setupIcon());
+  title_ = setupText(kTitle, {productText()});
+  setWindowTitle(title_);
+  if (informationShown_) setPage(InformationPage, new CInformationPage(*this));
+  setPage(PrerequisitesPage, new CPrerequisitesPage(*this));
+  setPage(DownloadPage, new CDownloadPage(*this));
+  setPage(OpenSitesPage, new COpenSitesPage(*this));
+  setPage(InstallPage, new CInstallPage(*this));
+  QAbstractButton* back = button(BackButton);
+  QObject::disconnect(back, nullptr, this, nullptr);
+  connect(back, &QAbstractButton::clicked, this, &CPrereqWizard::goBack);
+  connect(this, &QWizard::currentIdChanged, this, &CPrereqWizard::activate);
+}
+
+void CPrereqWizard::allowHeadlessRun(bool allowed) { headlessRunAllowed = allowed; }
+
+void CPrereqWizard::run(QWidget* owner) {
+  cancelled_ = true;
+  if (isHeadless() && !headlessRunAllowed) return;
+  if (owner && owner != parentWidget()) setParent(owner, windowFlags());
+  exec();
+}
+
+QString CPrereqWizard::productText() const {
+  return productName_.isEmpty() ? set_.archive().archivePath() : productName_;
+}
+
+CPrereqWizardPage* CPrereqWizard::pageAt(int id) const {
+  return static_cast<CPrereqWizardPage*>(QWizard::page(id));
+}
+
+void CPrereqWizard::activate(int id) {
+  if (jumping_ || id < 0) return;
+  placePages();
+  pageAt(id)->onSetActive();
+}
+
+void CPrereqWizard::goToPage(int id) {
+  if (!visitedIds().contains(id) || currentId() == id) return;
+  jumping_ = true;
+  while (currentId() != id) back();
+  jumping_ = false;
+  activate(id);
+}
+
+void CPrereqWizard::goBack() {
+  CPrereqWizardPage* current = pageAt(currentId());
+  if (!current) return;
+  const int target = current->onWizBack();
+  const QList<int> history = visitedIds();
+  if (target >= 0)
+    goToPage(target);
+  else if (history.size() > 1)
+    goToPage(history.at(history.size() - 2));
+}
+
+void CPrereqWizard::postClick(WizardButton which) {
+  QMetaObject::invokeMethod(
+      this,
+      [this, which] {
+        if (QAbstractButton* b = button(which); b && b->isEnabled()) b->click();
+      },
+      Qt::QueuedConnection);
+}
+
+void CPrereqWizard::setButtonEnabled(WizardButton which, bool enabled) { button(which)->setEnabled(enabled); }
+
+bool CPrereqWizard::validateCurrentPage() {
+  if (finishing_) return true;
+  CPrereqWizardPage* current = pageAt(currentId());
+  return current && current->onWizNext();
+}
+
+void CPrereqWizard::done(int result) {
+  CPrereqWizardPage* current = pageAt(currentId());
+  if (result != Accepted) {
+    if (current) current->onQueryCancel();
+    QWizard::done(result);
+    return;
+  }
+  if (current && !current->onWizFinish()) return;
+  cancelled_ = false;
+  finishing_ = true;
+  QWizard::done(result);
+  finishing_ = false;
+}
+
+void CPrereqWizard::showEvent(QShowEvent* event) {
+  QWizard::showEvent(event);
+  if (positioned_) return;
+  positioned_ = true;
+  if (const QScreen* screen = this->screen()) move(screen->availableGeometry().center() - rect().center());
+}
+
+void CPrereqWizard::resizeEvent(QResizeEvent* event) {
+  QWizard::resizeEvent(event);
+  placePages();
+}
+
+// Each page's contents stay kInset pixels inside the sheet's client area and
+// above the line over the buttons, whatever margins the wizard's own layout uses.
+void CPrereqWizard::placePages() {
+  const QFrame* line = nullptr;
+  for (const QFrame* frame : findChildren<QFrame*>())
+    if (frame->frameShape() == QFrame::HLine && frame->isVisible()) line = frame;
+  const int bottom = line ? line->geometry().top() : height();
+  for (int id : pageIds()) {
+    QWizardPage* p = QWizard::page(id);
+    const QRect area(p->mapTo(this, QPoint(0, 0)), p->size());
+    if (area.isEmpty()) continue;
+    p->setContentsMargins(qMax(0, kInset - area.left()), qMax(0, kInset - area.top()),
+                          qMax(0, area.right() + 1 - (width() - kInset)),
+                          qMax(0, area.bottom() + 1 - (bottom - kInset)));
+  }
+}

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QString>
+#include <functional>
+
+class QWidget;
+
+// Asks the user for a folder. Empty when cancelled, and always where nobody
+// can answer, unless a test put its own answer in place.
+namespace FolderBrowser {
+
+QString BrowseForFolder(QWidget* owner, const QString& title);
+
+using Answer = std::function<QString(QWidget* owner, const QString& title)>;
+// Tests answer in place of the user; an empty function restores the dialog.
+void setAnswerForTests(Answer answer);
+
+}  // namespace FolderBrowser
