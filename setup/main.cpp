@@ -1,10 +1,13 @@
 #include <QApplication>
 #include <QFile>
+#include <QLibraryInfo>
+#include <QTranslator>
 #include <csignal>
 
 #include "BootstrapperMain.h"
 #include "FixedDrives.h"
 #include "SetupCommandLine.h"
+#include "SetupStrings.h"
 
 int main(int argc, char** argv) {
   // A relaunched copy outlives the first process and the pipe its error output may go to.
@@ -13,6 +16,11 @@ int main(int argc, char** argv) {
   QStringList args;
   for (int i = 1; i < argc; ++i) args << QFile::decodeName(argv[i]);
   QApplication app(argc, argv);
+  // Qt's own buttons (Back, Next, Finish, Cancel) speak the language of the setup's texts.
+  QTranslator qtTexts;
+  if (qtTexts.load(QStringLiteral("qtbase_") + SetupStrings::languageCode(),
+                   QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+    app.installTranslator(&qtTexts);
   // The stand-in's mount table can be named, as its system folder can.
   if (const QString mounts = qEnvironmentVariable("KVT_MOUNT_TABLE"); !mounts.isEmpty())
     FixedDrives::setMountTable(mounts);
