@@ -374,7 +374,8 @@ void CDownloadJob::accept(qint64 total) {
 bool CDownloadJob::openWorkFile() {
   closeWorkFile();
   QDir().mkpath(QFileInfo(m_workPath).absolutePath());
-  m_workFile = ::open(QFile::encodeName(m_workPath).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+  m_workFile =
+      ::open(QFile::encodeName(m_workPath).constData(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644);
   if (m_workFile < 0) return false;
   return ::ftruncate(m_workFile, m_offset) == 0 && ::lseek(m_workFile, m_offset, SEEK_SET) == m_offset;
 }

@@ -262,6 +262,7 @@ void CDownloadPage::startJob() {
   queueFolder_ = set.queue().downloadFolder();
   stop_ = false;
   seconds_ = 0;
+  ++generation_;
   job_.setDownloadFolder(downloadFolder_);
   job_.setObserver(this);
   if (const std::uint32_t code = job_.StartDownload(record.url, QString(), nullptr, true, false); code != 0)
@@ -273,13 +274,11 @@ void CDownloadPage::started(qint64 totalSize, const QString& targetPath) {
   targetPath_ = targetPath;
   // A size that is known and wrong stops the job before any byte is fetched.
   if (totalSize > 0 && totalSize != expectedSize_) stop_ = true;
-  QMetaObject::invokeMethod(
-      this, [this, totalSize] { jobStarted(totalSize); }, Qt::QueuedConnection);
+  toInterface([this, totalSize] { jobStarted(totalSize); });
 }
 
 void CDownloadPage::progress(qint64 bytes) {
-  QMetaObject::invokeMethod(
-      this, [this, bytes] { jobProgress(bytes); }, Qt::QueuedConnection);
+  toInterface([this, bytes] { jobProgress(bytes); });
 }
 
 // The size and MD5 checks run here, on the job's thread, so that a large file
@@ -288,22 +287,31 @@ void CDownloadPage::finished() {
   const qint64 size = reportedTotal_ > 0 ? reportedTotal_ : QFileInfo(targetPath_).size();
   bool md5Good = true;
   if (size == expectedSize_ && !md5_.isEmpty()) {
-    QMetaObject::invokeMethod(
-        this, [this] { currentItem()->setText(Column::Status, SetupStrings::text(Text::CheckingMd5)); },
-        Qt::QueuedConnection);
+    toInterface([this] { currentItem()->setText(Column::Status, SetupStrings::text(Text::CheckingMd5)); });
     md5Good = VerifyFileMd5(targetPath_, md5_, 0);
     if (!md5Good) {
       QFile::remove(targetPath_);
       removeEmptyFolder(targetPath_, queueFolder_);
     }
   }
-  QMetaObject::invokeMethod(
-      this, [this, size, md5Good] { jobFinished(size, md5Good); }, Qt::QueuedConnection);
+  toInterface([this, size, md5Good] { jobFinished(size, md5Good); });
 }
 
 void CDownloadPage::error(int, std::uint32_t code) {
+  toInterface([this, code] { jobError(code); });
+}
+
+// What a job says reaches the interface thread only while that job is the
+// page's current one: a stopped or retried job's late calls are dropped.
+template <typename Work>
+void CDownloadPage::toInterface(Work work) {
+  const int generation = generation_;
   QMetaObject::invokeMethod(
-      this, [this, code] { jobError(code); }, Qt::QueuedConnection);
+      this,
+      [this, generation, work] {
+        if (generation == generation_ && !closing_) work();
+      },
+      Qt::QueuedConnection);
 }
 
 void CDownloadPage::jobStarted(qint64 total) {

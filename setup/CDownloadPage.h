@@ -48,6 +48,9 @@ class CDownloadPage : public CPrereqWizardPage, private IDownloadObserver {
   bool isPaused() override { return paused_; }
   void error(int reserved, std::uint32_t code) override;
 
+  template <typename Work>
+  void toInterface(Work work);
+
   // The same, on the interface thread.
   void jobStarted(qint64 total);
   void jobProgress(qint64 bytes);
@@ -102,6 +105,7 @@ class CDownloadPage : public CPrereqWizardPage, private IDownloadObserver {
   int retriesWithoutProgress_ = 0;
 
   // Read by the job's thread; set before each job starts.
+  std::atomic<int> generation_{0};
   std::atomic<bool> stop_{false};
   std::atomic<bool> paused_{false};
   qint64 expectedSize_ = 0;

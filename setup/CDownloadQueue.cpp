@@ -18,7 +18,9 @@ void CDownloadQueue::setDownloadFolder(const QString& folder) {
 
 QString CDownloadQueue::folderFor(int index) const {
   const QString subfolder = QString(job(index).subfolder).replace('\\', '/');
-  if (subfolder.startsWith('/') || subfolder.split('/').contains(QStringLiteral(".."))) return QString();
+  if (m_downloadFolder.isEmpty() || subfolder.startsWith('/') ||
+      subfolder.split('/').contains(QStringLiteral("..")))
+    return QString();
   return withTrailingSlash(m_downloadFolder + subfolder);
 }
 

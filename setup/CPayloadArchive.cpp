@@ -67,13 +67,8 @@ void CPayloadArchive::SetExtractionFolder(const QString& folder) {
 }
 
 int CPayloadArchive::UseConfiguredExtractionFolder(const QString& folder) {
-  QString target = withSlash(folder);
-  const QString temp = SetupPaths::tempFolder();
-  if (target.startsWith(temp)) {
-    const QString own = SetupPaths::privateTempFolder();
-    if (own.isEmpty()) return PayloadError::NoPath;
-    if (!target.startsWith(own)) target = own + target.mid(temp.size());
-  }
+  const QString target = SetupPaths::privateWhenTemporary(folder);
+  if (target.isEmpty()) return PayloadError::NoPath;
   SetExtractionFolder(target);
   return PayloadError::Ok;
 }

@@ -55,9 +55,10 @@ QString payloadPath(const QString& name) { return QString(name).replace('\\', '/
 
 CPrerequisiteSet::CPrerequisiteSet(CBootstrapConfig& config, CPayloadArchive& archive)
     : config_(config), archive_(archive) {
-  const QString folder = config_.GetDownloadFolder();
-  const QString archiveFolder = QFileInfo(archive_.archivePath()).absolutePath();
-  queue_.setDownloadFolder(folder.isEmpty() ? archiveFolder : folder);
+  const QString configured = config_.GetDownloadFolder();
+  const QString folder = configured.isEmpty() ? QFileInfo(archive_.archivePath()).absolutePath() : configured;
+  // Nothing of ours lands where other users can plant links first.
+  queue_.setDownloadFolder(SetupPaths::privateWhenTemporary(folder));
   baseStates = config_.states;
   chosenStates = config_.states;
   refreshDownloadedFiles();
@@ -184,10 +185,14 @@ void CPrerequisiteSet::RunAllPasses(IProgressSink& sink) {
   sink.finished();
 }
 
-void CPrerequisiteSet::RunDownloadPass(IProgressSink* sink) {
+void CPrerequisiteSet::QueueDownloads(const QList<int>& states) {
   queue_.clear();
   for (int i = 0; i < count(); ++i)
-    if (baseStates[i] == PrerequisiteState::Download) queue_.addJob(downloadRecordFor(i));
+    if (states.at(i) == PrerequisiteState::Download) queue_.addJob(downloadRecordFor(i));
+}
+
+void CPrerequisiteSet::RunDownloadPass(IProgressSink* sink) {
+  QueueDownloads(baseStates);
   CancelFromSink observer(sink);
   for (int j = 0; j < queue_.count(); ++j) {
     const int index = queue_.job(j).prerequisiteIndex;

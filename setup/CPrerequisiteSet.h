@@ -33,6 +33,8 @@ class CPrerequisiteSet {
   void RunInstallPass(IProgressSink* sink);
   void RunAllPasses(IProgressSink& sink);
 
+  // Fills the download queue with every prerequisite whose state in `states` is a download.
+  void QueueDownloads(const QList<int>& states);
   void BuildInstallList(bool fromChosenStates);
   // Runs the install list on a worker thread, reporting to `sink`.
   void StartInstallRunner(IProgressSink& sink);

@@ -252,7 +252,7 @@ bool CPrerequisitesPage::onWizNext() {
   update();
   switch (nextStep_) {
     case DownloadStep:
-      queueDownloads();
+      prerequisites().QueueDownloads(prerequisites().chosenStates);
       setNextPage(CPrereqWizard::DownloadPage);
       return true;
     case OpenSitesStep:
@@ -263,21 +263,5 @@ bool CPrerequisitesPage::onWizNext() {
       return true;
     default:
       return false;
-  }
-}
-
-void CPrerequisitesPage::queueDownloads() {
-  CPrerequisiteSet& set = prerequisites();
-  CDownloadQueue& queue = set.queue();
-  queue.clear();
-  for (int i = 0; i < set.count(); ++i) {
-    if (set.chosenStates.at(i) != PrerequisiteState::Download) continue;
-    const PrerequisiteInfo& info = set.config().prerequisites.at(i);
-    DownloadJobRecord record;
-    record.url = info.location;
-    record.expectedSize = info.exactSize;
-    record.prerequisiteIndex = i;
-    record.subfolder = info.folder;
-    queue.addJob(record);
   }
 }

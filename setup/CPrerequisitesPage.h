@@ -35,7 +35,6 @@ class CPrerequisitesPage : public CPrereqWizardPage {
   void setChecked(QTreeWidgetItem* item, bool checked);
   void showMenu(const QPoint& at);
   void browse();
-  void queueDownloads();
   QString actionText(int state) const;
 
   QTreeWidget* list_;

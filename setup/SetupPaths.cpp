@@ -38,6 +38,15 @@ QString privateTempFolder() {
   return isSafePrivateFolder(native) ? path : QString();
 }
 
+QString privateWhenTemporary(const QString& folder) {
+  const QString target = folder.endsWith('/') ? folder : folder + '/';
+  const QString temp = tempFolder();
+  if (!target.startsWith(temp)) return target;
+  const QString own = privateTempFolder();
+  if (own.isEmpty()) return {};
+  return target.startsWith(own) ? target : own + target.mid(temp.size());
+}
+
 void removePrivateTempFolderIfEmpty() {
   const QByteArray native = QFile::encodeName(privateFolderPath().chopped(1));
   if (isSafePrivateFolder(native)) ::rmdir(native.constData());

@@ -16,6 +16,10 @@ QString tempFolder();
 // there is not a real folder owned by the user and closed to others.
 QString privateTempFolder();
 
+// `folder` (ending with "/"), moved into the private folder when it lies in
+// the temporary folder; empty when the private folder cannot be had.
+QString privateWhenTemporary(const QString& folder);
+
 // Removes the private folder when nothing is left in it.
 void removePrivateTempFolderIfEmpty();
 

@@ -13,6 +13,9 @@
 namespace {
 
 const QString kGeneral = "[GeneralOptions]\r\n";
+const QString kRuntime =
+    "[PREREQUISITES]\r\nApp1=Runtime\r\n[App1]\r\nSetupFile=prereq.sh\r\nSearchType=0\r\n"
+    "SearchString=[SystemFolder]rt.dll\r\n";
 
 class BootstrapperTest : public ::testing::Test {
  protected:
@@ -35,6 +38,12 @@ class BootstrapperTest : public ::testing::Test {
     const QString program = s.work + "/setup";
     EXPECT_TRUE(s.build(program, items + more));
     return program;
+  }
+
+  // `general` options and a missing prerequisite whose setup file records that it ran.
+  QString setupWithRuntime(const QString& general) {
+    const QString script = s.recordingScript("prereq.sh", "prereq");
+    return setupWith(kGeneral + general + kRuntime, {"--file", "100:1:prereq.sh=" + script});
   }
 
   QString privateFolder() const { return s.temp + QStringLiteral("/KVTsetup-%1/").arg(::getuid()); }
@@ -147,19 +156,13 @@ TEST_F(BootstrapperTest, ThePackageExitCodeIsPassedThrough) {
 }
 
 TEST_F(BootstrapperTest, KeepFilesKeepsTheLaunchGroupOrEverythingExtracted) {
-  const QString script = s.recordingScript("prereq.sh", "prereq");
-  const QString prerequisite =
-      "[PREREQUISITES]\r\nApp1=Runtime\r\n[App1]\r\nSetupFile=prereq.sh\r\nSearchType=0\r\n"
-      "SearchString=[SystemFolder]runtime.dll\r\n";
-  const QStringList items{"--file", "100:1:prereq.sh=" + script};
   const struct {
     QString keep;
     bool package, prerequisite;
   } cases[] = {{"minimum", true, false}, {"complete", true, true}, {"Complete", false, false}};
   for (const auto& c : cases) {
     QDir(privateFolder()).removeRecursively();
-    const QString program =
-        setupWith(kGeneral + "Options=q\r\nKeepFiles=" + c.keep + "\r\n" + prerequisite, items);
+    const QString program = setupWithRuntime("Options=q\r\nKeepFiles=" + c.keep + "\r\n");
     ASSERT_TRUE(s.run(program, {}));
     EXPECT_EQ(s.exitCode, 0) << s.standardError.toStdString();
     EXPECT_EQ(QFile::exists(privateFolder() + "package.msi"), c.package) << c.keep.toStdString();
@@ -240,11 +243,7 @@ TEST_F(BootstrapperTest, APrerequisiteThatBringsTheInstallerIsCheckedAfterThePas
 }
 
 TEST_F(BootstrapperTest, TheProgressDialogRunsThePassesToTheirEnd) {
-  const QString script = s.recordingScript("prereq.sh", "prereq");
-  const QString config = kGeneral +
-                         "Options=b\r\n[PREREQUISITES]\r\nApp1=Runtime\r\n[App1]\r\nSetupFile=prereq.sh\r\n"
-                         "SearchType=0\r\nSearchString=[SystemFolder]rt.dll\r\n";
-  const QString program = setupWith(config, {"--file", "100:1:prereq.sh=" + script});
+  const QString program = setupWithRuntime("Options=b\r\n");
   ASSERT_TRUE(s.run(program, {}));
   EXPECT_EQ(s.exitCode, 0) << s.standardError.toStdString();
   EXPECT_TRUE(QFile::exists(s.records + "/prereq"));
@@ -252,11 +251,7 @@ TEST_F(BootstrapperTest, TheProgressDialogRunsThePassesToTheirEnd) {
 }
 
 TEST_F(BootstrapperTest, TheWizardRouteEndsCancelledAndRemovesTheRunValue) {
-  const QString script = s.recordingScript("prereq.sh", "prereq");
-  const QString config = kGeneral +
-                         "[PREREQUISITES]\r\nApp1=Runtime\r\n[App1]\r\nSetupFile=prereq.sh\r\n"
-                         "SearchType=0\r\nSearchString=[SystemFolder]rt.dll\r\n";
-  const QString program = setupWith(config, {"--file", "100:1:prereq.sh=" + script});
+  const QString program = setupWithRuntime({});
   ASSERT_TRUE(s.run(program, {}));
   EXPECT_EQ(s.exitCode, 255);
   EXPECT_FALSE(s.runValuePresent(program));

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <QCryptographicHash>
 #include <QDialogButtonBox>
@@ -68,6 +69,25 @@ TEST_F(CPrerequisiteSetTest, TheLookedForFileIsWhereTheEngineWritesIt) {
   addDownload({});
   CPrerequisiteSet set(config_, archive_);
   EXPECT_EQ(set.downloadedFileFor(0), folder_ + "/sub/tool.sh");
+}
+
+TEST_F(CPrerequisiteSetTest, DownloadsMeantForTheTemporaryFolderGoToThePrivateOne) {
+  const QString temp = qEnvironmentVariable("TMPDIR") + "/";
+  const QString own = temp + QStringLiteral("KVTsetup-%1/").arg(::getuid());
+  const struct {
+    QString configured, archive, expected;
+  } cases[] = {
+      {"[TempFolder]dl", {}, own + "dl/"}, {temp, {}, own},           {own + "x", {}, own + "x/"},
+      {folder_, {}, folder_ + "/"},        {{}, temp + "setup", own}, {{}, folder_ + "/setup", folder_ + "/"},
+  };
+  for (const auto& c : cases) {
+    CBootstrapConfig config;
+    config.DownloadFolder = c.configured;
+    CPayloadArchive archive;
+    if (!c.archive.isEmpty()) archive.SetArchivePath(c.archive);
+    CPrerequisiteSet set(config, archive);
+    EXPECT_EQ(set.queue().downloadFolder(), c.expected) << c.configured.toStdString();
+  }
 }
 
 TEST_F(CPrerequisiteSetTest, ADownloadedFileCountsOnlyWithItsSizeAndDigest) {
