@@ -224,6 +224,11 @@ TEST_F(Commands, ViewOpensPdfThroughTheShellAndAnythingElseThroughTheViewer) {
   select({0});
   commands->mnuEditView_Click();
   EXPECT_EQ(shell.size() + commandLines.size(), 2);
+  // With no viewer set up, nothing is started: never the document itself.
+  gSettings->viewer.path = " ";
+  select({2});
+  commands->mnuEditView_Click();
+  EXPECT_EQ(commandLines.size(), 1);
 }
 
 TEST_F(Commands, SaveWithoutATicketPathAsksLikeSaveAs) {
