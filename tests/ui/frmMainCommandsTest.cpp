@@ -330,6 +330,7 @@ TEST_F(Commands, AToolbarButtonRunsItsCommandOnce) {
 
 TEST_F(Commands, ADoubleClickViewsTheDocumentWhateverTheMenuLastEnabled) {
   openWindow(2);
+  gSettings->viewer.path = "\"/opt/view/viewer\"";
   QStringList viewed;
   DocumentLauncher::setLauncher(
       {[&](const QString& file) { viewed.append(file); }, [&](const QString& line) { viewed.append(line); }});
