@@ -158,6 +158,10 @@ bool selectEntry(QComboBox* box, const QString& text) {
 
 QString frmMain::numberText(double value) { return QString::number(value, 'g', 15); }
 
+bool frmMain::holdsDefault(clsPJLOption& option) {
+  return option.value().compare(option.Default(), Qt::CaseInsensitive) == 0;
+}
+
 bool frmMain::isPositionTag(const QString& tag) {
   const QString upper = tag.toUpper();
   return upper == QLatin1String("JUSTIFYX") || upper == QLatin1String("JUSTIFYY") ||
@@ -531,6 +535,8 @@ void frmMain::ml_RuntimeSupport_LanguageChanged(int LanguageID, const QString& L
   SetLanguage(LanguageID, Language);
   LoadCaptions();
   modPJLOpts::Initialise(true);
+  // The working options took their lists from the old definitions.
+  scratch_.clear();
   for (int index = 0; index < lvDocs->topLevelItemCount(); ++index) {
     QTreeWidgetItem* item = lvDocs->topLevelItem(index);
     if (clsPJLOptionSet* opts = rowOptions(item)) UpdateRow(item, *opts);
@@ -664,9 +670,11 @@ void frmMain::ShowOptions(clsPJLOptionSet& opts) {
                                 : shown);
       continue;
     }
-    // A value the list does not offer gives way to the entry a fresh list shows.
-    if (!selectEntry(box, shown)) selectDefaultEntry(box, option);
-    if (box->currentIndex() < 0) continue;
+    // A value the list does not offer gives way to the entry a fresh list shows,
+    // except the option's default (any paper, no finishing), which suits every printer.
+    const bool offered = selectEntry(box, shown);
+    if (!offered) selectDefaultEntry(box, option);
+    if (box->currentIndex() < 0 || (!offered && holdsDefault(option))) continue;
     option.setUiValue(box->currentText());
     opts.setPjlOpt(tag, option.value());
   }
@@ -679,11 +687,10 @@ void frmMain::UpdateRow(QTreeWidgetItem* item, clsPJLOptionSet& opts) {
   for (int column = 1; column < kColumnCount; ++column) {
     const QString tag = lvDocs->headerItem()->data(column, Qt::UserRole).toString();
     clsPJLOption& option = scratch(tag);
-    const QString fallback = option.Default();
-    option.setValue(opts.pjlOpt(tag, fallback).toString());
+    option.setValue(opts.pjlOpt(tag, option.Default()).toString());
     QString text;
     if (tag == QLatin1String("FINISHPROGID"))
-      text = GetResString(option.value().compare(fallback, Qt::CaseInsensitive) == 0 ? 142 : 143);
+      text = GetResString(holdsDefault(option) ? 142 : 143);
     else if (tag == QLatin1String("LABELSTRING"))
       text = GetResString(option.uiValue().isEmpty() ? 142 : 143);
     else

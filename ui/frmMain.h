@@ -193,6 +193,8 @@ class frmMain : public QMainWindow {
   // A number as the window writes it: "." and no grouping.
   static QString numberText(double value);
   static bool isPositionTag(const QString& tag);
+  // The option's value is its definition's default, in any letter case.
+  static bool holdsDefault(clsPJLOption& option);
   // Shows a value that is mixed among the selected rows on the button face.
   static void setMixedLook(QWidget* control, bool mixed);
   // The entry a freshly filled list shows: the one holding the option's default, else the first.

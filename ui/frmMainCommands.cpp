@@ -300,7 +300,9 @@ void frmMainCommands::mnuEditView_Click() {
     launcher.openWithShell(doc->fileName);
     return;
   }
-  const QString viewer = gSettings ? gSettings->viewer.path : QString();
+  const QString viewer = gSettings ? gSettings->viewer.path.trimmed() : QString();
+  // Without a viewer the command line would start the document itself as a program.
+  if (viewer.isEmpty()) return;
   launcher.runCommand(viewer + QStringLiteral(" \"") + doc->fileName + QStringLiteral("\""));
 }
 

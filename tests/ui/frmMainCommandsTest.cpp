@@ -224,6 +224,11 @@ TEST_F(Commands, ViewOpensPdfThroughTheShellAndAnythingElseThroughTheViewer) {
   select({0});
   commands->mnuEditView_Click();
   EXPECT_EQ(shell.size() + commandLines.size(), 2);
+  // With no viewer set up, nothing is started: never the document itself.
+  gSettings->viewer.path = " ";
+  select({2});
+  commands->mnuEditView_Click();
+  EXPECT_EQ(commandLines.size(), 1);
 }
 
 TEST_F(Commands, SaveWithoutATicketPathAsksLikeSaveAs) {
@@ -325,6 +330,7 @@ TEST_F(Commands, AToolbarButtonRunsItsCommandOnce) {
 
 TEST_F(Commands, ADoubleClickViewsTheDocumentWhateverTheMenuLastEnabled) {
   openWindow(2);
+  gSettings->viewer.path = "\"/opt/view/viewer\"";
   QStringList viewed;
   DocumentLauncher::setLauncher(
       {[&](const QString& file) { viewed.append(file); }, [&](const QString& line) { viewed.append(line); }});

@@ -82,6 +82,13 @@ void MainWindowTest::select(std::initializer_list<int> rows) {
   window->lvDocs_Click();
 }
 
+void MainWindowTest::choosePrinter(const QString& name) {
+  const int index = window->cboPrinter->findText(name);
+  ASSERT_GE(index, 0) << name.toStdString();
+  window->cboPrinter->setCurrentIndex(index);
+  emit window->cboPrinter->activated(index);
+}
+
 void MainWindowTest::typeInto(QWidget* control, const QString& text) {
   control->setFocus();
   QLineEdit* line = qobject_cast<QLineEdit*>(control);
@@ -207,6 +214,7 @@ TEST_F(MainWindowTest, ALanguageChangeRecaptionsAndReloadsTheDefinitions) {
             (QStringList{QString::fromUtf8("Activé"), QString::fromUtf8("Désactivé")}));
   EXPECT_EQ(window->cboCollate->currentText(), QString::fromUtf8("Désactivé"));
   EXPECT_EQ(column(6), (QStringList{GetResString(142), GetResString(142)}));
+  EXPECT_EQ(column(3), (QStringList{"Automatique", "Automatique"}));
 }
 
 // The ticket names the first printer; choosing the second keeps every value
@@ -227,8 +235,7 @@ TEST_F(MainWindowTest, APrinterChangeAfterATicketLoadReplacesOnlyValuesNotOffere
   EXPECT_EQ(window->windowTitle(), "Vondir Submit - job");
   EXPECT_EQ(docOption(2, "PAPER"), "ANSI_E");
 
-  window->cboPrinter->setCurrentIndex(window->cboPrinter->findText("Folder"));
-  emit window->cboPrinter->activated(window->cboPrinter->currentIndex());
+  choosePrinter("Folder");
   EXPECT_EQ(gJob->printerName, "Folder");
   EXPECT_EQ(entries(window->cboSize), (QStringList{"ISO_A4", "ISO_A3"}));
   EXPECT_EQ(entries(window->cboFinProg), (QStringList{"Fold A3", "Stack"}));
@@ -238,4 +245,22 @@ TEST_F(MainWindowTest, APrinterChangeAfterATicketLoadReplacesOnlyValuesNotOffere
   EXPECT_TRUE(entries(window->cboSize).contains(docOption(2, "PAPER")));
   EXPECT_NE(docOption(2, "FINISHPROGID"), "\"Fold A4\"");
   EXPECT_EQ(row(2)->text(2), docOption(2, "PAPER"));
+}
+
+// The definitions' own defaults (any paper, any media, no finishing, the
+// controller's source, the standard font) suit every printer, listed or not.
+TEST_F(MainWindowTest, APrinterChangeKeepsTheDefaultsOfTheDefinitions) {
+  addDocument("plain.plt");
+  open();
+  const QStringList tags{"PAPER", "MEDIANAME", "FINISHPROGID", "MEDIASOURCE", "LABELFONTOBJ"};
+  const auto values = [&] {
+    QStringList shown;
+    for (const int index : {0, 1})
+      for (const QString& tag : tags) shown << tag + "=" + docOption(index, tag);
+    return shown;
+  };
+  const QStringList before = values();
+  choosePrinter("Folder");
+  EXPECT_EQ(values(), before);
+  EXPECT_EQ(column(5), (QStringList{"No", "No"}));
 }

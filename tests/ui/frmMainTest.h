@@ -41,6 +41,8 @@ class MainWindowTest : public ::testing::Test {
   QStringList column(int column) const;
   // Selects exactly these rows (0 is the defaults row) and clicks the list.
   void select(std::initializer_list<int> rows);
+  // Chooses that printer in the printer combo, as a user does.
+  void choosePrinter(const QString& name);
   // Gives the control the focus and types the text over its contents.
   void typeInto(QWidget* control, const QString& text);
   // Moves the focus to the list, which runs the left control's validation.
