@@ -114,7 +114,11 @@ std::optional<int> Main(const QStringList& arguments) {
   modMultiThread::Init();
   modPJLOpts::Initialise(false);
   InitLocalisation();
+  const int definitionsLanguage = gLanguageID;
   LanguageSelect::ShowDialog(true);
+  // No window listens yet: definitions loaded before the stored language was
+  // applied would show their names in the wrong language for the whole run.
+  if (gLanguageID != definitionsLanguage) modPJLOpts::Initialise(true);
   qAddPostRoutine(releaseGlobals);
   gSettings = std::make_unique<clsSettings>();
   if (!EnsureSettings(true)) return ExitSettingsCancelled;

@@ -12,6 +12,7 @@
 
 #include "PjlWire.h"
 #include "PrinterEmulator.h"
+#include "RegObj.h"
 #include "TestEnv.h"
 #include "clsJob.h"
 #include "clsPrinter.h"
@@ -234,4 +235,22 @@ TEST_F(KVTsubmitRun, LogSwitchWritesTheThreeStartUpLines) {
     EXPECT_TRUE(stamp.match(text).hasMatch()) << text.toStdString();
     EXPECT_EQ(text.mid(19), expected[i]);
   }
+}
+
+TEST_F(KVTsubmitRun, StoredLanguageLoadsTheDefinitionsOfThatLanguage) {
+  configurePrinter("Plotter", emulator);
+  RegObj reg;
+  reg.setRoot(HKEY_LOCAL_MACHINE);
+  reg.setKey(gRegRoot + QStringLiteral("Language"));
+  ASSERT_TRUE(reg.setValue(QStringLiteral("LangId"), 1036));
+  ASSERT_TRUE(reg.setValue(QStringLiteral("ShowDialog"), false));
+  const QString log = folder + "/start.log";
+  ASSERT_TRUE(run({"--XSHOWLOG", log, "/QUIT"}).finished);
+
+  QFile file(log);
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  QString opened;
+  for (const QByteArray& line : file.readAll().split('\n'))
+    if (line.contains("Opening PJL file")) opened = QString::fromLatin1(line);
+  EXPECT_TRUE(opened.contains(QStringLiteral("pjl-1036.xml"))) << opened.toStdString();
 }
