@@ -48,10 +48,11 @@ constexpr AnsiFold kAnsiFold;
 
 char foldAnsi(char c) { return kAnsiFold.upper[static_cast<quint8>(c)]; }
 
+// From the end: names of one key mostly differ in their last characters ("Value 1", "Value 2").
 bool sameAnsiName(QByteArrayView a, QByteArrayView b) {
   if (a.size() != b.size()) return false;
-  for (qsizetype i = 0; i < a.size(); ++i)
-    if (foldAnsi(a[i]) != foldAnsi(b[i])) return false;
+  for (qsizetype i = a.size() - 1; i >= 0; --i)
+    if (a[i] != b[i] && foldAnsi(a[i]) != foldAnsi(b[i])) return false;
   return true;
 }
 
@@ -171,19 +172,22 @@ void appendData(QByteArray& out, quint32 type, QByteArrayView data) {
 // unescaped to `out` when given; moves `pos` past the closing quote.
 bool readQuoted(QByteArrayView line, qsizetype& pos, QByteArray* out) {
   if (pos >= line.size() || line[pos] != '"') return false;
-  for (++pos; pos < line.size(); ++pos) {
-    char c = line[pos];
-    if (c == '"') {
-      ++pos;
+  for (++pos;;) {
+    const QByteArrayView rest = line.sliced(pos);
+    const qsizetype quote = rest.indexOf('"');
+    const qsizetype backslash = rest.first(quote < 0 ? rest.size() : quote).indexOf('\\');
+    const qsizetype end = pos + (backslash >= 0 ? backslash : quote >= 0 ? quote : rest.size());
+    if (out) out->append(line.sliced(pos, end - pos));
+    if (end >= line.size()) return false;
+    if (line[end] == '"') {
+      pos = end + 1;
       return true;
     }
-    if (c == '\\') {
-      if (++pos >= line.size()) return false;
-      c = line[pos];
-    }
-    if (out) out->append(c);
+    // A backslash takes the character after it as it stands.
+    if (end + 1 >= line.size()) return false;
+    if (out) out->append(line[end + 1]);
+    pos = end + 2;
   }
-  return false;
 }
 
 int hexDigit(char c) {
@@ -197,23 +201,31 @@ bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
 // Comma-separated bytes of one or two hex digits, blanks allowed around them.
 bool readHexBytes(QByteArrayView text, QByteArray& out) {
+  // Room for every byte the text can hold, given back once they are known.
+  const qsizetype start = out.size();
+  out.resize(start + text.size() / 2 + 1);
+  char* to = out.data() + start;
   qsizetype pos = 0;
   const auto skipBlanks = [&] {
     while (pos < text.size() && isBlank(text[pos])) ++pos;
   };
+  const auto done = [&](bool ok) {
+    out.truncate(ok ? to - out.constData() : start);
+    return ok;
+  };
   skipBlanks();
-  if (pos == text.size()) return true;
+  if (pos == text.size()) return done(true);
   for (;;) {
     skipBlanks();
     int byte = 0;
     int digits = 0;
     for (; pos < text.size() && hexDigit(text[pos]) >= 0; ++pos, ++digits)
       byte = byte * 16 + hexDigit(text[pos]);
-    if (digits < 1 || digits > 2) return false;
-    out.append(static_cast<char>(byte));
+    if (digits < 1 || digits > 2) return done(false);
+    *to++ = static_cast<char>(byte);
     skipBlanks();
-    if (pos == text.size()) return true;
-    if (text[pos] != ',') return false;
+    if (pos == text.size()) return done(true);
+    if (text[pos] != ',') return done(false);
     ++pos;
   }
 }
@@ -273,6 +285,7 @@ class RegistryStore::Tree {
  public:
   static constexpr qint32 kNone = -1;
   static constexpr qint32 kRoot = 0;
+  static constexpr int kDeepest = 512;
 
   // The name, then the data, side by side in the arena.
   struct Value {
@@ -307,7 +320,12 @@ class RegistryStore::Tree {
   }
 
   // The key, created with every missing parent; `created` tells whether anything was added.
+  // A path deeper than the registry allows creates nothing (kNone): every level is
+  // written with its full path, so a hostile depth would make the file grow with its square.
   qint32 create(QByteArrayView path, bool* created = nullptr) {
+    int depth = 0;
+    forEachComponent(path, [&](QByteArrayView) { return ++depth <= kDeepest; });
+    if (depth > kDeepest) return kNone;
     qint32 key = kRoot;
     forEachComponent(path, [&](QByteArrayView name) {
       const qint32 existing = child(key, name);
@@ -953,8 +971,7 @@ bool RegistryStore::openKey(const QString& path, bool forWrite) {
   if (!fitsOnALine(path)) return false;
   const QByteArray ansiPath = toAnsi(path);
   const auto create = [&](Tree& tree, bool& changed) {
-    tree.create(ansiPath, &changed);
-    return true;
+    return tree.create(ansiPath, &changed) != Tree::kNone;
   };
   if (forWrite) return update(create);
   bool exists = false;
@@ -980,7 +997,8 @@ bool RegistryStore::setValue(const QString& path, const QString& name, const Reg
   const QByteArray ansiPath = toAnsi(path);
   const QByteArray ansiName = toAnsi(name);
   return update([&](Tree& tree, bool& changed) {
-    changed = tree.setValue(tree.create(ansiPath), ansiName, value.type, value.data);
+    const qint32 key = tree.create(ansiPath);
+    changed = key != Tree::kNone && tree.setValue(key, ansiName, value.type, value.data);
     return changed;
   });
 }
@@ -1085,14 +1103,16 @@ bool continues(QByteArrayView line) {
   return data && data->startsWith("hex");
 }
 
-// The key named by a "[...]" line, created when missing; nothing when it lies under another root.
+// The key named by a "[...]" line, created when missing; nothing when it lies under another root
+// or deeper than the registry allows.
 std::optional<qint32> readKeyHeader(QByteArrayView line, QByteArrayView rootName, RegistryStore::Tree& tree) {
   const QByteArrayView inside = line.sliced(1, line.size() - 2);
   if (sameAnsiName(inside, rootName)) return RegistryStore::Tree::kRoot;
   if (inside.size() <= rootName.size() || inside[rootName.size()] != '\\' ||
       !sameAnsiName(inside.first(rootName.size()), rootName))
     return std::nullopt;
-  return tree.create(inside.sliced(rootName.size() + 1));
+  const qint32 key = tree.create(inside.sliced(rootName.size() + 1));
+  return key != RegistryStore::Tree::kNone ? std::optional<qint32>(key) : std::nullopt;
 }
 
 // Walks the logical lines of the file: each physical line trimmed, and the
