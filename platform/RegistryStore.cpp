@@ -511,7 +511,8 @@ class RegistryStore::Tree {
     Tree copy;
     QList<std::pair<qint32, qint32>> pending{{kRoot, kRoot}};  // (here, in the copy), depth first
     while (!pending.isEmpty()) {
-      const auto [from, to] = pending.takeLast();
+      const qint32 from = pending.last().first;
+      const qint32 to = pending.takeLast().second;
       forEachValue(from,
                    [&](const Value& value) { copy.setValue(to, name(value), value.type, data(value)); });
       QList<std::pair<qint32, qint32>> children;
