@@ -8,7 +8,6 @@
 #include <optional>
 
 #include "Ansi.h"
-#include "KeyedCollection.h"
 #include "MLRuntime.h"
 #include "MessageBox.h"
 #include "MlStringModule.h"
@@ -196,27 +195,36 @@ struct RegObj::Impl {
   int options = 0;
   QString key;
   bool isOpen = false;
+  // The store of `root`, kept while the root stays.
   std::unique_ptr<RegistryStore> store;
+  quint32 storeRoot = 0;
   RegKeyInfo info;
-  KeyedCollection<QVariant> cache;
+  // The key's values as last enumerated; few enough that a scan finds one.
+  QList<QPair<QString, QVariant>> cache;
   std::unique_ptr<MLRuntime::RuntimeSupport> ml_RuntimeSupport;
 
   void showError(const QString& text) const {
     if (options & kOptionShowErrors) MsgBox(text, MsgBoxStyle::Exclamation, kErrorTitle);
   }
 
-  void close() {
-    isOpen = false;
-    store.reset();
+  RegistryStore& storeOfRoot() {
+    if (root == 0) root = HKEY_CURRENT_USER;
+    if (!store || storeRoot != root) {
+      store = std::make_unique<RegistryStore>(root);
+      store->setReporter([](const QString& message) { LogMessage(message); });
+      storeRoot = root;
+    }
+    return *store;
   }
+
+  // The store calls of one call of the object look at the file once.
+  RegistryStore::Chain chain() { return RegistryStore::Chain(storeOfRoot()); }
+
+  void close() { isOpen = false; }
 
   void open() {
     close();
-    if (root == 0) root = HKEY_CURRENT_USER;
-    auto opened = std::make_unique<RegistryStore>(root);
-    opened->setReporter([](const QString& message) { LogMessage(message); });
-    if (!opened->openKey(key, (wantedAccess & KEY_SET_VALUE_OR_CREATE) != 0)) return;
-    store = std::move(opened);
+    if (!storeOfRoot().openKey(key, (wantedAccess & KEY_SET_VALUE_OR_CREATE) != 0)) return;
     refreshInfo();
     cache.clear();
     openAccess = wantedAccess;
@@ -283,8 +291,14 @@ struct RegObj::Impl {
     ++enumerations();
     for (const auto& [name, value] : store->values(key)) {
       const QVariant converted = decode(value);
-      if (converted.isValid()) cache.insert(name, converted);
+      if (converted.isValid()) cache.append({name, converted});
     }
+  }
+
+  QVariant cachedValue(const QString& name) const {
+    for (const auto& [cachedName, value] : cache)
+      if (cachedName.compare(name, Qt::CaseInsensitive) == 0) return value;
+    return QVariant();
   }
 
   // The value converted by the type of the value it replaces; nothing when it
@@ -322,7 +336,9 @@ RegObj::~RegObj() = default;
 void RegObj::setRoot(quint32 root) {
   if (root == d->root) return;
   d->root = root;
-  if (!d->key.isEmpty()) d->reopen();
+  if (d->key.isEmpty()) return;
+  const auto chain = d->chain();
+  d->reopen();
 }
 
 quint32 RegObj::root() const { return d->root; }
@@ -335,6 +351,7 @@ void RegObj::setKey(const QString& key) {
   }
   if (key.compare(d->key, Qt::CaseInsensitive) == 0) return;
   d->key = key;
+  const auto chain = d->chain();
   d->reopen();
 }
 
@@ -345,17 +362,20 @@ void RegObj::setOptions(int options) {
 }
 
 bool RegObj::haveWritePerms() {
+  const auto chain = d->chain();
   d->wantedAccess = KEY_READ_WRITE;
   return d->ensureOpen();
 }
 
 QVariant RegObj::value(const QString& valueName) {
+  const auto chain = d->chain();
   if (d->cache.isEmpty()) d->loadCache();
-  return d->cache.value(valueName);
+  return d->cachedValue(valueName);
 }
 
 bool RegObj::setValue(const QString& valueName, const QVariant& vValue) {
   if (!vValue.isValid()) return true;
+  const auto chain = d->chain();
   d->wantedAccess = KEY_READ_WRITE;
   if (!d->ensureOpen()) return false;
   auto converted = d->convertForExisting(vValue, d->store->queryValue(d->key, valueName));
@@ -373,21 +393,22 @@ bool RegObj::setValue(const QString& valueName, const QVariant& vValue) {
 }
 
 QList<QPair<QString, QVariant>> RegObj::AllValues() {
+  const auto chain = d->chain();
   d->wantedAccess = KEY_READ;
   if (!d->ensureOpen()) return {};
   if (d->cache.isEmpty()) d->loadCache();
-  QList<QPair<QString, QVariant>> all;
-  for (const auto& [name, value] : d->cache) all.append({name, value});
-  return all;
+  return d->cache;
 }
 
 QStringList RegObj::AllKeys() {
+  const auto chain = d->chain();
   d->wantedAccess = KEY_READ;
   if (!d->ensureOpen()) return {};
   return d->store->subKeys(d->key);
 }
 
 bool RegObj::DeleteValue(const QString& valueName) {
+  const auto chain = d->chain();
   d->wantedAccess = KEY_ALL_ACCESS;
   if (!d->ensureOpen() || !d->store->deleteValue(d->key, valueName)) return false;
   d->changed();
@@ -402,6 +423,7 @@ bool RegObj::DeleteKey() {
   const qsizetype split = d->key.lastIndexOf(QLatin1Char('\\'));
   if (split < 0 || split == d->key.size() - 1) return false;
   const QString doomed = d->key;
+  const auto chain = d->chain();
   d->key = doomed.left(split);
   d->wantedAccess = KEY_ALL_ACCESS;
   d->close();
@@ -410,8 +432,14 @@ bool RegObj::DeleteKey() {
   return true;
 }
 
-int RegObj::ValueCount() { return d->ensureOpen() ? d->info.values : 0; }
+int RegObj::ValueCount() {
+  const auto chain = d->chain();
+  return d->ensureOpen() ? d->info.values : 0;
+}
 
-int RegObj::KeyCount() { return d->ensureOpen() ? d->info.subKeys : 0; }
+int RegObj::KeyCount() {
+  const auto chain = d->chain();
+  return d->ensureOpen() ? d->info.subKeys : 0;
+}
 
 int RegObj::enumerationCount() { return enumerations(); }

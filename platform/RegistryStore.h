@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <memory>
 #include <optional>
 
 // Registry data types.
@@ -36,11 +37,26 @@ struct RegKeyInfo {
 // The registry stand-in: one REGEDIT4 text file per root key. Every change is
 // made under an exclusive lock on the file as it is on disk (read again when it
 // changed) and is on disk before the call returns. Reads of a file that is
-// unchanged on disk are served from its last parse, shared by every store of
-// the process. Paths use "\"; empty components are skipped.
+// unchanged on disk (same identity, size, modification and change time) are
+// served from its last parse, shared by every store of the process. Paths use
+// "\"; empty components are skipped.
 class RegistryStore {
  public:
   explicit RegistryStore(quint32 root);
+  ~RegistryStore();
+
+  // While a chain lives, the reads of the store look at the file once: each is
+  // served from the state the first found (or the last write of the chain left).
+  class Chain {
+   public:
+    explicit Chain(RegistryStore& store);
+    ~Chain();
+    Chain(const Chain&) = delete;
+    Chain& operator=(const Chain&) = delete;
+
+   private:
+    RegistryStore& store_;
+  };
 
   // "HKEY_CURRENT_USER" and the like; empty for a root we do not know.
   static QString rootName(quint32 root);
@@ -72,11 +88,16 @@ class RegistryStore {
   struct Parsed;
 
  private:
+  // The cached parse when the file is as it was when parsed (read again to be
+  // sure within the clock tick of a change), an empty one when there is no
+  // file; nullptr when it must be parsed. Call with the cache held.
+  std::shared_ptr<Parsed> unchanged();
+  bool stillHolds(Parsed& parsed) const;
   // The file as it is on disk, parsed again only when it changed; nullptr when
   // it cannot be read. A file that is not registry text at all is kept aside
   // (when `locked`, so no writer races the rename) and reads as empty; single
   // lines that cannot be read are skipped and reported. Call with the cache held.
-  Parsed* load(bool locked);
+  std::shared_ptr<Parsed> load(bool locked);
   bool writeFile(Parsed& parsed);
   bool isWritable() const;
   // Runs `change` on the file under the lock; when it reports a change the
@@ -88,6 +109,13 @@ class RegistryStore {
 
   quint32 root_;
   QString rootName_;
+  QByteArray rootAnsi_;
   QString folder_;
+  QString filePath_;
+  QByteArray nativePath_;
+  QByteArray lockPath_;
   std::function<void(const QString&)> reporter_;
+  // What the reads of the current chain are served from.
+  std::shared_ptr<Parsed> pinned_;
+  int chains_ = 0;
 };

@@ -1,4 +1,6 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
@@ -488,4 +490,84 @@ TEST(RegistryStoreFormat, MegabyteOfContinuedHexReadsBack) {
   writeFile(store.filePath(), file);
   EXPECT_EQ(store.queryValue("K", "Blob"), (RegValue{RegType::Binary, data}));
   EXPECT_EQ(store.queryValue("K", "After"), text("x"));
+}
+
+// An editor that rewrites the file in place, to the same size, and puts its
+// modification time back: only the change time (or, within the same clock
+// tick, the contents) tell the cache the file changed.
+TEST(RegistryStoreCache, AFileRewrittenInPlaceWithItsOldTimesIsSeenChanged) {
+  RegistryStore store(kUser);
+  const QByteArray path = QFile::encodeName(store.filePath());
+  writeFile(store.filePath(), "REGEDIT4\r\n[HKEY_CURRENT_USER\\K]\r\n\"a\"=\"1\"\r\n");
+  struct stat before {};
+  ASSERT_EQ(::stat(path.constData(), &before), 0);
+  ASSERT_EQ(store.queryValue("K", "a"), text("1"));
+  writeFile(store.filePath(), "REGEDIT4\r\n[HKEY_CURRENT_USER\\K]\r\n\"a\"=\"2\"\r\n");
+  const timespec times[2] = {before.st_atim, before.st_mtim};
+  ASSERT_EQ(::utimensat(AT_FDCWD, path.constData(), times, 0), 0);
+  struct stat after {};
+  ASSERT_EQ(::stat(path.constData(), &after), 0);
+  ASSERT_EQ(after.st_ino, before.st_ino);
+  ASSERT_EQ(after.st_size, before.st_size);
+  EXPECT_EQ(store.queryValue("K", "a"), text("2"));
+  ASSERT_TRUE(store.setValue("K", "b", text("3")));
+  RegistryStore fresh(kUser);
+  EXPECT_EQ(fresh.queryValue("K", "a"), text("2"));
+  EXPECT_EQ(fresh.queryValue("K", "b"), text("3"));
+}
+
+TEST(RegistryStoreCache, ReadsOfOneChainLookAtTheFileOnce) {
+  RegistryStore store(kUser);
+  ASSERT_TRUE(store.setValue("K", "a", text("1")));
+  const auto replaceWith = [&](const QByteArray& value) {
+    writeFile(store.filePath() + ".new", "REGEDIT4\r\n[HKEY_CURRENT_USER\\K]\r\n\"a\"=\"" + value + "\"\r\n");
+    ASSERT_EQ(::rename(QFile::encodeName(store.filePath() + ".new").constData(),
+                       QFile::encodeName(store.filePath()).constData()),
+              0);
+  };
+  {
+    const RegistryStore::Chain chain(store);
+    EXPECT_EQ(store.queryValue("K", "a"), text("1"));
+    replaceWith("2");
+    EXPECT_EQ(store.queryValue("K", "a"), text("1"));
+    // A write of the chain reads the file under the lock, and later reads see what it wrote.
+    ASSERT_TRUE(store.setValue("K", "b", text("3")));
+    EXPECT_EQ(store.queryValue("K", "a"), text("2"));
+    replaceWith("4");
+    EXPECT_EQ(store.queryValue("K", "b"), text("3"));
+  }
+  EXPECT_EQ(store.queryValue("K", "a"), text("4"));
+  EXPECT_FALSE(store.queryValue("K", "b"));
+}
+
+TEST(RegistryStoreFormat, LineLongerThanAReadBlockIsReadWhole) {
+  const QByteArray longText(3 * 1024 * 1024 / 2, 'x');
+  RegistryStore store(kUser);
+  writeFile(store.filePath(),
+            "REGEDIT4\r\n[HKEY_CURRENT_USER\\K]\r\n\"Long\"=\"" + longText + "\"\r\n\"After\"=\"y\"");
+  EXPECT_EQ(store.queryValue("K", "Long"), text(longText));
+  EXPECT_EQ(store.queryValue("K", "After"), text("y"));
+}
+
+// Every level is written with its full path: a hostile depth would make the file grow with its square.
+TEST(RegistryStoreKeys, KeysAreAtMost512LevelsDeep) {
+  const auto levels = [](int depth) {
+    QStringList parts;
+    for (int i = 0; i < depth; ++i) parts.append(QString("L%1").arg(i));
+    return parts.join('\\');
+  };
+  RegistryStore store(kUser);
+  EXPECT_TRUE(store.setValue(levels(512), "a", text("1")));
+  EXPECT_FALSE(store.setValue(levels(513), "a", text("1")));
+  EXPECT_FALSE(store.openKey(levels(513), true));
+  EXPECT_FALSE(store.keyInfo(levels(512) + "\\L512"));
+
+  writeFile(store.filePath(), "REGEDIT4\r\n[HKEY_CURRENT_USER\\" + levels(512).toLatin1() +
+                                  "]\r\n\"a\"=\"1\"\r\n[HKEY_CURRENT_USER\\" + levels(513).toLatin1() +
+                                  "]\r\n\"b\"=\"2\"\r\n");
+  QStringList reports;
+  store.setReporter([&](const QString& message) { reports.append(message); });
+  EXPECT_EQ(store.queryValue(levels(512), "a"), text("1"));
+  EXPECT_FALSE(store.keyInfo(levels(512) + "\\L512"));
+  EXPECT_EQ(reports.size(), 2);
 }

@@ -1,12 +1,14 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <QStringDecoder>
+#include <QStringEncoder>
+
 #include "Ansi.h"
 #include "KeyedCollection.h"
 #include "LocaleInfo.h"
 #include "MessageBox.h"
 #include "UserInfo.h"
-
-#include <gtest/gtest.h>
-
-#include <unistd.h>
 
 TEST(Ansi, RoundTripsWindows1252Bytes) {
   QByteArray all;
@@ -18,6 +20,22 @@ TEST(Ansi, RoundTripsWindows1252Bytes) {
 TEST(Ansi, MapsTheWindowsOnlyCharacters) {
   EXPECT_EQ(fromAnsi(QByteArray("\x80\x93\x94\xE9", 4)), QString::fromUtf8("€“”é"));
   EXPECT_EQ(toAnsi(QString::fromUtf8("Sélectionner €")), QByteArray("S\xE9lectionner \x80"));
+}
+
+// The code page is converted by a table of our own: it must agree with the system's converter.
+TEST(Ansi, AgreesWithTheSystemConverterOnEveryByteAndCharacter) {
+  QStringDecoder decoder("windows-1252", QStringConverter::Flag::Stateless);
+  for (int b = 0; b < 256; ++b) {
+    const QByteArray byte(1, char(b));
+    EXPECT_EQ(fromAnsi(byte), QString(decoder.decode(byte))) << b;
+  }
+  QStringEncoder encoder("windows-1252", QStringConverter::Flag::Stateless);
+  for (int c = 0; c < 0x10000; ++c) {
+    const QString text = QStringLiteral("a") + QChar(char16_t(c)) + QStringLiteral("z");
+    EXPECT_EQ(toAnsi(text), QByteArray(encoder.encode(text))) << c;
+  }
+  const QString astral = QString::fromUcs4(U"x\U0001F600y");
+  EXPECT_EQ(toAnsi(astral), QByteArray(encoder.encode(astral)));
 }
 
 TEST(KeyedCollection, ComparesKeysWithoutCaseAndKeepsOrder) {
