@@ -381,7 +381,8 @@ class TicketReader {
       : job_(job), convert_(std::move(convert)), current_(job.docDefaults.get()) {}
 
   void read(QString line) {
-    line = line.trimmed();
+    // A carriage return is never part of a value: the writer drops it too, so what loads saves back alike.
+    line = line.remove(QLatin1Char('\r')).trimmed();
     if (line.isEmpty() || QStringLiteral(";#'").contains(line.front())) return;
     if (line.front() == QLatin1Char('[')) {
       readSection(line.size() < 2 ? QString() : line.mid(1, line.size() - 2).toUpper());

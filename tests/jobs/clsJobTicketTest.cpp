@@ -483,6 +483,18 @@ TEST_F(Tickets, EachNumberedFileSectionIsADocument) {
   EXPECT_EQ(job->docs().at(1)->fileName, "/plans/not a document.plt");
 }
 
+TEST_F(Tickets, ALoneCarriageReturnInAValueIsDroppedAndTheJobRoundTrips) {
+  auto job = loadTicket(
+      "[DOCUMENT001]\r\nDOCUMENTNAME=/plans/a\rb.plt\r\n[FILE002]\r\nFILEPATH=/plans/c\r\rd.plt\r\n");
+  ASSERT_EQ(job->documentCount(), 2);
+  EXPECT_EQ(job->docs().at(0)->fileName, "/plans/ab.plt");
+  EXPECT_EQ(job->docs().at(1)->fileName, "/plans/cd.plt");
+  const auto reloaded = saveAndReload(*job);
+  ASSERT_NE(reloaded, nullptr);
+  ASSERT_EQ(reloaded->documentCount(), 2);
+  EXPECT_EQ(reloaded->docs().at(1)->fileName, "/plans/cd.plt");
+}
+
 TEST_F(Tickets, PathsBeforeTheirDocumentSectionAreSkipped) {
   auto job = loadTicket(
       "[SETUP001]\r\nFILEPATH=/"
