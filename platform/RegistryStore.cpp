@@ -219,7 +219,7 @@ bool readHexBytes(QByteArrayView text, QByteArray& out) {
     skipBlanks();
     int byte = 0;
     int digits = 0;
-    for (; pos < text.size() && hexDigit(text[pos]) >= 0; ++pos, ++digits)
+    for (; pos < text.size() && hexDigit(text[pos]) >= 0 && digits < 3; ++pos, ++digits)
       byte = byte * 16 + hexDigit(text[pos]);
     if (digits < 1 || digits > 2) return done(false);
     *to++ = static_cast<char>(byte);

@@ -290,6 +290,7 @@ TEST(RegistryStoreDurability, BadLinesAreSkippedAndEveryOtherValueKept) {
       {"\"a\"=\"unterminated", 5},
       {"\"a\"=hex:1g", 5},
       {"\"a\"=hex:123", 5},
+      {"\"a\"=hex:00000000400000000", 5},
       {"\"a\"=-", 5},
       {"just words", 5},
       {"[HKEY_LOCAL_MACHINE\\K]", 5},
