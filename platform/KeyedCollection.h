@@ -20,12 +20,13 @@ class KeyedCollection {
 
   // Adds the entry at the end; an existing key keeps its place and takes the new value.
   void insert(const QString& key, T value) {
-    const auto it = index_.constFind(fold(key));
+    QString folded = fold(key);
+    const auto it = index_.constFind(folded);
     if (it != index_.constEnd()) {
       entries_[*it].second = std::move(value);
       return;
     }
-    index_.insert(fold(key), entries_.size());
+    index_.insert(std::move(folded), entries_.size());
     entries_.append({key, std::move(value)});
   }
 
