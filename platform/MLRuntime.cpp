@@ -1,8 +1,11 @@
 #include "MLRuntime.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLibraryInfo>
+#include <QTranslator>
 
 namespace MLRuntime {
 
@@ -41,6 +44,28 @@ bool parseLine(const QString& line, int& id, QString& text) {
     text.append(c);
   }
   return true;
+}
+
+// Qt's own texts (standard buttons, dialog captions) follow the program's language.
+void useQtTexts(int languageId) {
+  static const QHash<int, QString> codes = {{9, "en"},  {12, "fr"}, {7, "de"}, {10, "es"},
+                                            {16, "it"}, {19, "nl"}, {22, "pt_BR"}};
+  static QTranslator* installed = nullptr;
+  if (!QCoreApplication::instance()) return;
+  if (installed) {
+    QCoreApplication::removeTranslator(installed);
+    delete installed;
+    installed = nullptr;
+  }
+  const QString code = codes.value(languageId & 0x3FF);
+  if (code.isEmpty()) return;
+  auto* translator = new QTranslator;
+  if (translator->load("qtbase_" + code, QLibraryInfo::path(QLibraryInfo::TranslationsPath)) &&
+      QCoreApplication::installTranslator(translator)) {
+    installed = translator;
+    return;
+  }
+  delete translator;
 }
 
 }  // namespace
@@ -87,6 +112,7 @@ RuntimeSupport::RuntimeSupport(QObject* parent) : QObject(parent) {
 }
 
 void RuntimeSupport::SetLanguage(int languageId, const QString& language) {
+  useQtTexts(languageId);
   emit Broadcaster::instance().changed(languageId, language);
 }
 

@@ -1,12 +1,16 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <QCoreApplication>
+#include <QFile>
+#include <QLibraryInfo>
 #include <QStringDecoder>
 #include <QStringEncoder>
 
 #include "Ansi.h"
 #include "KeyedCollection.h"
 #include "LocaleInfo.h"
+#include "MLRuntime.h"
 #include "MessageBox.h"
 #include "UserInfo.h"
 
@@ -81,4 +85,16 @@ TEST(LocaleInfo, GivesNativeLanguageNames) {
   EXPECT_EQ(localeInfo(1036, LOCALE_SNATIVELANGNAME), QString::fromUtf8("français"));
   EXPECT_EQ(localeInfo(1043, LOCALE_SNATIVELANGNAME), "Nederlands");
   EXPECT_TRUE(localeInfo(12345, LOCALE_SNATIVELANGNAME).isEmpty());
+}
+
+TEST(LanguageChange, QtsOwnButtonTextsFollowTheLanguage) {
+  if (!QFile::exists(QLibraryInfo::path(QLibraryInfo::TranslationsPath) + "/qtbase_fr.qm"))
+    GTEST_SKIP() << "Qt's translations are not installed";
+  const auto cancel = [] { return QCoreApplication::translate("QPlatformTheme", "Cancel"); };
+  MLRuntime::RuntimeSupport().SetLanguage(1036, QString::fromUtf8("français"));
+  EXPECT_EQ(cancel(), "Annuler");
+  MLRuntime::RuntimeSupport().SetLanguage(1031, "Deutsch");
+  EXPECT_EQ(cancel(), "Abbrechen");
+  MLRuntime::RuntimeSupport().SetLanguage(1033, "English");
+  EXPECT_EQ(cancel(), "Cancel");
 }
