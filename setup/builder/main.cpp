@@ -1,15 +1,4 @@
-// KVTpayload: appends a payload to a copy of the setup program.
-//
-//   KVTpayload [--stub PROGRAM] --out FILE [ITEM...] [FLAG...]
-//
-// Items, written in the order given:
-//   --file GROUP:TYPE:NAME=SOURCE   a table entry holding SOURCE's bytes, stored as NAME
-//   --block GROUP:NAME              the compressed block (type 6), an xz-compressed tar archive
-//   --member STORED=SOURCE          a file of the block, stored under the path STORED
-//   --member-link STORED=TARGET     a symbolic link of the block
-//   --side TYPE:NAME                a side-file record
-// Flags: --side-files, --configuration, --md5, --compressed; --tail N adds N
-// bytes after the trailer. The stub defaults to KVTsetup beside this program.
+// KVTpayload: appends a payload to a copy of the setup program (usage below).
 
 #include <QCoreApplication>
 #include <QFile>
@@ -26,6 +15,17 @@ struct Arguments {
   QString out;
   quint32 flags = 0;
 };
+
+constexpr char kUsage[] =
+    "Usage: KVTpayload [--stub PROGRAM] --out FILE [ITEM...] [FLAG...]\n"
+    "Items, written in the order given:\n"
+    "  --file GROUP:TYPE:NAME=SOURCE   a table entry holding SOURCE's bytes, stored as NAME\n"
+    "  --block GROUP:NAME              the compressed block, an xz-compressed tar archive\n"
+    "  --member STORED=SOURCE          a file of the block, stored under the path STORED\n"
+    "  --member-link STORED=TARGET     a symbolic link of the block\n"
+    "  --side TYPE:NAME                a side-file record\n"
+    "Flags: --side-files, --configuration, --md5, --compressed; --tail N adds N bytes\n"
+    "after the trailer. The stub defaults to KVTsetup beside this program.\n";
 
 bool fail(const QString& message) {
   std::fprintf(stderr, "KVTpayload: %s\n", qPrintable(message));
@@ -94,8 +94,13 @@ bool parseArguments(const QStringList& args, Arguments& a) {
 
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
+  const QStringList args = app.arguments();
+  if (args.size() < 2 || args.contains("--help")) {
+    std::fputs(kUsage, args.size() < 2 ? stderr : stdout);
+    return args.size() < 2 ? 2 : 0;
+  }
   Arguments arguments;
-  if (!parseArguments(app.arguments(), arguments)) return 2;
+  if (!parseArguments(args, arguments)) return 2;
   const QString error = arguments.builder.write(arguments.out);
   if (error.isEmpty()) return 0;
   fail(error);
