@@ -75,7 +75,7 @@ class StatusQuery : public ::testing::Test {
     EXPECT_EQ(film->spainishName, QString::fromUtf8("Película"));
     EXPECT_EQ(film->portugueseName, QStringLiteral("Filme"));
     EXPECT_EQ(items(p.fonts), (QStringList{"Courier", "Helvetica"}));
-    EXPECT_EQ(p.model(), QStringLiteral("KIP 7170"));
+    EXPECT_EQ(p.model(), QStringLiteral("WF 7170"));
     EXPECT_EQ(p.version(), QStringLiteral("2.3"));
   }
 };
@@ -134,7 +134,7 @@ TEST_F(StatusQuery, AReplyInOnePieceFillsEveryList) {
   EXPECT_EQ(emulator.received(0), kQuery);
   EXPECT_EQ(frmProgress::instance(), nullptr);
   EXPECT_TRUE(
-      logText().contains(QStringLiteral("clsPrinter(Plotter)-StatusCon_ProcessResult. ID: KIP 7170 2.3")));
+      logText().contains(QStringLiteral("clsPrinter(Plotter)-StatusCon_ProcessResult. ID: WF 7170 2.3")));
   EXPECT_TRUE(logText().contains(
       QStringLiteral("clsPrinter(Plotter)-StatusCon_ProcessResult. Got  6 responses, expected 6.")));
 }

@@ -48,7 +48,7 @@ TEST(clsPrinterRegistry, AQueriedPrinterComesBackAsItWasSaved) {
             (QStringList{"frenchName=Film", "italianName=Pellicola", "germanName=Folie",
                          QString::fromUtf8("spainishName=Película"), "portugueseName=Filme"}));
   const QStringList own = valuesOf(QStringLiteral("Printers\\Plotter"));
-  EXPECT_TRUE(own.contains(QStringLiteral("IDstring=KIP 7170 2.3")));
+  EXPECT_TRUE(own.contains(QStringLiteral("IDstring=WF 7170 2.3")));
   EXPECT_TRUE(own.contains(QStringLiteral("finisherModel=FoldMaster 200")));
 
   clsPrinter loaded;
@@ -56,7 +56,7 @@ TEST(clsPrinterRegistry, AQueriedPrinterComesBackAsItWasSaved) {
   EXPECT_EQ(loaded.name, QStringLiteral("Plotter"));
   EXPECT_EQ(loaded.address, saved->address);
   EXPECT_EQ(loaded.finisherModel, QStringLiteral("FoldMaster 200"));
-  EXPECT_EQ(loaded.model(), QStringLiteral("KIP 7170"));
+  EXPECT_EQ(loaded.model(), QStringLiteral("WF 7170"));
   EXPECT_EQ(loaded.version(), QStringLiteral("2.3"));
   EXPECT_EQ(items(loaded.finishProgs), items(saved->finishProgs));
   EXPECT_EQ(items(loaded.sizes), items(saved->sizes));

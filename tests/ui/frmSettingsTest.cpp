@@ -97,7 +97,7 @@ TEST_F(SettingsDialog, NewPrinterIsQueriedAndShownWithModelAndVersionSelected) {
   addPrinter(form, "Second", good());
   EXPECT_EQ(column(form.lvPrinters, 0), (QStringList{"Plotter", "Second"}));
   EXPECT_EQ(column(form.lvPrinters, 1), (QStringList{good(), good()}));
-  EXPECT_EQ(column(form.lvPrinters, 2), (QStringList{"KIP 7170", "KIP 7170"}));
+  EXPECT_EQ(column(form.lvPrinters, 2), (QStringList{"WF 7170", "WF 7170"}));
   EXPECT_EQ(column(form.lvPrinters, 3), (QStringList{"2.3", "2.3"}));
   EXPECT_EQ(selectedNames(form.lvPrinters), QStringList{"Second"});
   EXPECT_TRUE(user.boxes.isEmpty());
