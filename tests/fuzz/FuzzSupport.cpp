@@ -13,6 +13,9 @@ QString& scratchFolder() {
   static QString folder;
   return folder;
 }
+
+// A run that ends normally leaves nothing behind; a crash keeps the folder to look into.
+void removeScratch() { QDir(scratchFolder()).removeRecursively(); }
 }  // namespace
 
 void setUp() {
@@ -20,6 +23,7 @@ void setUp() {
   const char* made = ::mkdtemp(pattern);
   if (!made) fail("no scratch folder");
   scratchFolder() = QString::fromLocal8Bit(made);
+  std::atexit(removeScratch);
   ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
   ::setenv("KVT_REGISTRY_DIR", made, 1);
   ::setenv("HOME", made, 1);

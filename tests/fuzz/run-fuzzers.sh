@@ -22,6 +22,9 @@ seeds_for() {
     fuzz_document_streamer) echo "$source/tests/data/streams" ;;
     fuzz_registry_store) echo "$source/tests/fuzz/seeds/registry" ;;
     fuzz_rcf) echo "$source/tests/fuzz/seeds/rcf" ;;
+    fuzz_version_resource) echo "$source/tests/fuzz/seeds/version" ;;
+    fuzz_setup_configuration) echo "$source/tests/fuzz/seeds/setup-configuration" ;;
+    fuzz_setup_payload) echo "$source/tests/fuzz/seeds/setup-payload" ;;
     *) echo "$source/tests/data" ;;
   esac
 }
@@ -35,6 +38,8 @@ runs_for() {
     fuzz_xml_tag) echo 1000 ;;
     fuzz_job_ticket | fuzz_paper_sizes) echo 1500 ;;
     fuzz_registry_store) echo 2000 ;;
+    fuzz_setup_configuration) echo 10000 ;;
+    fuzz_setup_payload) echo 20000 ;;
     *) echo 50000 ;;
   esac
 }
