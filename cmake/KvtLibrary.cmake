@@ -17,14 +17,23 @@ function(kvt_library name)
 endfunction()
 
 # One test program per test folder, each test case run by CTest as its own process
-# so that every case starts with a fresh registry folder.
+# so that every case starts with a fresh registry folder. SUBFOLDERS of the test
+# folder belong to the same program.
 function(kvt_test_folder name)
-  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "DEPS;SUBFOLDERS" ${ARGN})
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
+  set(include_dirs ${CMAKE_CURRENT_SOURCE_DIR})
+  foreach(sub ${ARG_SUBFOLDERS})
+    file(GLOB sub_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${sub}/*.cpp
+         ${CMAKE_CURRENT_SOURCE_DIR}/${sub}/*.h)
+    list(APPEND sources ${sub_sources})
+    list(APPEND include_dirs ${CMAKE_CURRENT_SOURCE_DIR}/${sub})
+  endforeach()
   if(NOT sources)
     return()
   endif()
   add_executable(${name} ${sources})
+  target_include_directories(${name} PRIVATE ${include_dirs})
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
   target_link_libraries(${name} PRIVATE kvt_testmain ${ARG_DEPS})
   gtest_discover_tests(${name}
