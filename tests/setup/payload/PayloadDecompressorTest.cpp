@@ -93,8 +93,8 @@ TEST_F(PayloadDecompressorTest, TheDecompressorReportsProgressAndStopsWhenCancel
       const std::pair<QString, QByteArray> members[] = {{"app.msi", "the package"},
                                                         {"data/readme.txt", QByteArray(300000, 'r')}};
       for (const auto& [name, bytes] : members) {
-        if (QFile::exists(destination + name))
-          EXPECT_EQ(readFile(destination + name), bytes) << name.toStdString();
+        if (!QFile::exists(destination + name)) continue;
+        EXPECT_EQ(readFile(destination + name), bytes) << name.toStdString();
       }
     }
   }
