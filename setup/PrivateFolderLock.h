@@ -16,7 +16,7 @@ enum class Result { Held, Busy, Unsafe, Stopped };
 // folder of the user's own closed to others.
 Result tryLock();
 
-// Tries again every few tenths of a second until the folder is ours, the
+// Tries again every tenth of a second until the folder is ours, the
 // deadline passes (Busy) or `stop` is raised (Stopped).
 Result lockWithin(const QDeadlineTimer& deadline, const std::atomic<bool>& stop);
 
