@@ -1,6 +1,9 @@
 #include "BootstrapperMain.h"
 
+#include <sys/mman.h>
+
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QFileInfo>
 #include <memory>
 
@@ -11,13 +14,17 @@
 #include "CPrereqWizard.h"
 #include "CPrerequisiteSet.h"
 #include "FixedDrives.h"
+#include "IProgressSink.h"
 #include "NoExecCheck.h"
+#include "OffUiThread.h"
+#include "PrivateFolderLock.h"
 #include "Relaunch.h"
 #include "RunKeyValue.h"
 #include "SetupCommandLine.h"
 #include "SetupMessages.h"
 #include "SetupPaths.h"
 #include "SetupStrings.h"
+#include "StopSignals.h"
 #include "VerifyFileMd5.h"
 #include "VersionResource.h"
 #include "WindowsInstaller.h"
@@ -33,6 +40,7 @@ constexpr int kCancelledByUser = 1602;
 constexpr int kFailed = 1;
 constexpr int kCancelled = -1;
 constexpr qint64 kTrailerSize = 76;
+constexpr qint64 kLockWaitUnattended = 10 * 60 * 1000;
 
 // The program's product name from its version block; empty when it has none.
 QString productName(const QString& path) {
@@ -49,16 +57,49 @@ bool mayVanish(const QString& path) {
   return type == FixedDrives::DriveType::Remote || type == FixedDrives::DriveType::Removable;
 }
 
+// How long an unattended run waits for another run to leave the private
+// folder; KVT_SETUP_LOCK_WAIT_MS shortens it for tests.
+qint64 unattendedLockWait() {
+  bool ok = false;
+  const qint64 named = qEnvironmentVariable("KVT_SETUP_LOCK_WAIT_MS").toLongLong(&ok);
+  return ok && named >= 0 ? named : kLockWaitUnattended;
+}
+
+// The passes of option "q" report nothing; they only stop when asked to.
+class StopOnlySink : public IProgressSink {
+ public:
+  explicit StopOnlySink(const std::atomic<bool>& stop) : stop_(stop) {}
+  void begin(int) override {}
+  void start(int) override {}
+  void finished() override {}
+  void status(const QString&) override {}
+  void itemSucceeded() override {}
+  bool isCancelled() override { return stop_; }
+  void itemFailed(int) override {}
+
+ private:
+  const std::atomic<bool>& stop_;
+};
+
+// A stop signal closes whatever dialog stands, as its Cancel would.
+void rejectOpenDialogs() {
+  for (QWidget* window : QApplication::topLevelWidgets())
+    if (auto* dialog = qobject_cast<QDialog*>(window); dialog && dialog->isVisible()) dialog->reject();
+}
+
 // One run of the setup program: the values it keeps from step to step.
 class BootstrapRun {
  public:
-  explicit BootstrapRun(const QString& commandLine) : commandLine_(commandLine) {}
+  BootstrapRun(const QString& commandLine, StopSignals& stop) : commandLine_(commandLine), stop_(stop) {}
   int exec();
 
  private:
   int extractEverything(const QString& folder);
   int mainSequence();
   int openPayload();
+  int relaunch();
+  int lockPrivateFolder();
+  bool configurationAsksQuiet();
   bool integrityHolds();
   int runCompressedSwitches();
   int checkConfiguration();
@@ -67,9 +108,12 @@ class BootstrapRun {
   int launchFromUrl();
   int launchPackage();
   int archiveFailure(int code);
+  bool stopping() { return stop_.received(); }
+  int stopped();
   void cleanUp();
 
   QString commandLine_;
+  StopSignals& stop_;
   QString modulePath_;
   QString sourcePath_;
   QString archivePath_;
@@ -121,14 +165,23 @@ int BootstrapRun::extractEverything(const QString& folder) {
 }
 
 int BootstrapRun::mainSequence() {
-  if (const int code = openPayload(); code != PayloadError::Ok) return archiveFailure(code);
+  if (const int code = openPayload(); code != PayloadError::Ok) {
+    if (code != PayloadError::NoPath || modulePath_.isEmpty()) return archiveFailure(code);
+    ShowUnsafeFolderError(SetupPaths::privateFolderPath());
+    return kFailed;
+  }
   if (archive_.has(PayloadFormat::Flag::SideFiles) && sourcePath_.isEmpty() && mayVanish(modulePath_))
-    return RelaunchFromTemp(modulePath_);
+    return relaunch();
   if (archive_.has(PayloadFormat::Flag::VerifyMd5) && !integrityHolds()) {
+    if (stopping()) return stopped();
     ShowSetupError(SetupStrings::text(kCorrupted));
     return kFailed;
   }
-  if (const int code = archive_.ReadFileTable(); code != PayloadError::Ok) return archiveFailure(code);
+  if (stopping()) return stopped();
+  // The table is read before the private folder is ours; what goes into the folder waits for it.
+  if (const int code = archive_.ReadTableOnly(); code != PayloadError::Ok) return archiveFailure(code);
+  if (const int code = lockPrivateFolder(); code != 0) return code;
+  if (const int code = archive_.ExtractConfiguration(); code != PayloadError::Ok) return archiveFailure(code);
   hasConfiguration_ = QFileInfo(archive_.configurationPath()).isFile();
   if (SetupCommandLine::hasSwitch(commandLine_, QStringLiteral("/extractlzma")) ||
       SetupCommandLine::hasSwitch(commandLine_, QStringLiteral("/deletelzma")))
@@ -142,9 +195,11 @@ int BootstrapRun::mainSequence() {
   }
   if (hasConfiguration_) {
     if (const int code = checkConfiguration(); code != 0) return code;
+    if (stopping()) return stopped();
     if (const int code = runPrerequisites(); code != 0) return code;
     if (!installerReadyAfterPasses()) return kFailed;
   }
+  if (stopping()) return stopped();
   return mainPackageUrl_.isEmpty() ? launchPackage() : launchFromUrl();
 }
 
@@ -159,10 +214,65 @@ int BootstrapRun::openPayload() {
   return archive_.OpenArchive();
 }
 
+// A payload whose files lie beside the program reads its table without writing anything.
+int BootstrapRun::relaunch() {
+  if (const int code = archive_.ReadFileTable(); code != PayloadError::Ok) return archiveFailure(code);
+  if (const int code = lockPrivateFolder(); code != 0) return code;
+  return RelaunchFromTemp(modulePath_);
+}
+
+// Waits, behind the status box, while another run of the user's has the private
+// folder; an unattended run waits without a window and gives up in time.
+int BootstrapRun::lockPrivateFolder() {
+  PrivateFolderLock::Result result = PrivateFolderLock::tryLock();
+  if (result == PrivateFolderLock::Result::Busy) {
+    const bool quiet = configurationAsksQuiet();
+    const QDeadlineTimer deadline = quiet ? QDeadlineTimer(unattendedLockWait()) : QDeadlineTimer::Forever;
+    const auto wait = [&] { result = PrivateFolderLock::lockWithin(deadline, stop_.flag()); };
+    if (quiet) {
+      runOffUiThread(wait);
+    } else {
+      CPreparingDlg status;
+      status.run(wait);
+    }
+  }
+  switch (result) {
+    case PrivateFolderLock::Result::Held:
+      return 0;
+    case PrivateFolderLock::Result::Stopped:
+      return stopped();
+    case PrivateFolderLock::Result::Unsafe:
+      ShowUnsafeFolderError(SetupPaths::privateFolderPath());
+      return kFailed;
+    case PrivateFolderLock::Result::Busy:
+      ReportFolderStillBusy(SetupPaths::privateFolderPath());
+      return kFailed;
+  }
+  return kFailed;
+}
+
+// Option "q" of the configuration, read before the private folder is ours: a
+// side file is read in place, a carried one through an anonymous copy.
+bool BootstrapRun::configurationAsksQuiet() {
+  QString path = archive_.configurationPath();
+  UniqueFd copy;
+  if (const int index = archive_.configurationIndex(); index >= 0) {
+    copy = UniqueFd(::memfd_create("configuration", MFD_CLOEXEC));
+    if (!copy.valid() || archive_.CopyEntryTo(index, copy.get()) != PayloadError::Ok) return false;
+    path = QStringLiteral("/proc/self/fd/%1").arg(copy.get());
+  }
+  if (!QFileInfo(path).isFile()) return false;
+  CBootstrapConfig peek;
+  peek.LoadConfiguration(path);
+  return peek.HasOption(QStringLiteral("q"));
+}
+
 bool BootstrapRun::integrityHolds() {
   CPreparingDlg status;
   status.setText(SetupStrings::text(kCheckingIntegrity));
-  return VerifyFileMd5(archivePath_, archive_.trailer().md5, kTrailerSize);
+  bool holds = false;
+  status.run([&] { holds = VerifyFileMd5(archivePath_, archive_.trailer().md5, kTrailerSize); });
+  return holds;
 }
 
 int BootstrapRun::runCompressedSwitches() {
@@ -180,7 +290,7 @@ int BootstrapRun::runCompressedSwitches() {
 // Reads the configuration and detects the prerequisites behind the status box.
 int BootstrapRun::checkConfiguration() {
   CPreparingDlg status(title_);
-  config_.LoadConfiguration(archive_.configurationPath());
+  status.run([this] { config_.LoadConfiguration(archive_.configurationPath()); });
   if (const QString folder = config_.GetExtractionFolder(); !folder.isEmpty())
     archive_.UseConfiguredExtractionFolder(folder);
   archive_.setKeepState(config_.KeepFiles);
@@ -193,7 +303,7 @@ int BootstrapRun::checkConfiguration() {
   // A prerequisite brings the installer: its version can only be known after the passes.
   versionCheckDeferred_ = msiMissing;
   if (!versionCheckDeferred_ && !CheckInstallerVersion(config_, msiVersion_)) return kFailed;
-  config_.DetectAll();
+  status.run([this] { config_.DetectAll(); });
   packageParameters_ = config_.MainAppCmdLine;
   mainPackageUrl_ = config_.MainAppURL;
   return 0;
@@ -205,9 +315,12 @@ int BootstrapRun::runPrerequisites() {
   prerequisites_ = std::make_unique<CPrerequisiteSet>(config_, archive_);
   bool cancelled = false;
   if (config_.HasOption(QStringLiteral("q"))) {
-    prerequisites_->RunDownloadPass(nullptr);
-    prerequisites_->RunOpenSitePass(nullptr);
-    prerequisites_->RunInstallPass(nullptr);
+    StopOnlySink sink(stop_.flag());
+    runOffUiThread([&] {
+      prerequisites_->RunDownloadPass(&sink);
+      prerequisites_->RunOpenSitePass(&sink);
+      prerequisites_->RunInstallPass(&sink);
+    });
     unattended_ = true;
   } else if (config_.HasOption(QStringLiteral("b"))) {
     CPrereqProgressDlg dialog(*prerequisites_, productName_.isEmpty() ? QString() : title_);
@@ -217,11 +330,9 @@ int BootstrapRun::runPrerequisites() {
     wizard.run(QApplication::activeWindow());
     cancelled = wizard.cancelled();
   }
+  if (stopping()) return stopped();
   if (const QString folder = prerequisites_->blockedFolder(); !folder.isEmpty()) ShowNoExecError(folder);
-  if (!cancelled) return 0;
-  RemoveRunKeyValue(archivePath_);
-  archive_.setKeepState(KeepState::Nothing);
-  return kCancelled;
+  return cancelled ? stopped() : 0;
 }
 
 bool BootstrapRun::installerReadyAfterPasses() {
@@ -244,13 +355,16 @@ int BootstrapRun::launchPackage() {
   if (!archive_.has(PayloadFormat::Flag::SideFiles)) {
     CPreparingDlg status(title_);
     status.setText(SetupStrings::text(kExtractingMain));
-    if (const int code = archive_.ExtractGroup(); code != PayloadError::Ok) {
-      status.close();
-      return archiveFailure(code);
-    }
+    int code = PayloadError::Ok;
+    status.run([&] { code = archive_.ExtractGroup(); });
+    status.close();
+    if (stopping()) return stopped();
+    if (code != PayloadError::Ok) return archiveFailure(code);
   }
   RemoveRunKeyValue(archivePath_);
   const int code = archive_.LaunchMainPackage(parameters, title_, unattended_);
+  // A stop that came while the package ran waited for it; what this run extracted goes.
+  if (stopping()) archive_.setKeepState(KeepState::Nothing);
   if (code >= PayloadError::DecompressorMissing) return archiveFailure(code);
   if (code != PayloadError::Ok) {
     if (!folderAllowsPrograms(archive_.extractionFolder())) ShowNoExecError(archive_.extractionFolder());
@@ -260,20 +374,34 @@ int BootstrapRun::launchPackage() {
   return archive_.exitCode();
 }
 
+// After a stop signal no box waits for an answer: the failure was asked for.
 int BootstrapRun::archiveFailure(int code) {
-  ShowArchiveError(code);
+  if (stopping())
+    archive_.setKeepState(KeepState::Nothing);
+  else
+    ShowArchiveError(code);
   return kFailed;
 }
 
+// Ends the run as its Cancel does: nothing of it stays behind.
+int BootstrapRun::stopped() {
+  RemoveRunKeyValue(archivePath_);
+  archive_.setKeepState(KeepState::Nothing);
+  return kCancelled;
+}
+
+// The private folder stays this run's until everything of it is gone.
 void BootstrapRun::cleanUp() {
   prerequisites_.reset();
   archive_.CleanupArchive();
-  if (!relaunchPath_.isEmpty())
-    WriteSelfDeleteBatch(relaunchPath_);
-  else
-    SetupPaths::removePrivateTempFolderIfEmpty();
+  if (!relaunchPath_.isEmpty()) WriteSelfDeleteBatch(relaunchPath_);
+  PrivateFolderLock::release();
 }
 
 }  // namespace
 
-int BootstrapperMain(const QString& commandLine) { return BootstrapRun(commandLine).exec(); }
+int BootstrapperMain(const QString& commandLine) {
+  StopSignals stop;
+  QObject::connect(&stop, &StopSignals::stopRequested, &rejectOpenDialogs);
+  return BootstrapRun(commandLine, stop).exec();
+}

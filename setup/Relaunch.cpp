@@ -25,6 +25,7 @@ bool liesInPrivateTempFolder(const QString& path) {
   return !canonicalFolder.isEmpty() && file.isFile() && file.absoluteDir().canonicalPath() == canonicalFolder;
 }
 
+// The private folder is removed only under its lock, as a run removes it.
 QByteArray selfDeleteScript(const QString& copy, const QString& script, const QString& folder) {
   const QString lines = QStringLiteral(
                             "#!/bin/sh\n"
@@ -34,7 +35,7 @@ QByteArray selfDeleteScript(const QString& copy, const QString& script, const QS
                             "  tries=$((tries + 1))\n"
                             "done\n"
                             "rm -f %2\n"
-                            "rmdir %3 2>/dev/null\n"
+                            "flock %3 rmdir %3 2>/dev/null\n"
                             "exit 0\n")
                             .arg(shellQuoted(copy), shellQuoted(script), shellQuoted(folder));
   return QFile::encodeName(lines);

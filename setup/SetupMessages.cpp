@@ -1,6 +1,7 @@
 #include "SetupMessages.h"
 
 #include <QFileInfo>
+#include <cstdio>
 
 #include "MessageBox.h"
 #include "SetupStrings.h"
@@ -12,6 +13,8 @@ constexpr int kUsageText = 144;
 constexpr int kCorrupted = 129;
 constexpr int kReadError = 132;
 constexpr int kExtractError = 133;
+constexpr int kUnsafeFolder = 220;
+constexpr int kFolderStillBusy = 221;
 
 int archiveErrorText(int code) {
   switch (code) {
@@ -60,4 +63,10 @@ void ShowNoExecError(const QString& folder) {
   ShowSetupError(QStringLiteral("Setup cannot run programs from \"%1\": its file system does not allow it.\n"
                                 "Set TMPDIR to a folder that allows running programs, and run setup again.")
                      .arg(folder));
+}
+
+void ShowUnsafeFolderError(const QString& folder) { ShowSetupError(setupText(kUnsafeFolder, {folder})); }
+
+void ReportFolderStillBusy(const QString& folder) {
+  std::fprintf(stderr, "%s\n", setupText(kFolderStillBusy, {folder}).toLocal8Bit().constData());
 }

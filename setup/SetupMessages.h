@@ -19,3 +19,10 @@ QString setupText(int id, const QStringList& values);
 
 // Tells the user that programs cannot run from `folder` and that TMPDIR can point elsewhere.
 void ShowNoExecError(const QString& folder);
+
+// Tells the user that the private folder `folder` is not safe to use and is to be removed.
+void ShowUnsafeFolderError(const QString& folder);
+
+// An unattended run that stopped waiting for another run in `folder` says so
+// on standard error: no window may wait for a user who is not there.
+void ReportFolderStillBusy(const QString& folder);

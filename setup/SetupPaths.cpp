@@ -3,7 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <cerrno>
 
@@ -11,12 +11,8 @@ namespace SetupPaths {
 
 namespace {
 
-QString privateFolderPath() { return tempFolder() + QStringLiteral("KVTsetup-%1/").arg(::getuid()); }
-
 // A folder someone else planted, or a link, must never be written through.
-bool isSafePrivateFolder(const QByteArray& path) {
-  struct stat st {};
-  if (::lstat(path.constData(), &st) != 0) return false;
+bool isSafe(const struct stat& st) {
   return S_ISDIR(st.st_mode) && st.st_uid == ::getuid() && (st.st_mode & 077) == 0;
 }
 
@@ -31,11 +27,19 @@ QString tempFolder() {
   return dir;
 }
 
+QString privateFolderPath() { return tempFolder() + QStringLiteral("KVTsetup-%1/").arg(::getuid()); }
+
 QString privateTempFolder() {
   const QString path = privateFolderPath();
   const QByteArray native = QFile::encodeName(path.chopped(1));
   if (::mkdir(native.constData(), 0700) != 0 && errno != EEXIST) return {};
-  return isSafePrivateFolder(native) ? path : QString();
+  struct stat st {};
+  return ::lstat(native.constData(), &st) == 0 && isSafe(st) ? path : QString();
+}
+
+bool isSafePrivateFolder(int fd) {
+  struct stat st {};
+  return ::fstat(fd, &st) == 0 && isSafe(st);
 }
 
 QString privateWhenTemporary(const QString& folder) {
@@ -45,11 +49,6 @@ QString privateWhenTemporary(const QString& folder) {
   const QString own = privateTempFolder();
   if (own.isEmpty()) return {};
   return target.startsWith(own) ? target : own + target.mid(temp.size());
-}
-
-void removePrivateTempFolderIfEmpty() {
-  const QByteArray native = QFile::encodeName(privateFolderPath().chopped(1));
-  if (isSafePrivateFolder(native)) ::rmdir(native.constData());
 }
 
 }  // namespace SetupPaths

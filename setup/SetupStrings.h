@@ -2,7 +2,7 @@
 
 #include <QString>
 
-// The setup program's texts (ids 128 to 215), in the language of the user's
+// The setup program's texts (ids 128 to 221), in the language of the user's
 // locale (LC_ALL, LC_MESSAGES, LANG), English when the locale names no other.
 namespace SetupStrings {
 

@@ -93,8 +93,9 @@ int copyData(archive* in, archive* out, BlockReader& reader, uint64_t start, IEx
   }
 }
 
+// `unfinished` names the file being written until it is complete.
 int extractEntries(archive* in, archive* out, BlockReader& reader, const std::string& destination,
-                   IExtractProgress* progress) {
+                   IExtractProgress* progress, std::string& unfinished) {
   const uint64_t start = reader.position;
   while (true) {
     if (progress && progress->cancelled()) return kStopped;
@@ -102,13 +103,17 @@ int extractEntries(archive* in, archive* out, BlockReader& reader, const std::st
     const int status = archive_read_next_header(in, &entry);
     if (status == ARCHIVE_EOF) return 0;
     if (status != ARCHIVE_OK || !isSafeEntry(entry)) return kFailed;
-    archive_entry_set_pathname(entry, (destination + archive_entry_pathname(entry)).c_str());
+    const std::string target = destination + archive_entry_pathname(entry);
+    archive_entry_set_pathname(entry, target.c_str());
     if (const char* hardlink = archive_entry_hardlink(entry))
       archive_entry_set_hardlink(entry, (destination + hardlink).c_str());
+    else if (archive_entry_filetype(entry) == AE_IFREG)
+      unfinished = target;
     if (archive_write_header(out, entry) != ARCHIVE_OK) return kFailed;
     if (archive_entry_size(entry) > 0)
       if (const int result = copyData(in, out, reader, start, progress)) return result;
     if (archive_write_finish_entry(out) != ARCHIVE_OK) return kFailed;
+    unfinished.clear();
   }
 }
 
@@ -138,7 +143,10 @@ extern "C" __attribute__((visibility("default"))) int ExtractFiles(ExtractFilesA
   archive_write_disk_set_options(
       out.get(), ARCHIVE_EXTRACT_TIME | ARCHIVE_EXTRACT_SECURE_SYMLINKS | ARCHIVE_EXTRACT_SECURE_NODOTDOT);
   if (archive_read_open(in.get(), &reader, nullptr, readBlock, nullptr) != ARCHIVE_OK) return kFailed;
-  const int result = extractEntries(in.get(), out.get(), reader, destination, args->progress);
-  if (archive_write_close(out.get()) != ARCHIVE_OK && result == 0) return kFailed;
-  return result;
+  std::string unfinished;
+  const int result = extractEntries(in.get(), out.get(), reader, destination, args->progress, unfinished);
+  const bool closed = archive_write_close(out.get()) == ARCHIVE_OK;
+  // Closing sets a cut-off file to its full size: removed after it, no file looks whole that is not.
+  if (result != 0 && !unfinished.empty()) ::unlink(unfinished.c_str());
+  return result == 0 && !closed ? kFailed : result;
 }

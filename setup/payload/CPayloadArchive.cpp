@@ -17,6 +17,7 @@
 #include "CExtractProgressDlg.h"
 #include "FileWrite.h"
 #include "FolderProperties.h"
+#include "PrivateFolderLock.h"
 #include "SetupPaths.h"
 #include "SetupStrings.h"
 #include "ShellOpen.h"
@@ -133,6 +134,11 @@ int CPayloadArchive::readAt(qint64 position, qint64 length, QByteArray& bytes, q
 }
 
 int CPayloadArchive::ReadFileTable() {
+  const int result = ReadTableOnly();
+  return result != PayloadError::Ok ? result : ExtractConfiguration();
+}
+
+int CPayloadArchive::ReadTableOnly() {
   if (!m_file.valid()) return PayloadError::FileError;
   const bool sideFiles = has(Flag::SideFiles);
   if (sideFiles) m_extractionFolder = m_archivePath.left(m_archivePath.lastIndexOf('/') + 1);
@@ -144,8 +150,23 @@ int CPayloadArchive::ReadFileTable() {
     return result;
   }
   deriveNames();
-  if (!has(Flag::Configuration) || sideFiles || m_configurationName.isEmpty()) return PayloadError::Ok;
-  return ExtractEntry(int(m_names.indexOf(m_configurationName)), m_extractionFolder);
+  return PayloadError::Ok;
+}
+
+int CPayloadArchive::ExtractConfiguration() {
+  const int index = configurationIndex();
+  return index < 0 ? PayloadError::Ok : ExtractEntry(index, m_extractionFolder);
+}
+
+int CPayloadArchive::configurationIndex() const {
+  if (!has(Flag::Configuration) || has(Flag::SideFiles) || m_configurationName.isEmpty()) return -1;
+  return int(m_names.indexOf(m_configurationName));
+}
+
+int CPayloadArchive::CopyEntryTo(int index, int target) const {
+  if (index < 0 || size_t(index) >= m_entries.size() || !m_file.valid()) return PayloadError::FileError;
+  QByteArray firstBytes;
+  return copyEntry(m_entries[size_t(index)], target, firstBytes);
 }
 
 // The whole table is read and checked before any of it is used.
@@ -320,7 +341,8 @@ int CPayloadArchive::ExtractAll() {
     }
     if (result != PayloadError::Ok) {
       closeArchive();
-      return PayloadError::FileError;
+      // The decompressor's own result tells that the extraction, not the reading, failed.
+      return result >= PayloadError::DecompressorMissing ? result : PayloadError::FileError;
     }
   }
   return PayloadError::Ok;
@@ -415,7 +437,7 @@ void CPayloadArchive::CleanupArchive() {
         ContainedPath::removeFile(m_extractionFolder, m_relativeNames[qsizetype(i)]);
   for (const QueuedFile& queued : m_deletionQueue) ContainedPath::removeFile(queued.folder, queued.relative);
   m_deletionQueue.clear();
-  SetupPaths::removePrivateTempFolderIfEmpty();
+  PrivateFolderLock::removeIfEmpty();
 }
 
 bool CPayloadArchive::keeps(size_t index) const {

@@ -55,7 +55,14 @@ class CPayloadArchive {
 
   int OpenArchive();
   int LocateTrailer();
+  // Reads the table and extracts the configuration file: ReadTableOnly, then ExtractConfiguration.
   int ReadFileTable();
+  int ReadTableOnly();
+  int ExtractConfiguration();
+  // The table index of the configuration file that is extracted with the table; -1 when none.
+  int configurationIndex() const;
+  // Copies the data of entry `index` into the open file `target`.
+  int CopyEntryTo(int index, int target) const;
 
   int ExtractEntry(int index, const QString& folder);
   int ExtractGroup();

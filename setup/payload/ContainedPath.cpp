@@ -9,6 +9,8 @@
 #include <QFile>
 #include <cerrno>
 
+#include "SetupPaths.h"
+
 UniqueFd& UniqueFd::operator=(UniqueFd&& other) noexcept {
   if (this != &other) {
     reset();
@@ -36,24 +38,36 @@ constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
 
 QStringList parts(const QString& relative) { return relative.split('/', Qt::SkipEmptyParts); }
 
-UniqueFd openRoot(const QString& root, bool create) {
-  if (create) QDir().mkpath(root);
-  return UniqueFd(::open(QFile::encodeName(root).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-}
-
 UniqueFd openLevel(int parent, const QString& name, bool create) {
   const QByteArray native = QFile::encodeName(name);
   if (create) ::mkdirat(parent, native.constData(), 0777);
   return UniqueFd(::openat(parent, native.constData(), kFolderFlags));
 }
 
-UniqueFd openParts(const QString& root, const QStringList& levels, bool create) {
-  UniqueFd folder = openRoot(root, create);
+UniqueFd openLevels(UniqueFd folder, const QStringList& levels, bool create) {
   for (const QString& level : levels) {
     if (!folder.valid()) break;
     folder = openLevel(folder.get(), level, create);
   }
   return folder;
+}
+
+// The private folder is only ever made with mode 0700, and what lies inside it
+// is made from it, so that nothing re-creates it with the umask's default.
+UniqueFd openRoot(const QString& root, bool create) {
+  const QString own = SetupPaths::privateFolderPath();
+  const QString folder = root.endsWith('/') ? root : root + '/';
+  if (create && folder.startsWith(own)) {
+    if (SetupPaths::privateTempFolder().isEmpty()) return {};
+    UniqueFd base(::open(QFile::encodeName(own).constData(), kFolderFlags));
+    return openLevels(std::move(base), parts(folder.mid(own.size())), true);
+  }
+  if (create) QDir().mkpath(root);
+  return UniqueFd(::open(QFile::encodeName(root).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+}
+
+UniqueFd openParts(const QString& root, const QStringList& levels, bool create) {
+  return openLevels(openRoot(root, create), levels, create);
 }
 
 // Deletes `name` inside the open folder `parent`; a folder with all it holds.

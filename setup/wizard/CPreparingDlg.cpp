@@ -1,9 +1,20 @@
 #include "CPreparingDlg.h"
 
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QLabel>
 #include <QScreen>
 #include <QVBoxLayout>
+#include <QWindow>
+
+#include "OffUiThread.h"
+
+namespace {
+
+// A window manager that never maps the box must not hold the step up.
+constexpr int kLongestWaitForTheBox = 2000;
+
+}  // namespace
 
 CPreparingDlg::CPreparingDlg(const QString& caption)
     : text_(new QLabel(QStringLiteral("Preparing..."), this)) {
@@ -15,14 +26,30 @@ CPreparingDlg::CPreparingDlg(const QString& caption)
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(20, 16, 20, 16);
   layout->addWidget(text_);
-  adjustSize();
-  if (const QScreen* screen = QApplication::primaryScreen())
-    move(screen->availableGeometry().center() - rect().center());
+  centre();
   show();
-  QApplication::processEvents();
 }
 
 void CPreparingDlg::setText(const QString& text) {
   text_->setText(text);
-  QApplication::processEvents();
+  centre();
+}
+
+void CPreparingDlg::centre() {
+  adjustSize();
+  if (const QScreen* screen = QApplication::primaryScreen())
+    move(screen->availableGeometry().center() - rect().center());
+}
+
+void CPreparingDlg::run(const std::function<void()>& step) {
+  waitUntilShown();
+  runOffUiThread(step);
+}
+
+// The text is on the screen before the step begins.
+void CPreparingDlg::waitUntilShown() {
+  const QDeadlineTimer deadline(kLongestWaitForTheBox);
+  while (isVisible() && !(windowHandle() && windowHandle()->isExposed()) && !deadline.hasExpired())
+    QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+  repaint();
 }

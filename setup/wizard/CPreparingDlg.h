@@ -1,10 +1,12 @@
 #pragma once
 
 #include <QDialog>
+#include <functional>
 
 class QLabel;
 
-// The modeless "Preparing..." status box shown around each slow step.
+// The modeless "Preparing..." status box shown around each slow step. The
+// step runs off the user-interface thread, so the box stays painted.
 class CPreparingDlg : public QDialog {
   Q_OBJECT
 
@@ -14,6 +16,13 @@ class CPreparingDlg : public QDialog {
 
   void setText(const QString& text);
 
+  // Runs `step` on a worker thread once the box is on the screen, and returns
+  // when it is done. The step must not touch any widget.
+  void run(const std::function<void()>& step);
+
  private:
+  void centre();
+  void waitUntilShown();
+
   QLabel* text_;
 };

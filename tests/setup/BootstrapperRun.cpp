@@ -1,11 +1,14 @@
 #include "BootstrapperRun.h"
 
+#include <sys/resource.h>
+
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QThread>
+#include <csignal>
 
 #include "TestEnv.h"
 #include "VersionBlockWriter.h"
@@ -54,6 +57,33 @@ void BootstrapperRun::setInstallerExitCode(int exitCode) const {
             true);
 }
 
+// The waiting scripts give up by themselves after a minute.
+void BootstrapperRun::setInstallerWaitingFor(const QString& release, int exitCode) const {
+  writeFile(system + "/msiexec.exe",
+            QStringLiteral("#!/bin/sh\nprintf '%s\\n' \"$@\" > '%1/msiexec.args'\n"
+                           "echo $(md5sum < \"$2\" | cut -c1-32) $(stat -c %a \"$(dirname \"$2\")\") "
+                           ">> '%1/installs'\n"
+                           "touch '%1/installing'\n"
+                           "n=0; while [ ! -e '%2' ] && [ $n -lt 600 ]; do sleep 0.1; n=$((n + 1)); done\n"
+                           "exit %3\n")
+                .arg(records, release)
+                .arg(exitCode)
+                .toUtf8(),
+            true);
+}
+
+QString BootstrapperRun::waitingScript(const QString& name, const QString& record,
+                                       const QString& release) const {
+  const QString path = work + "/" + name;
+  writeFile(path,
+            QStringLiteral("#!/bin/sh\ntouch '%1/%2.started'\n"
+                           "n=0; while [ ! -e '%3' ] && [ $n -lt 600 ]; do sleep 0.1; n=$((n + 1)); done\n")
+                .arg(records, record, release)
+                .toUtf8(),
+            true);
+  return path;
+}
+
 QString BootstrapperRun::recordingScript(const QString& name, const QString& record) const {
   const QString path = work + "/" + name;
   writeFile(path,
@@ -73,12 +103,34 @@ bool BootstrapperRun::build(const QString& output, const QStringList& items) con
 }
 
 bool BootstrapperRun::run(const QString& program, const QStringList& args) {
-  QProcess setup;
-  setup.setProcessEnvironment(environment);
-  setup.setWorkingDirectory(work);
-  setup.start(program, args);
+  const std::unique_ptr<QProcess> setup = start(program, args);
+  return finish(*setup);
+}
+
+std::unique_ptr<QProcess> BootstrapperRun::start(const QString& program, const QStringList& args) const {
+  auto setup = std::make_unique<QProcess>();
+  setup->setProcessEnvironment(environment);
+  setup->setWorkingDirectory(work);
+  if (fileSizeLimit > 0) {
+    const rlim_t limit = rlim_t(fileSizeLimit);
+    setup->setChildProcessModifier([limit] {
+      // A write past the limit fails with EFBIG, as on a full disk, instead of ending the program.
+      std::signal(SIGXFSZ, SIG_IGN);
+      const rlimit size{limit, limit};
+      ::setrlimit(RLIMIT_FSIZE, &size);
+    });
+  }
+  setup->start(program, args);
+  setup->waitForStarted();
+  return setup;
+}
+
+bool BootstrapperRun::finish(QProcess& setup) {
   const bool ended = setup.waitForFinished(90000);
-  if (!ended) setup.kill();
+  if (!ended) {
+    setup.kill();
+    setup.waitForFinished();
+  }
   exitCode = setup.exitStatus() == QProcess::NormalExit ? setup.exitCode() : -1;
   standardError = QString::fromUtf8(setup.readAllStandardError());
   return ended;

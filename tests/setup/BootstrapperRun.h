@@ -1,8 +1,10 @@
 #pragma once
 
+#include <QProcess>
 #include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
+#include <memory>
 
 // Runs built copies of KVTsetup as processes, each in a sandbox of its own: a
 // system folder with a recording msiexec.exe, a registry folder, a temporary
@@ -15,6 +17,11 @@ class BootstrapperRun {
   void addMsiDll(quint16 a, quint16 b, quint16 c, quint16 d) const;
   // msiexec.exe records its arguments (one a line) and exits with `exitCode`.
   void setInstallerExitCode(int exitCode) const;
+  // msiexec.exe also appends the MD5 of the package it got and the mode of its
+  // folder to "installs", creates "installing", and waits for `release` to exist.
+  void setInstallerWaitingFor(const QString& release, int exitCode = 0) const;
+  // A script that creates "<record>.started" and then waits for `release` to exist.
+  QString waitingScript(const QString& name, const QString& record, const QString& release) const;
   // A script that records that it ran (and the Run value at that moment) into `record`.
   QString recordingScript(const QString& name, const QString& record) const;
 
@@ -22,6 +29,10 @@ class BootstrapperRun {
   bool build(const QString& output, const QStringList& items) const;
   // Runs a setup program to its end; false when it did not end in time.
   bool run(const QString& program, const QStringList& args);
+  // Starts a setup program and leaves it running.
+  std::unique_ptr<QProcess> start(const QString& program, const QStringList& args) const;
+  // Waits (bounded) for a started setup program to end and takes its exit code and error output.
+  bool finish(QProcess& setup);
 
   static QString readFile(const QString& path);
   static void writeFile(const QString& path, const QByteArray& data, bool executable = false);
@@ -36,6 +47,8 @@ class BootstrapperRun {
 
   QString system, temp, records, work;
   QProcessEnvironment environment;
+  // Files the program writes may not grow past this many bytes (0: no limit), as on a full disk.
+  qint64 fileSizeLimit = 0;
   int exitCode = -1;
   QString standardError;
 };

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
 
 #include <QCryptographicHash>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QThread>
@@ -26,7 +29,7 @@ class BootstrapperTest : public ::testing::Test {
   }
 
   // A setup program carrying the package, its cabinet and, when not empty, `config`.
-  QString setupWith(const QString& config, const QStringList& more = {}) {
+  QString setupWith(const QString& config, const QStringList& more = {}, const QString& name = "setup") {
     QStringList items{"--file", "1:0:package.msi=" + s.work + "/package.msi", "--file",
                       "1:1:data.cab=" + s.work + "/data.cab"};
     if (!config.isEmpty()) {
@@ -35,7 +38,7 @@ class BootstrapperTest : public ::testing::Test {
             << "0:3:setup.ini=" + s.work + "/setup.ini"
             << "--configuration";
     }
-    const QString program = s.work + "/setup";
+    const QString program = s.work + "/" + name;
     EXPECT_TRUE(s.build(program, items + more));
     return program;
   }
@@ -54,6 +57,34 @@ class BootstrapperTest : public ::testing::Test {
   }
 
   static std::string joined(const QStringList& parts) { return parts.join('|').toStdString(); }
+
+  static QString md5(const QByteArray& data) {
+    return QCryptographicHash::hash(data, QCryptographicHash::Md5).toHex();
+  }
+
+  // True once the program catches the stop signals, so that one sent now is its to handle.
+  static bool catchesStopSignals(const QProcess& program) {
+    const QDeadlineTimer deadline(20000);
+    while (!deadline.hasExpired()) {
+      const QString status =
+          BootstrapperRun::readFile(QStringLiteral("/proc/%1/status").arg(program.processId()));
+      const qsizetype at = status.indexOf("SigCgt:");
+      const quint64 caught =
+          status.mid(at + 7, status.indexOf('\n', at) - at - 7).trimmed().toULongLong(nullptr, 16);
+      const quint64 wanted = (1ull << (SIGTERM - 1)) | (1ull << (SIGINT - 1)) | (1ull << (SIGHUP - 1));
+      if (at >= 0 && (caught & wanted) == wanted) return true;
+      QThread::msleep(20);
+    }
+    return false;
+  }
+
+  // The first setup, started, waits in its installer until `release` exists.
+  std::unique_ptr<QProcess> firstRunInstalling(const QString& release) {
+    s.setInstallerWaitingFor(release);
+    auto first = s.start(setupWith({}), {});
+    EXPECT_TRUE(BootstrapperRun::waitFor(s.records + "/installing"));
+    return first;
+  }
 
   BootstrapperRun s;
 };
@@ -305,4 +336,151 @@ TEST_F(BootstrapperTest, CompressedModeOpensThePackageFromTheBlock) {
   EXPECT_EQ(installerArguments().substr(0, 3) + installerArguments().substr(3, privateFolder().size() + 15),
             "/i|" + (privateFolder() + "pkg/package.msi").toStdString());
   EXPECT_FALSE(QFile::exists(privateFolder() + "pkg"));
+}
+
+TEST_F(BootstrapperTest, TwoRunsTakeTurnsAndEachInstallsItsOwnWholePackage) {
+  const QString release = s.work + "/release";
+  auto first = firstRunInstalling(release);
+  BootstrapperRun::writeFile(s.work + "/package.msi", "another package");
+  auto second = s.start(setupWith({}, {}, "setup2"), {});
+  QThread::msleep(1500);
+  EXPECT_EQ(second->state(), QProcess::Running);
+  EXPECT_EQ(BootstrapperRun::readFile(privateFolder() + "package.msi"), "package");
+  BootstrapperRun::writeFile(release, "");
+  ASSERT_TRUE(s.finish(*first));
+  EXPECT_EQ(s.exitCode, 0) << s.standardError.toStdString();
+  ASSERT_TRUE(s.finish(*second));
+  EXPECT_EQ(s.exitCode, 0) << s.standardError.toStdString();
+  // The first run removed the emptied folder as it left; the second made it again, closed.
+  EXPECT_EQ(BootstrapperRun::readFile(s.records + "/installs"),
+            md5("package") + " 700\n" + md5("another package") + " 700\n");
+  EXPECT_FALSE(QDir(privateFolder()).exists());
+}
+
+TEST_F(BootstrapperTest, AnUnattendedRunGivesUpWaitingWithAMessage) {
+  const QString release = s.work + "/release";
+  auto first = firstRunInstalling(release);
+  const QString second = setupWith(kGeneral + "Options=q\r\n", {}, "setup2");
+  s.environment.insert("KVT_SETUP_LOCK_WAIT_MS", "500");
+  ASSERT_TRUE(s.run(second, {}));
+  EXPECT_EQ(s.exitCode, 1);
+  EXPECT_TRUE(s.standardError.contains("Setup stopped waiting for another setup that is still using \"" +
+                                       privateFolder() + "\"."))
+      << s.standardError.toStdString();
+  EXPECT_EQ(BootstrapperRun::readFile(privateFolder() + "package.msi"), "package");
+  BootstrapperRun::writeFile(release, "");
+  ASSERT_TRUE(s.finish(*first));
+  EXPECT_EQ(s.exitCode, 0);
+  EXPECT_EQ(BootstrapperRun::readFile(s.records + "/installs"), md5("package") + " 700\n");
+}
+
+TEST_F(BootstrapperTest, APrivateFolderOpenToOthersIsNamedAndLeftToTheUser) {
+  const QString program = setupWith({});
+  ASSERT_EQ(::mkdir(QFile::encodeName(privateFolder()).constData(), 0700), 0);
+  ASSERT_EQ(::chmod(QFile::encodeName(privateFolder()).constData(), 0755), 0);
+  ASSERT_TRUE(s.run(program, {}));
+  EXPECT_EQ(s.exitCode, 1);
+  EXPECT_TRUE(s.standardError.contains("Setup cannot use its temporary folder \"" + privateFolder() +
+                                       "\": it must be a folder of your own that no one else can open.\n"
+                                       "Remove that folder and run setup again."))
+      << s.standardError.toStdString();
+  EXPECT_TRUE(s.installerArguments().isEmpty());
+  EXPECT_TRUE(QDir(privateFolder()).isEmpty());
+}
+
+TEST_F(BootstrapperTest, EachStopSignalEndsARunWaitingForTheFolderAsCancelled) {
+  const QString release = s.work + "/release";
+  auto first = firstRunInstalling(release);
+  const QString second = setupWith({}, {}, "setup2");
+  for (const int number : {SIGTERM, SIGINT, SIGHUP}) {
+    auto waiting = s.start(second, {});
+    ASSERT_TRUE(catchesStopSignals(*waiting)) << number;
+    QThread::msleep(300);
+    ::kill(pid_t(waiting->processId()), number);
+    ASSERT_TRUE(s.finish(*waiting)) << number;
+    EXPECT_EQ(s.exitCode, 255) << number << s.standardError.toStdString();
+    EXPECT_EQ(BootstrapperRun::readFile(privateFolder() + "package.msi"), "package");
+  }
+  BootstrapperRun::writeFile(release, "");
+  ASSERT_TRUE(s.finish(*first));
+  EXPECT_EQ(s.exitCode, 0);
+}
+
+// The installer is not left running without its parent: the run waits for it, then removes everything.
+TEST_F(BootstrapperTest, AStopWhileThePackageInstallsWaitsForItAndLeavesNothing) {
+  const QString release = s.work + "/release";
+  s.setInstallerWaitingFor(release, 7);
+  auto setup = s.start(setupWith(kGeneral + "KeepFiles=complete\r\n"), {});
+  ASSERT_TRUE(BootstrapperRun::waitFor(s.records + "/installing"));
+  ::kill(pid_t(setup->processId()), SIGTERM);
+  QThread::msleep(500);
+  EXPECT_EQ(setup->state(), QProcess::Running);
+  BootstrapperRun::writeFile(release, "");
+  ASSERT_TRUE(s.finish(*setup));
+  EXPECT_EQ(s.exitCode, 7);
+  EXPECT_FALSE(QDir(privateFolder()).exists());
+}
+
+TEST_F(BootstrapperTest, AStopDuringQuietPassesWaitsForThePrerequisiteAndEndsCancelled) {
+  const QString release = s.work + "/release";
+  const QString script = s.waitingScript("prereq.sh", "prereq", release);
+  const QString program = setupWith(kGeneral + "Options=q\r\nKeepFiles=complete\r\n" + kRuntime,
+                                    {"--file", "100:1:prereq.sh=" + script});
+  auto setup = s.start(program, {});
+  ASSERT_TRUE(BootstrapperRun::waitFor(s.records + "/prereq.started"));
+  EXPECT_TRUE(s.runValuePresent(program));
+  ::kill(pid_t(setup->processId()), SIGTERM);
+  QThread::msleep(500);
+  EXPECT_EQ(setup->state(), QProcess::Running);
+  BootstrapperRun::writeFile(release, "");
+  ASSERT_TRUE(s.finish(*setup));
+  EXPECT_EQ(s.exitCode, 255);
+  EXPECT_FALSE(s.runValuePresent(program));
+  EXPECT_TRUE(s.installerArguments().isEmpty());
+  EXPECT_FALSE(QDir(privateFolder()).exists());
+}
+
+TEST_F(BootstrapperTest, AStopDuringAStalledDownloadEndsAtOnceAndKeepsThePart) {
+  const QString served = TestEnv::freshDir("served");
+  const QByteArray big(16 * 1024 * 1024, 'x');
+  BootstrapperRun::writeFile(served + "/big.sh", big);
+  std::unique_ptr<DownloadPeer> peer(DownloadPeer::http(served));
+  for (const QString option : {"q", "b"}) {
+    const QString folder = s.work + "/dl-" + option;
+    const QString config =
+        kGeneral + "Options=" + option + "\r\nDownloadFolder=" + folder +
+        "\r\n[PREREQUISITES]\r\nApp1=Big\r\n[App1]\r\nUrl=" + peer->url("http", "slow/big.sh") +
+        "\r\nExactSize=" + QString::number(big.size()) +
+        "\r\nSearchType=0\r\nSearchString=[SystemFolder]big.dll\r\n";
+    const QString program = setupWith(config);
+    auto setup = s.start(program, {});
+    ASSERT_TRUE(BootstrapperRun::waitFor(folder + "/big.sh.part")) << option.toStdString();
+    QThread::msleep(300);
+    ::kill(pid_t(setup->processId()), SIGTERM);
+    ASSERT_TRUE(s.finish(*setup));
+    EXPECT_EQ(s.exitCode, 255) << option.toStdString() << s.standardError.toStdString();
+    EXPECT_GT(QFileInfo(folder + "/big.sh.part").size(), 0) << option.toStdString();
+    EXPECT_LT(QFileInfo(folder + "/big.sh.part").size(), big.size());
+    EXPECT_FALSE(s.runValuePresent(program));
+    EXPECT_TRUE(s.installerArguments().isEmpty());
+    EXPECT_FALSE(QDir(privateFolder()).exists());
+  }
+}
+
+// A full disk stands in as a limit on the size of the files the program writes.
+TEST_F(BootstrapperTest, AFullDiskDuringACompressedExtractionLeavesNoCutOffPackage) {
+  BootstrapperRun::writeFile(s.work + "/big.msi", QByteArray(3 * 1024 * 1024, 'p'));
+  const QStringList items{"--file",      QStringLiteral("2:7:KVTdecompress.so=") + KVT_DECOMPRESSOR,
+                          "--block",     "2:pkg\\package.dat",
+                          "--member",    "package.msi=" + s.work + "/big.msi",
+                          "--compressed"};
+  const QString program = s.work + "/setup";
+  ASSERT_TRUE(s.build(program, items));
+  const QString out = TestEnv::freshDir("out");
+  s.fileSizeLimit = 1024 * 1024;
+  ASSERT_TRUE(s.run(program, {"/extract:" + out}));
+  EXPECT_EQ(s.exitCode, 1);
+  EXPECT_TRUE(s.standardError.contains("An error occurred while extracting."))
+      << s.standardError.toStdString();
+  EXPECT_FALSE(QFile::exists(out + "/pkg/package.msi"));
 }

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "MessageBox.h"
 #include "SetupMessages.h"
 
 TEST(SetupMessagesTest, PlaceholdersAreFilledInOrder) {
@@ -13,4 +14,23 @@ TEST(SetupMessagesTest, PlaceholdersAreFilledInOrder) {
 
 TEST(SetupMessagesTest, MissingValuesLeaveTheirPlaceholders) {
   EXPECT_EQ(setupText(164, {"1"}), "Required: between 1 and %s.");
+}
+
+// Every archive error code reaches the box with its own text.
+TEST(SetupMessagesTest, EachArchiveErrorShowsItsText) {
+  const std::pair<int, const char*> cases[] = {{2, "An error occurred while reading the file."},
+                                               {5, "This archive is corrupted."},
+                                               {4, "An error occurred while extracting."},
+                                               {13, "An error occurred while extracting."},
+                                               {14, "An error occurred while extracting."}};
+  for (const auto& [code, text] : cases) {
+    QString shown;
+    setMsgBoxAnswerer([&shown](const QString& boxText, int, const QString&) {
+      shown = boxText;
+      return MsgBoxResult::Ok;
+    });
+    ShowArchiveError(code);
+    EXPECT_EQ(shown, text) << code;
+  }
+  setMsgBoxAnswerer(nullptr);
 }
