@@ -29,9 +29,11 @@ const QString kCrLf = QStringLiteral("\r\n");
 const QString kTab = QStringLiteral("\t");
 const QString kIndent = QStringLiteral("          ");
 
-// Switch names that begin with "/": with one of these an argument is a switch even
-// when it would otherwise read as an absolute path.
-const QStringList kSlashSwitches{"/PRINTER", "/OPTS", "/ADD", "/PRINT", "/P", "/QUIT", "/Q"};
+// The switch names: with one of these an argument is a switch even when it
+// would otherwise read as a path.
+const QStringList kSwitchNames{"/PRINTER", "--PRINTER", "/OPTS",   "--OPTS", "/ADD",
+                               "--ADD",    "/PRINT",    "--PRINT", "/P",     "-P",
+                               "/QUIT",    "--QUIT",    "/Q",      "-Q",     "--XSHOWLOG"};
 
 // Options that belong to the job whichever document a /OPTS follows.
 const QStringList kJobLevelOptions{"COPIES",      "COLLATIONENABLE", "ACCT_ACCTID",
@@ -137,9 +139,8 @@ std::optional<int> Main(const QStringList& arguments) {
 }
 
 bool isSwitch(const QString& argument) {
-  if (argument.startsWith(QLatin1Char('-'))) return true;
-  if (!argument.startsWith(QLatin1Char('/'))) return false;
-  return kSlashSwitches.contains(argument.toUpper()) || !argument.mid(1).contains(QLatin1Char('/'));
+  if (!argument.startsWith(QLatin1Char('/')) && !argument.startsWith(QLatin1Char('-'))) return false;
+  return kSwitchNames.contains(argument.toUpper()) || !argument.mid(1).contains(QLatin1Char('/'));
 }
 
 void ReadLogSwitch(const QStringList& arguments) {

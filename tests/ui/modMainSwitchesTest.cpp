@@ -29,15 +29,30 @@ class Switches : public ::testing::Test {
 
 }  // namespace
 
-TEST(SwitchRule, SlashArgumentsAreSwitchesUnlessTheyReadAsAbsolutePaths) {
+// "/" and "-" follow one rule: a switch name is a switch, anything else holding
+// a further "/" is a path.
+TEST(SwitchRule, SlashAndDashArgumentsAreSwitchesUnlessTheyReadAsPaths) {
   const struct {
     const char* argument;
     bool isSwitch;
   } cases[] = {
-      {"/PRINT", true},   {"/print", true},     {"/q", true},
-      {"/?", true},       {"-x", true},         {"--ADD", true},
-      {"/Printer", true}, {"/unknown", true},   {"/home/ann/plans.kvt", false},
-      {"/tmp/a", false},  {"plans.kvt", false}, {"", false},
+      {"/PRINT", true},
+      {"/print", true},
+      {"/q", true},
+      {"/?", true},
+      {"-x", true},
+      {"--ADD", true},
+      {"-p", true},
+      {"--xshowlog", true},
+      {"/Printer", true},
+      {"/unknown", true},
+      {"-", true},
+      {"/home/ann/plans.kvt", false},
+      {"/tmp/a", false},
+      {"-plans/today.kvt", false},
+      {"--old/plans.kvt", false},
+      {"plans.kvt", false},
+      {"", false},
       {"a/b", false},
   };
   for (const auto& c : cases) EXPECT_EQ(modMain::isSwitch(c.argument), c.isSwitch) << c.argument;
@@ -69,6 +84,7 @@ TEST_F(Switches, PrinterOrATicketNameEndsTheDocumentsOptions) {
          "job.kvt", "/OPTS", "SCALE=50"});
   EXPECT_EQ(optionOf(*job.docDefaults, "PAPER"), "A3");
   EXPECT_EQ(optionOf(*job.docDefaults, "SCALE"), "50");
+  ASSERT_EQ(job.documentCount(), 2);
   EXPECT_EQ(job.docs().at(1)->opts->count(), 1);
   EXPECT_EQ(job.kvtFile, "job.kvt");
 }
@@ -80,6 +96,27 @@ TEST_F(Switches, AddTakesAnAbsolutePathAndPrintAndQuitKeepTheDocumentTarget) {
   ASSERT_EQ(job.documentCount(), 1);
   EXPECT_EQ(job.docs().at(0)->fileName, doc("plan.plt"));
   EXPECT_EQ(optionOf(*job.docs().at(0)->opts, "PAPER"), "A1");
+}
+
+TEST_F(Switches, ADashArgumentHoldingASlashIsATicketOrADocument) {
+  const auto flags = apply({"-plans/today.kvt", "/ADD", "-plans/tower.plt", "/OPTS", "PAPER=A1"});
+  EXPECT_FALSE(flags.usage);
+  EXPECT_EQ(job.kvtFile, "-plans/today.kvt");
+  ASSERT_EQ(job.documentCount(), 1);
+  EXPECT_EQ(job.docs().at(0)->fileName, "-plans/tower.plt");
+  EXPECT_EQ(optionOf(*job.docs().at(0)->opts, "PAPER"), "A1");
+}
+
+TEST_F(Switches, HoldReleaseGoesToTheJobWhereverItStands) {
+  apply({"/OPTS", "HOLDRELEASE=HOLD", "/ADD", doc("plan.plt"), "/OPTS", "holdrelease=None"});
+  EXPECT_EQ(optionOf(*job.jobOpts, "HOLDRELEASE"), "None");
+  EXPECT_FALSE(job.docDefaults->pjlOpt("HOLDRELEASE").isValid());
+  ASSERT_EQ(job.documentCount(), 1);
+  EXPECT_FALSE(job.docs().at(0)->opts->pjlOpt("HOLDRELEASE").isValid());
+  clsJob first;
+  modMain::ApplySwitches({"/OPTS", "HOLDRELEASE=HOLD"}, first);
+  EXPECT_EQ(optionOf(*first.jobOpts, "HOLDRELEASE"), "HOLD");
+  EXPECT_FALSE(first.docDefaults->pjlOpt("HOLDRELEASE").isValid());
 }
 
 TEST_F(Switches, AddFollowedBySwitchAddsNothingAndSkipsNothing) {
