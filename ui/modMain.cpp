@@ -8,6 +8,7 @@
 #include "LanguageSelect.h"
 #include "MessageBox.h"
 #include "MlStringModule.h"
+#include "ProgramIcons.h"
 #include "clsJob.h"
 #include "clsSettings.h"
 #include "frmDebug.h"
@@ -107,6 +108,8 @@ std::optional<int> Main() { return Main(programArguments()); }
 
 std::optional<int> Main(const QStringList& arguments) {
   gStartDir = QDir::currentPath();
+  // Every window of the program carries its icon, the dialogs before the main window included.
+  QApplication::setWindowIcon(ProgramIcons::application());
   ReadLogSwitch(arguments);
   LogMessage(QStringLiteral("modMain-Main: Calling commonInit..."));
   commonInit();
