@@ -1,7 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <QDialog>
 #include <QFile>
+#include <QLabel>
+#include <QTest>
 
+#include "MessageBox.h"
+#include "MlStringModule.h"
 #include "TestEnv.h"
 #include "clsJob.h"
 #include "clsSettings.h"
@@ -201,4 +206,26 @@ TEST(UsageText, ListsEverySwitchWithItsTabsAndLineEnds) {
       "/PRINT\t\tCauses the job to be printed automatically." + crlf + indent +
       "/QUIT\t\tQuit after printing." + crlf;
   EXPECT_EQ(text, expected);
+}
+
+// The usage box lines its descriptions up in one column, each line whole, in every language.
+TEST(UsageText, ItsBoxLinesTheDescriptionsUpInEveryLanguage) {
+  for (const int language : {9, 1036, 1031, 1034, 1040, 1043}) {
+    SetLanguage(language, QString());
+    const auto box =
+        columnsBox(modMain::CommandLineHelpText(), MsgBoxStyle::Information, GetResString(136), nullptr);
+    box->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(box.get()));
+    int column = -1;
+    for (int id = 128; id <= 135; ++id) {
+      const QLabel* description = nullptr;
+      for (const QLabel* label : box->findChildren<QLabel*>())
+        if (label->text() == GetResString(id)) description = label;
+      ASSERT_NE(description, nullptr) << language << " " << id;
+      if (column < 0) column = description->x();
+      EXPECT_EQ(description->x(), column) << language << " " << id;
+      EXPECT_GE(description->width(), description->sizeHint().width()) << language << " " << id;
+    }
+  }
+  SetLanguage(kLanguageEnglish, QString());
 }
