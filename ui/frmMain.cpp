@@ -128,6 +128,10 @@ constexpr ToolButton kToolButtons[] = {
 // Marks the entry of a list-only combo that stands for a stored value its list lacks.
 constexpr int kStoredOnlyRole = Qt::UserRole + 1;
 
+void dropStoredOnlyEntry(QComboBox* box) {
+  if (box->count() > 0 && box->itemData(0, kStoredOnlyRole).toBool()) box->removeItem(0);
+}
+
 bool isTrueWord(const QString& value) {
   const QString word = QString(value).remove('"').trimmed().toUpper();
   return word == QLatin1String("YES") || word == QLatin1String("ON") || word == QLatin1String("TRUE");
@@ -178,7 +182,7 @@ bool frmMain::isStoredOnly(const QComboBox* box) {
 }
 
 void frmMain::showStoredEntry(QComboBox* box, const QString& text) {
-  if (box->count() > 0 && box->itemData(0, kStoredOnlyRole).toBool()) box->removeItem(0);
+  dropStoredOnlyEntry(box);
   if (selectEntry(box, text)) return;
   box->insertItem(0, text);
   box->setItemData(0, true, kStoredOnlyRole);
@@ -186,7 +190,7 @@ void frmMain::showStoredEntry(QComboBox* box, const QString& text) {
 }
 
 void frmMain::selectDefaultEntry(QComboBox* box, clsPJLOption& option) {
-  if (isStoredOnly(box)) box->removeItem(0);
+  dropStoredOnlyEntry(box);
   const QString uiDefault = option.uiDefault();
   if (!uiDefault.isEmpty()) {
     for (int i = 0; i < box->count(); ++i) {
