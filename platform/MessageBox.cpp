@@ -1,11 +1,18 @@
 #include "MessageBox.h"
 
+#include <QAbstractButton>
+#include <QApplication>
 #include <QDialog>
-#include <QGuiApplication>
+#include <QDialogButtonBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMainWindow>
 #include <QMessageBox>
 #include <QPointer>
+#include <QStyle>
 #include <QTimer>
-
+#include <QVBoxLayout>
 #include <cstdio>
 
 namespace {
@@ -22,42 +29,123 @@ DialogAnswerer& dialogAnswerer() {
 
 int defaultAnswer(int buttons, bool second) {
   switch (buttons) {
-    case MsgBoxStyle::OkCancel: return second ? MsgBoxResult::Cancel : MsgBoxResult::Ok;
+    case MsgBoxStyle::OkCancel:
+      return second ? MsgBoxResult::Cancel : MsgBoxResult::Ok;
     case MsgBoxStyle::YesNo:
-    case MsgBoxStyle::YesNoCancel: return second ? MsgBoxResult::No : MsgBoxResult::Yes;
-    default: return MsgBoxResult::Ok;
+    case MsgBoxStyle::YesNoCancel:
+      return second ? MsgBoxResult::No : MsgBoxResult::Yes;
+    default:
+      return MsgBoxResult::Ok;
   }
 }
 
 QMessageBox::Icon iconOf(int style) {
   switch (style & 0x70) {
-    case MsgBoxStyle::Critical: return QMessageBox::Critical;
-    case MsgBoxStyle::Question: return QMessageBox::Question;
-    case MsgBoxStyle::Exclamation: return QMessageBox::Warning;
-    case MsgBoxStyle::Information: return QMessageBox::Information;
-    default: return QMessageBox::NoIcon;
+    case MsgBoxStyle::Critical:
+      return QMessageBox::Critical;
+    case MsgBoxStyle::Question:
+      return QMessageBox::Question;
+    case MsgBoxStyle::Exclamation:
+      return QMessageBox::Warning;
+    case MsgBoxStyle::Information:
+      return QMessageBox::Information;
+    default:
+      return QMessageBox::NoIcon;
   }
 }
 
 QMessageBox::StandardButtons buttonsOf(int buttons) {
   switch (buttons) {
-    case MsgBoxStyle::OkCancel: return QMessageBox::Ok | QMessageBox::Cancel;
-    case MsgBoxStyle::YesNo: return QMessageBox::Yes | QMessageBox::No;
-    case MsgBoxStyle::YesNoCancel: return QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
-    default: return QMessageBox::Ok;
+    case MsgBoxStyle::OkCancel:
+      return QMessageBox::Ok | QMessageBox::Cancel;
+    case MsgBoxStyle::YesNo:
+      return QMessageBox::Yes | QMessageBox::No;
+    case MsgBoxStyle::YesNoCancel:
+      return QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
+    default:
+      return QMessageBox::Ok;
   }
 }
 
 int answerOf(int button) {
   switch (button) {
-    case QMessageBox::Cancel: return MsgBoxResult::Cancel;
-    case QMessageBox::Yes: return MsgBoxResult::Yes;
-    case QMessageBox::No: return MsgBoxResult::No;
-    default: return MsgBoxResult::Ok;
+    case QMessageBox::Cancel:
+      return MsgBoxResult::Cancel;
+    case QMessageBox::Yes:
+      return MsgBoxResult::Yes;
+    case QMessageBox::No:
+      return MsgBoxResult::No;
+    default:
+      return MsgBoxResult::Ok;
   }
 }
 
+// The same pictures QMessageBox shows.
+QIcon styleIconOf(int style, const QStyle* from) {
+  switch (style & 0x70) {
+    case MsgBoxStyle::Critical:
+      return from->standardIcon(QStyle::SP_MessageBoxCritical);
+    case MsgBoxStyle::Question:
+      return from->standardIcon(QStyle::SP_MessageBoxQuestion);
+    case MsgBoxStyle::Exclamation:
+      return from->standardIcon(QStyle::SP_MessageBoxWarning);
+    case MsgBoxStyle::Information:
+      return from->standardIcon(QStyle::SP_MessageBoxInformation);
+    default:
+      return {};
+  }
+}
+
+QLabel* lineLabel(const QString& text) {
+  // An empty label would take no height: a blank keeps the empty line.
+  auto* label = new QLabel(text.isEmpty() ? QStringLiteral(" ") : text);
+  label->setTextFormat(Qt::PlainText);
+  return label;
+}
+
 }  // namespace
+
+std::unique_ptr<QDialog> columnsBox(const QString& text, int style, const QString& title, QWidget* owner) {
+  auto box = std::make_unique<QDialog>(owner);
+  box->setWindowTitle(title);
+  box->setWindowFlags(box->windowFlags() & ~Qt::WindowContextHelpButtonHint);
+  auto* grid = new QGridLayout;
+  grid->setHorizontalSpacing(12);
+  grid->setVerticalSpacing(2);
+  QStringList lines = text.split(QLatin1Char('\n'));
+  for (QString& line : lines)
+    if (line.endsWith(QLatin1Char('\r'))) line.chop(1);
+  while (!lines.isEmpty() && lines.last().isEmpty()) lines.removeLast();
+  for (int row = 0; row < lines.size(); ++row) {
+    const QString& line = lines.at(row);
+    const qsizetype first = line.indexOf(QLatin1Char('\t'));
+    if (first < 0) {
+      grid->addWidget(lineLabel(line), row, 0, 1, 2);
+      continue;
+    }
+    grid->addWidget(lineLabel(line.left(first)), row, 0);
+    grid->addWidget(lineLabel(line.mid(line.lastIndexOf(QLatin1Char('\t')) + 1)), row, 1);
+  }
+  auto* icon = new QLabel;
+  icon->setObjectName(QStringLiteral("icon"));
+  const int iconSize = icon->style()->pixelMetric(QStyle::PM_MessageBoxIconSize);
+  icon->setPixmap(styleIconOf(style, icon->style()).pixmap(iconSize, iconSize));
+  icon->setAlignment(Qt::AlignTop);
+  auto* content = new QHBoxLayout;
+  content->setSpacing(16);
+  content->addWidget(icon);
+  content->addLayout(grid, 1);
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::StandardButtons(buttonsOf(style & 0x0F).toInt()));
+  QDialog* dialog = box.get();
+  QObject::connect(buttons, &QDialogButtonBox::clicked, dialog, [dialog, buttons](QAbstractButton* button) {
+    dialog->done(buttons->standardButton(button));
+  });
+  auto* layout = new QVBoxLayout(dialog);
+  layout->setSizeConstraint(QLayout::SetFixedSize);
+  layout->addLayout(content);
+  layout->addWidget(buttons);
+  return box;
+}
 
 bool isHeadless() {
   const QString platform = QGuiApplication::platformName();
@@ -73,7 +161,11 @@ int MsgBox(const QString& text, int style, const QString& title) {
     std::fprintf(stderr, "%s: %s\n", title.toLocal8Bit().constData(), text.toLocal8Bit().constData());
     return defaultAnswer(buttons, secondIsDefault);
   }
-  QMessageBox box(iconOf(style), title, text, buttonsOf(buttons));
+  if (text.contains(QLatin1Char('\t'))) {
+    const int clicked = columnsBox(text, style, title, dialogOwner())->exec();
+    return clicked == QDialog::Rejected ? defaultAnswer(buttons, secondIsDefault) : answerOf(clicked);
+  }
+  QMessageBox box(iconOf(style), title, text, buttonsOf(buttons), dialogOwner());
   if (secondIsDefault && buttons == MsgBoxStyle::OkCancel) box.setDefaultButton(QMessageBox::Cancel);
   if (secondIsDefault && buttons != MsgBoxStyle::OkCancel) box.setDefaultButton(QMessageBox::No);
   return answerOf(box.exec());
@@ -85,8 +177,21 @@ void setDialogAnswerer(DialogAnswerer answerer) { dialogAnswerer() = std::move(a
 
 bool canAnswerDialogs() { return dialogAnswerer() || !isHeadless(); }
 
+QWidget* dialogOwner(const QWidget* except) {
+  QWidget* modal = QApplication::activeModalWidget();
+  if (modal && modal != except) return modal;
+  QWidget* active = QApplication::activeWindow();
+  if (active && active != except) return active;
+  for (QWidget* window : QApplication::topLevelWidgets())
+    if (window != except && window->isVisible() && qobject_cast<QMainWindow*>(window)) return window;
+  return nullptr;
+}
+
 int execModal(QDialog& dialog) {
   if (!canAnswerDialogs()) return QDialog::Rejected;
+  if (!dialog.parentWidget()) {
+    if (QWidget* owner = dialogOwner(&dialog)) dialog.setParent(owner, dialog.windowFlags());
+  }
   if (dialogAnswerer()) {
     const DialogAnswerer answerer = dialogAnswerer();
     QTimer::singleShot(0, &dialog, [answerer, target = QPointer<QDialog>(&dialog)] {

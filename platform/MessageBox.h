@@ -2,8 +2,10 @@
 
 #include <QString>
 #include <functional>
+#include <memory>
 
 class QDialog;
+class QWidget;
 
 // Message box styles and answers, as the callers name them.
 namespace MsgBoxStyle {
@@ -30,6 +32,11 @@ constexpr int No = 7;
 // default answer at once.
 int MsgBox(const QString& text, int style, const QString& title);
 
+// The box MsgBox shows for a text whose lines hold TABs, which a plain message
+// box would wrap: each line whole, what stands before its first TAB in one
+// column and what follows its last TAB in a second, so the descriptions line up.
+std::unique_ptr<QDialog> columnsBox(const QString& text, int style, const QString& title, QWidget* owner);
+
 // True when windows cannot be seen or answered by anyone.
 bool isHeadless();
 
@@ -48,5 +55,11 @@ void setDialogAnswerer(DialogAnswerer answerer);
 bool canAnswerDialogs();
 
 // Runs the dialog modally through QDialog's own exec and returns its result.
-// When nobody can answer it, it is not shown and counts as rejected.
+// When nobody can answer it, it is not shown and counts as rejected. A dialog
+// without a parent becomes owned by, and centred on, the window it belongs to.
 int execModal(QDialog& dialog);
+
+// The window a dialog about to be shown belongs to: the modal dialog in front,
+// else the active window, else the program's shown main window; nullptr when
+// the program shows no window (as at start), so the dialog centres on the screen.
+QWidget* dialogOwner(const QWidget* except = nullptr);

@@ -7,6 +7,7 @@
 #include <QVBoxLayout>
 
 #include "MLRuntime.h"
+#include "MessageBox.h"
 #include "MlStringModule.h"
 
 namespace {
@@ -25,8 +26,10 @@ void frmProgress::Unload() {
   loaded = nullptr;
 }
 
+// Owned by, and centred on, the window whose work it stands for.
 frmProgress::frmProgress()
-    : pbProgress(new QProgressBar(this)),
+    : QDialog(dialogOwner()),
+      pbProgress(new QProgressBar(this)),
       lblFilename(new QLabel(this)),
       cmdCancel(new QPushButton(this)),
       ml_RuntimeSupport(std::make_unique<MLRuntime::RuntimeSupport>()) {

@@ -12,14 +12,15 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QScrollBar>
-#include <QStyle>
 #include <QTabBar>
 #include <QToolBar>
 #include <QToolButton>
+#include <algorithm>
 
 #include "DocListView.h"
 #include "MLRuntime.h"
 #include "MlStringModule.h"
+#include "ProgramIcons.h"
 #include "RegObj.h"
 #include "clsJob.h"
 #include "clsPJLOption.h"
@@ -114,32 +115,21 @@ const QString kColumnTags[kColumnCount] = {QString(),
                                            QStringLiteral("FINISHPROGID"),
                                            QStringLiteral("LABELSTRING")};
 constexpr int kTabCaptions[] = {34, 35, 36, 83};
-// The toolbar's buttons by key: tooltip id, theme icon, fallback icon; an empty key is a gap.
+// The toolbar's buttons by key, with their tooltip ids; an empty key is a gap.
 struct ToolButton {
   const char* key;
   int tooltip;
-  const char* icon;
-  QStyle::StandardPixmap fallback;
 };
 constexpr ToolButton kToolButtons[] = {
-    {"New", 24, "document-new", QStyle::SP_FileIcon},
-    {"Open", 25, "document-open", QStyle::SP_DialogOpenButton},
-    {"Save", 26, "document-save", QStyle::SP_DialogSaveButton},
-    {"", 0, "", QStyle::SP_CustomBase},
-    {"Print", 27, "document-print", QStyle::SP_DialogApplyButton},
-    {"", 0, "", QStyle::SP_CustomBase},
-    {"Cut", 28, "edit-cut", QStyle::SP_TrashIcon},
-    {"Copy", 29, "edit-copy", QStyle::SP_FileDialogContentsView},
-    {"Paste", 30, "edit-paste", QStyle::SP_DialogResetButton},
-    {"", 0, "", QStyle::SP_CustomBase},
-    {"Insert", 31, "list-add", QStyle::SP_FileDialogNewFolder},
-    {"Delete", 32, "list-remove", QStyle::SP_DialogDiscardButton},
-    {"", 0, "", QStyle::SP_CustomBase},
-    {"View", 33, "document-print-preview", QStyle::SP_FileDialogDetailedView},
+    {"New", 24},  {"Open", 25},  {"Save", 26}, {"", 0},        {"Print", 27},  {"", 0}, {"Cut", 28},
+    {"Copy", 29}, {"Paste", 30}, {"", 0},      {"Insert", 31}, {"Delete", 32}, {"", 0}, {"View", 33},
 };
 
-QIcon themeIcon(const char* name, QStyle::StandardPixmap fallback) {
-  return QIcon::fromTheme(QString::fromLatin1(name), QApplication::style()->standardIcon(fallback));
+// Marks the entry of a list-only combo that stands for a stored value its list lacks.
+constexpr int kStoredOnlyRole = Qt::UserRole + 1;
+
+void dropStoredOnlyEntry(QComboBox* box) {
+  if (box->count() > 0 && box->itemData(0, kStoredOnlyRole).toBool()) box->removeItem(0);
 }
 
 bool isTrueWord(const QString& value) {
@@ -168,11 +158,18 @@ bool frmMain::isPositionTag(const QString& tag) {
          upper == QLatin1String("LABELLOCX") || upper == QLatin1String("LABELLOCY");
 }
 
+// The palette's shade beside the background that is plainly apart from it:
+// a darker one on a light background, a lighter one on a dark background.
+QColor frmMain::mixedColour(const QPalette& palette) {
+  const bool light = palette.color(QPalette::Base).lightness() >= 128;
+  return palette.color(light ? QPalette::Mid : QPalette::Light);
+}
+
 // A drop-down list is painted in the button colour, so it takes the window
 // background when its value is not mixed.
 void frmMain::setMixedLook(QWidget* control, bool mixed) {
   QPalette palette = QApplication::palette(control);
-  const QColor face = palette.color(QPalette::Button);
+  const QColor face = mixedColour(palette);
   const QColor background = palette.color(QPalette::Base);
   const auto* box = qobject_cast<QComboBox*>(control);
   if (box && !box->isEditable()) palette.setColor(QPalette::Button, mixed ? face : background);
@@ -180,7 +177,20 @@ void frmMain::setMixedLook(QWidget* control, bool mixed) {
   control->setPalette(palette);
 }
 
+bool frmMain::isStoredOnly(const QComboBox* box) {
+  return box->currentIndex() == 0 && box->itemData(0, kStoredOnlyRole).toBool();
+}
+
+void frmMain::showStoredEntry(QComboBox* box, const QString& text) {
+  dropStoredOnlyEntry(box);
+  if (selectEntry(box, text)) return;
+  box->insertItem(0, text);
+  box->setItemData(0, true, kStoredOnlyRole);
+  box->setCurrentIndex(0);
+}
+
 void frmMain::selectDefaultEntry(QComboBox* box, clsPJLOption& option) {
+  dropStoredOnlyEntry(box);
   const QString uiDefault = option.uiDefault();
   if (!uiDefault.isEmpty()) {
     for (int i = 0; i < box->count(); ++i) {
@@ -195,9 +205,7 @@ void frmMain::selectDefaultEntry(QComboBox* box, clsPJLOption& option) {
 
 frmMain::frmMain() {
   setObjectName(QStringLiteral("frmMain"));
-  // Without a desktop theme of its own, the system's standard icon theme stands in.
-  if (QIcon::fallbackThemeName() == QLatin1String("hicolor"))
-    QIcon::setFallbackThemeName(QStringLiteral("Adwaita"));
+  setWindowIcon(ProgramIcons::application());
   central_ = new QWidget(this);
   setCentralWidget(central_);
   buildMenus();
@@ -345,7 +353,7 @@ void frmMain::buildToolbar() {
       toolButtons_.append(tbMain->addSeparator());
       continue;
     }
-    QAction* action = tbMain->addAction(themeIcon(button.icon, button.fallback), key);
+    QAction* action = tbMain->addAction(ProgramIcons::picture(key), key);
     action->setObjectName(QStringLiteral("tbMain") + key);
     action->setData(key);
     toolButtons_.append(action);
@@ -457,6 +465,15 @@ void frmMain::restoreGeometry() {
     const int stored = reg.value(QStringLiteral("col_") + QString::number(column + 1)).toInt();
     if (stored > 100) lvDocs->setColumnWidth(column, pixels(stored));
   }
+  fitColumnsToHeaders();
+}
+
+// A translated header may be longer than the English one the widths were designed for.
+void frmMain::fitColumnsToHeaders() {
+  for (int column = 1; column < kColumnCount; ++column)
+    lvDocs->setColumnWidth(column,
+                           std::max(lvDocs->columnWidth(column), lvDocs->header()->sectionSizeHint(column)));
+  layoutControls();
 }
 
 // Closing stores the size (only of a normal window) and the column widths, and ends the program.
@@ -495,7 +512,8 @@ void frmMain::layoutControls() {
   for (QFrame* page : frameTabs) page->move(lvDocs->x() + pixels(120), stripTop + pixels(360));
   int others = 0;
   for (int column = 1; column < kColumnCount; ++column) others += lvDocs->columnWidth(column);
-  lvDocs->setColumnWidth(0, std::max(lvDocs->width() - pixels(400) - others, pixels(1000) + 1));
+  lvDocs->setColumnWidth(0, std::max({lvDocs->width() - pixels(400) - others, pixels(1000) + 1,
+                                      lvDocs->header()->sectionSizeHint(0)}));
   pictCopy->move(lvDocs->x() + kStripWidth - kPictSize - pixels(100),
                  stripTop + kStripHeight - kPictSize - pixels(100));
 }
@@ -527,6 +545,7 @@ void frmMain::LoadCaptions() {
       if (key == QLatin1String(known.key)) button->setToolTip(GetResString(known.tooltip));
   }
   for (int tab = 0; tab < tsOpts->count(); ++tab) tsOpts->setTabText(tab, GetResString(kTabCaptions[tab]));
+  fitColumnsToHeaders();
 }
 
 // A new language: captions, the definitions in that language, and the lists
@@ -670,12 +689,20 @@ void frmMain::ShowOptions(clsPJLOptionSet& opts) {
                                 : shown);
       continue;
     }
-    // A value the list does not offer gives way to the entry a fresh list shows,
-    // except the option's default (any paper, no finishing), which suits every printer.
-    const bool offered = selectEntry(box, shown);
-    if (!offered) selectDefaultEntry(box, option);
-    if (box->currentIndex() < 0 || (!offered && holdsDefault(option))) continue;
-    option.setUiValue(box->currentText());
+    // A value the list does not offer: a row's own set, shown again after a printer
+    // change, takes the entry a fresh list shows instead, except the option's default
+    // (any paper, no finishing), which suits every printer. A value that stays is
+    // shown as it is, never as another entry.
+    showStoredEntry(box, shown);
+    if (!isStoredOnly(box)) {
+      option.setUiValue(box->currentText());
+    } else if (busy_ && !holdsDefault(option)) {
+      selectDefaultEntry(box, option);
+      if (box->currentIndex() < 0) continue;
+      option.setUiValue(box->currentText());
+    } else {
+      continue;
+    }
     opts.setPjlOpt(tag, option.value());
   }
   followSpinner(txtDocCopies, vsDocCopies);
@@ -700,8 +727,7 @@ void frmMain::UpdateRow(QTreeWidgetItem* item, clsPJLOptionSet& opts) {
   const QString key = rowKey(item);
   if (key == DefaultRowKey) return;
   const clsDocument* document = gJob->document(key.mid(1).toInt());
-  item->setIcon(
-      0, document && document->skip ? themeIcon("media-skip-forward", QStyle::SP_MediaSkipForward) : QIcon());
+  item->setIcon(0, document && document->skip ? ProgramIcons::picture(QStringLiteral("Skip")) : QIcon());
 }
 
 void frmMain::fillOptionList(QComboBox* box) {

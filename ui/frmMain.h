@@ -13,6 +13,7 @@
 
 class QAction;
 class QCheckBox;
+class QColor;
 class QComboBox;
 class QFrame;
 class QGroupBox;
@@ -20,6 +21,7 @@ class QLabel;
 class QLineEdit;
 class QMenu;
 class QMimeData;
+class QPalette;
 class QScrollBar;
 class QTabBar;
 class QToolBar;
@@ -149,6 +151,8 @@ class frmMain : public QMainWindow {
   // The option set a row stands for; nullptr for a row whose document is gone.
   clsPJLOptionSet* rowOptions(const QTreeWidgetItem* item) const;
   static QString rowKey(const QTreeWidgetItem* item);
+  // The colour of a value that is mixed among the selected rows, from the palette.
+  static QColor mixedColour(const QPalette& palette);
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -179,6 +183,8 @@ class frmMain : public QMainWindow {
   // Load, close and layout.
   void Form_Load();
   void restoreGeometry();
+  // Widens every column whose header text does not fit; wider columns stay.
+  void fitColumnsToHeaders();
   void layoutControls();
   void ml_RuntimeSupport_LanguageChanged(int LanguageID, const QString& Language);
   void showJobOption(QWidget* control);
@@ -195,10 +201,15 @@ class frmMain : public QMainWindow {
   static bool isPositionTag(const QString& tag);
   // The option's value is its definition's default, in any letter case.
   static bool holdsDefault(clsPJLOption& option);
-  // Shows a value that is mixed among the selected rows on the button face.
+  // Shows a value that is mixed among the selected rows on the mixed colour.
   static void setMixedLook(QWidget* control, bool mixed);
   // The entry a freshly filled list shows: the one holding the option's default, else the first.
   static void selectDefaultEntry(QComboBox* box, clsPJLOption& option);
+  // A list-only combo shows `text`: its entry, or an entry of its own at the top
+  // when the list lacks it (a stored value the printer does not offer).
+  static void showStoredEntry(QComboBox* box, const QString& text);
+  // The combo shows such an entry of its own.
+  static bool isStoredOnly(const QComboBox* box);
   QLabel* unitLabelOf(const QComboBox* box) const;
   void storeJobOption(QWidget* control);
   void spinnerValidate(QLineEdit* text, QScrollBar* bar, int resetValue, const std::function<void()>& store);

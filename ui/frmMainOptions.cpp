@@ -12,12 +12,12 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QScrollBar>
-#include <QStyle>
 #include <QTabBar>
 #include <QToolButton>
 #include <cmath>
 
 #include "DocListView.h"
+#include "ProgramIcons.h"
 #include "clsJob.h"
 #include "clsPJLOption.h"
 #include "clsSettings.h"
@@ -93,8 +93,7 @@ void frmMain::buildOptionPages(QWidget* parent) {
 
   pictCopy = new QToolButton(parent);
   pictCopy->setObjectName(QStringLiteral("pictCopy"));
-  pictCopy->setIcon(QIcon::fromTheme(QStringLiteral("document-print"),
-                                     style()->standardIcon(QStyle::SP_DialogApplyButton)));
+  pictCopy->setIcon(ProgramIcons::picture(QStringLiteral("Print")));
   pictCopy->setIconSize(QSize(kPictSize - 12, kPictSize - 12));
   pictCopy->resize(kPictSize, kPictSize);
   connect(pictCopy, &QToolButton::clicked, mnuFilePrint, &QAction::trigger);
@@ -394,7 +393,7 @@ void frmMain::chkFinishing_Click() {
   option.setValue(option.Default());
   {
     const QSignalBlocker blocker(cboFinProg);
-    selectDefaultEntry(cboFinProg, option);
+    showStoredEntry(cboFinProg, option.uiValue());
   }
   setMixedLook(cboFinProg, false);
   ApplyOption(option.name, option.uiValue());

@@ -8,6 +8,7 @@
 #include "LanguageSelect.h"
 #include "MessageBox.h"
 #include "MlStringModule.h"
+#include "ProgramIcons.h"
 #include "clsJob.h"
 #include "clsSettings.h"
 #include "frmDebug.h"
@@ -29,9 +30,11 @@ const QString kCrLf = QStringLiteral("\r\n");
 const QString kTab = QStringLiteral("\t");
 const QString kIndent = QStringLiteral("          ");
 
-// Switch names that begin with "/": with one of these an argument is a switch even
-// when it would otherwise read as an absolute path.
-const QStringList kSlashSwitches{"/PRINTER", "/OPTS", "/ADD", "/PRINT", "/P", "/QUIT", "/Q"};
+// The switch names: with one of these an argument is a switch even when it
+// would otherwise read as a path.
+const QStringList kSwitchNames{"/PRINTER", "--PRINTER", "/OPTS",   "--OPTS", "/ADD",
+                               "--ADD",    "/PRINT",    "--PRINT", "/P",     "-P",
+                               "/QUIT",    "--QUIT",    "/Q",      "-Q",     "--XSHOWLOG"};
 
 // Options that belong to the job whichever document a /OPTS follows.
 const QStringList kJobLevelOptions{"COPIES",      "COLLATIONENABLE", "ACCT_ACCTID",
@@ -105,6 +108,8 @@ std::optional<int> Main() { return Main(programArguments()); }
 
 std::optional<int> Main(const QStringList& arguments) {
   gStartDir = QDir::currentPath();
+  // Every window of the program carries its icon, the dialogs before the main window included.
+  QApplication::setWindowIcon(ProgramIcons::application());
   ReadLogSwitch(arguments);
   LogMessage(QStringLiteral("modMain-Main: Calling commonInit..."));
   commonInit();
@@ -137,9 +142,8 @@ std::optional<int> Main(const QStringList& arguments) {
 }
 
 bool isSwitch(const QString& argument) {
-  if (argument.startsWith(QLatin1Char('-'))) return true;
-  if (!argument.startsWith(QLatin1Char('/'))) return false;
-  return kSlashSwitches.contains(argument.toUpper()) || !argument.mid(1).contains(QLatin1Char('/'));
+  if (!argument.startsWith(QLatin1Char('/')) && !argument.startsWith(QLatin1Char('-'))) return false;
+  return kSwitchNames.contains(argument.toUpper()) || !argument.mid(1).contains(QLatin1Char('/'));
 }
 
 void ReadLogSwitch(const QStringList& arguments) {

@@ -33,8 +33,9 @@ struct SwitchFlags {
 std::optional<int> Main();
 std::optional<int> Main(const QStringList& arguments);
 
-// An argument that is a switch: it begins with "-", or with "/" and either names
-// one of the switches or holds no further "/" (so absolute paths are values).
+// An argument that is a switch: it begins with "/" or "-" and either names one
+// of the switches or holds no further "/" (so paths such as "/home/ann/a.kvt"
+// or "-plans/today.kvt" are values).
 bool isSwitch(const QString& argument);
 
 // First pass: the log switch alone.

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QLabel>
+#include <QMainWindow>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -79,4 +80,24 @@ TEST_F(ProgressDialog, LoadingAgainAfterUnloadStartsNotCancelled) {
   frmProgress::Unload();
   EXPECT_EQ(frmProgress::instance(), nullptr);
   EXPECT_FALSE(frmProgress::Load()->cancelled);
+}
+
+// It belongs to the window whose work it shows; at start, with no window, to none.
+TEST_F(ProgressDialog, IsOwnedByTheActiveWindowAndByNoneAtStart) {
+  EXPECT_EQ(frmProgress::Load()->parentWidget(), nullptr);
+  frmProgress::Unload();
+  QMainWindow window;
+  window.resize(600, 500);
+  window.show();
+  window.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+  frmProgress* dialog = frmProgress::Load();
+  EXPECT_EQ(dialog->parentWidget(), &window);
+  QPoint centre;
+  runModal(dialog, [&centre](frmProgress* d) {
+    centre = d->geometry().center();
+    d->cmdCancel->click();
+  });
+  EXPECT_LE((centre - window.geometry().center()).manhattanLength(), 2);
+  frmProgress::Unload();
 }

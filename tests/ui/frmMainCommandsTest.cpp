@@ -128,7 +128,7 @@ TEST_F(Commands, CutCopiesThenDeletesAndPasteBringsTheDocumentsBackWithTheirOpti
   commands->mnuEditPaste_Click();
   select({3});
   commands->mnuEditPaste_Click();
-  EXPECT_EQ(order(), (QStringList{"d1.plt", "d3.plt", "d2.plt", "d2.plt"}));
+  ASSERT_EQ(order(), (QStringList{"d1.plt", "d3.plt", "d2.plt", "d2.plt"}));
   docOpts(2).setPjlOpt("MEDIANAME", "Bond");
   EXPECT_EQ(docOpts(3).pjlOpt("MEDIANAME").toString(), "\"Film\"");
 }
@@ -174,7 +174,7 @@ TEST_F(Commands, ShellFilesArePastedUntilAnInternalCopyTakesTheirPlace) {
   QGuiApplication::clipboard()->setMimeData(files);
   select({1});
   commands->mnuEditPaste_Click();
-  EXPECT_EQ(order(), (QStringList{"d1.plt", "s1.plt", "s2.plt"}));
+  ASSERT_EQ(order(), (QStringList{"d1.plt", "s1.plt", "s2.plt"}));
   EXPECT_EQ(docOpts(2).pjlOpt("PAPER").toString(), "A2");
 
   select({1});

@@ -101,7 +101,7 @@ TEST_F(DocumentListTest, CtrlASelectsTheDocumentsWithoutRefreshingTheControls) {
   EXPECT_EQ(window->lvDocs->selectedItems().size(), 6);
   EXPECT_FALSE(row(0)->isSelected());
   EXPECT_EQ(window->cboSize->currentText(), "ANSI_E");
-  EXPECT_NE(window->cboSize->palette().color(QPalette::Base), window->palette().color(QPalette::Button));
+  EXPECT_NE(window->cboSize->palette().color(QPalette::Base), frmMain::mixedColour(window->palette()));
   QTest::keyClick(window->lvDocs, Qt::Key_Space);
-  EXPECT_EQ(window->cboSize->palette().color(QPalette::Base), window->palette().color(QPalette::Button));
+  EXPECT_EQ(window->cboSize->palette().color(QPalette::Base), frmMain::mixedColour(window->palette()));
 }

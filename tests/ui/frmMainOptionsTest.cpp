@@ -191,3 +191,19 @@ TEST_F(MainWindowTest, TheTabsShowOnePageEach) {
       EXPECT_EQ(window->frameTabs[frame]->isVisible(), frame == frames[tab]) << tab << " " << frame;
   }
 }
+
+// The limit of a position is 2500 in the user's unit, that value included.
+TEST_F(MainWindowTest, APositionOfExactly2500StaysAndOnePastItBecomesZero) {
+  addDocument("a.plt");
+  gSettings->units.name = "in";
+  open();
+  select({1});
+  window->tsOpts->setCurrentIndex(3);
+  for (const Typed& typed : {Typed{"2500", "2500"}, Typed{"2500.1", "0"}, Typed{"2499.9", "2499.9"},
+                             Typed{"0", "0"}, Typed{"-0.1", "0"}}) {
+    typeInto(window->cboJustY, typed.text);
+    leave();
+    EXPECT_EQ(window->cboJustY->currentText(), typed.stored) << typed.text;
+    EXPECT_EQ(docOption(1, "JUSTIFYY"), typed.stored) << typed.text;
+  }
+}

@@ -4,17 +4,24 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QStyle>
 #include <QTest>
+#include <QToolBar>
+#include <QToolButton>
+#include <cmath>
 
 #include "MLRuntime.h"
 #include "MlStringModule.h"
+#include "ProgramIcons.h"
 #include "RegObj.h"
 #include "TestEnv.h"
 #include "clsJob.h"
 #include "clsSettings.h"
+#include "frmAbout.h"
 #include "modLumasetCommon.h"
 #include "modPJLOpts.h"
 
@@ -147,10 +154,10 @@ TEST_F(MainWindowTest, SelectionWithDifferentPaperShowsSizeMixedAndFinishingTick
   open();
   select({1});
   EXPECT_EQ(window->cboSize->currentText(), "ISO_A4");
-  EXPECT_NE(window->cboSize->palette().color(QPalette::Base), window->palette().color(QPalette::Button));
+  EXPECT_NE(window->cboSize->palette().color(QPalette::Base), frmMain::mixedColour(window->palette()));
   select({1, 2});
   EXPECT_EQ(window->cboSize->currentText(), "ISO_A4");
-  EXPECT_EQ(window->cboSize->palette().color(QPalette::Base), window->palette().color(QPalette::Button));
+  EXPECT_EQ(window->cboSize->palette().color(QPalette::Base), frmMain::mixedColour(window->palette()));
   EXPECT_TRUE(window->chkFinishing->isChecked());
   select({2});
   EXPECT_EQ(window->cboSize->currentText(), "ANSI_E");
@@ -176,13 +183,42 @@ TEST_F(MainWindowTest, SizeAndColumnWidthsAreStoredAndRestored) {
   EXPECT_EQ(reg.value("width").toInt(), 800 * 15);
   EXPECT_EQ(reg.value("height").toInt(), 700 * 15);
   EXPECT_EQ(reg.value("col_3").toInt(), 120 * 15);
-  // A stored width of 100 twips or less leaves the designed one.
-  reg.setValue("col_4", 100);
-  const int designed = frmMain().lvDocs->columnWidth(3);
   open();
   EXPECT_EQ(window->size(), QSize(800, 700));
   EXPECT_EQ(window->lvDocs->columnWidth(2), 120);
-  EXPECT_EQ(window->lvDocs->columnWidth(3), designed);
+}
+
+// A stored width counts from 101 twips on; the header's text still fits.
+TEST_F(MainWindowTest, AStoredColumnWidthOfOneHundredTwipsOrLessIsIgnored) {
+  const int designed = frmMain().lvDocs->columnWidth(4);
+  RegObj reg;
+  reg.setRoot(HKEY_CURRENT_USER);
+  reg.setKey(gRegRoot + "Window");
+  reg.setValue("col_5", 100);
+  EXPECT_EQ(frmMain().lvDocs->columnWidth(4), designed);
+  reg.setValue("col_5", 101);
+  const frmMain narrowed;
+  EXPECT_LT(narrowed.lvDocs->columnWidth(4), designed);
+  EXPECT_EQ(narrowed.lvDocs->columnWidth(4), narrowed.lvDocs->header()->sectionSizeHint(4));
+}
+
+TEST_F(MainWindowTest, ColumnsAreAtLeastAsWideAsTheirTranslatedHeaders) {
+  RegObj reg;
+  reg.setRoot(HKEY_CURRENT_USER);
+  reg.setKey(gRegRoot + "Window");
+  reg.setValue("col_2", 60 * 15);
+  reg.setValue("col_6", 300 * 15);
+  open();
+  QHeaderView* header = window->lvDocs->header();
+  for (const int language : {1036, 1031, 1034, 1040, 1043, 9}) {
+    MLRuntime::RuntimeSupport().SetLanguage(language, QString());
+    for (int column = 0; column < header->count(); ++column)
+      EXPECT_GE(window->lvDocs->columnWidth(column), header->sectionSizeHint(column))
+          << language << " " << window->lvDocs->headerItem()->text(column).toStdString();
+    // A stored width wider than the header stays.
+    EXPECT_EQ(window->lvDocs->columnWidth(5), 300) << language;
+  }
+  EXPECT_GE(window->lvDocs->columnWidth(1), 60);
 }
 
 TEST_F(MainWindowTest, AMaximisedWindowStoresOnlyItsColumns) {
@@ -237,6 +273,7 @@ TEST_F(MainWindowTest, APrinterChangeAfterATicketLoadReplacesOnlyValuesNotOffere
 
   choosePrinter("Folder");
   EXPECT_EQ(gJob->printerName, "Folder");
+  select({1});
   EXPECT_EQ(entries(window->cboSize), (QStringList{"ISO_A4", "ISO_A3"}));
   EXPECT_EQ(entries(window->cboFinProg), (QStringList{"Fold A3", "Stack"}));
   EXPECT_EQ(docOption(1, "PAPER"), "ISO_A4");
@@ -263,4 +300,121 @@ TEST_F(MainWindowTest, APrinterChangeKeepsTheDefaultsOfTheDefinitions) {
   choosePrinter("Folder");
   EXPECT_EQ(values(), before);
   EXPECT_EQ(column(5), (QStringList{"No", "No"}));
+}
+
+// Each list-only combo shows what the selected rows hold; a value its list
+// lacks is shown as an entry of its own at the top, never as another entry.
+TEST_F(MainWindowTest, ListOnlyCombosShowTheStoredValueEvenWhenTheirListLacksIt) {
+  addDocument("a4.plt", "ISO_A4");
+  addDocument("e.plt", "ANSI_E");
+  open();
+  const auto shownMatchesStored = [&](int index) {
+    for (QComboBox* box : {window->cboSize, window->cboMedia, window->cboSource, window->cboRotate,
+                           window->cboFont, window->cboFinProg, window->cboTitle}) {
+      const QString tag = box->property("Tag").toString();
+      clsPJLOption stored;
+      stored.name = tag;
+      stored.setValue(docOption(index, tag));
+      EXPECT_EQ(box->currentText(), stored.uiValue()) << box->objectName().toStdString() << " row " << index;
+    }
+  };
+  select({0});
+  EXPECT_EQ(window->cboSize->currentText(), "ANY");
+  EXPECT_EQ(entries(window->cboSize), (QStringList{"ANY", "ISO_A4", "ANSI_E"}));
+  shownMatchesStored(0);
+  select({1});
+  EXPECT_EQ(entries(window->cboSize), (QStringList{"ISO_A4", "ANSI_E"}));
+  shownMatchesStored(1);
+
+  choosePrinter("Folder");
+  EXPECT_EQ(docOption(0, "PAPER"), "ANY");
+  EXPECT_EQ(window->cboSize->currentText(), "ISO_A4");
+  select({0});
+  EXPECT_EQ(window->cboSize->currentText(), "ANY");
+  EXPECT_EQ(window->cboFinProg->currentText(), "BYPASS");
+  shownMatchesStored(0);
+  EXPECT_EQ(row(0)->text(2), "ANY");
+  // A document added now takes the defaults the combo shows.
+  EXPECT_EQ(gJob->docDefaults->pjlOpt("PAPER").toString(), "ANY");
+  // A mixed selection keeps what the combo showed, grey.
+  select({0, 1});
+  EXPECT_EQ(window->cboSize->currentText(), "ANY");
+  EXPECT_EQ(window->cboSize->palette().color(QPalette::Base), frmMain::mixedColour(window->palette()));
+}
+
+// At start the rows' values stay as stored, even those the printer does not list.
+TEST_F(MainWindowTest, AtStartAValueThePrinterLacksIsShownAsStored) {
+  gJob->printerName = "Folder";
+  addDocument("e.plt", "ANSI_E");
+  open();
+  select({1});
+  EXPECT_EQ(window->cboSize->currentText(), "ANSI_E");
+  EXPECT_EQ(entries(window->cboSize), (QStringList{"ANSI_E", "ISO_A4", "ISO_A3"}));
+  EXPECT_EQ(docOption(1, "PAPER"), "ANSI_E");
+  EXPECT_EQ(row(1)->text(2), "ANSI_E");
+  // Choosing an entry the list offers stores it and drops the stored one.
+  const int a3 = window->cboSize->findText("ISO_A3");
+  window->cboSize->setCurrentIndex(a3);
+  emit window->cboSize->activated(a3);
+  EXPECT_EQ(docOption(1, "PAPER"), "ISO_A3");
+  select({0});
+  select({1});
+  EXPECT_EQ(entries(window->cboSize), (QStringList{"ISO_A4", "ISO_A3"}));
+}
+
+// Each command has a picture of its own, the program's, whatever the desktop's theme.
+TEST_F(MainWindowTest, TheToolbarShowsTheProgramsOwnPicturesWhateverTheTheme) {
+  const auto image = [](const QIcon& icon) { return icon.pixmap(24, 24).toImage(); };
+  const QString theme = QIcon::themeName();
+  for (const char* name : {"Adwaita", "hicolor", "no-such-theme"}) {
+    QIcon::setThemeName(QLatin1String(name));
+    open();
+    QList<QImage> pictures;
+    for (QAction* button : window->tbMain->actions()) {
+      if (button->isSeparator()) continue;
+      const QIcon own = ProgramIcons::picture(button->data().toString());
+      ASSERT_FALSE(own.isNull()) << button->data().toString().toStdString();
+      EXPECT_EQ(image(button->icon()), image(own)) << name << " " << button->data().toString().toStdString();
+      EXPECT_FALSE(pictures.contains(image(own))) << button->data().toString().toStdString();
+      pictures.append(image(own));
+    }
+    EXPECT_EQ(pictures.size(), 10);
+    EXPECT_EQ(image(window->pictCopy->icon()), image(ProgramIcons::picture("Print"))) << name;
+    EXPECT_EQ(image(window->windowIcon()), image(ProgramIcons::application())) << name;
+    EXPECT_FALSE(image(ProgramIcons::application()).isNull());
+  }
+  QIcon::setThemeName(theme);
+}
+
+TEST_F(MainWindowTest, TheAboutBoxCarriesTheMainWindowsIcon) {
+  open();
+  frmAbout about(window.get());
+  EXPECT_EQ(about.windowIcon().pixmap(32, 32).toImage(), window->windowIcon().pixmap(32, 32).toImage());
+}
+
+// Mixed values stand out plainly, on a light palette and on a dark one.
+TEST(MixedColour, IsPlainlyApartFromTheBackgroundAndKeepsTheTextReadable) {
+  QPalette light = QApplication::style()->standardPalette();
+  QPalette dark(QColor(230, 230, 230), QColor(53, 53, 53), QColor(80, 80, 80), QColor(25, 25, 25),
+                QColor(35, 35, 35), QColor(230, 230, 230), Qt::white, QColor(42, 42, 42), QColor(53, 53, 53));
+  for (const QPalette& palette : {light, dark}) {
+    const QColor mixed = frmMain::mixedColour(palette);
+    const int base = palette.color(QPalette::Base).lightness();
+    EXPECT_GE(std::abs(mixed.lightness() - base), 32) << base;
+    EXPECT_GE(std::abs(mixed.lightness() - palette.color(QPalette::Text).lightness()), 100) << base;
+  }
+}
+
+// Showing a row never rounds what it holds.
+TEST_F(MainWindowTest, ShowingCopiesOfTwoAndAHalfLeavesThemAsStored) {
+  gJob->jobOpts->setPjlOpt("COPIES", "2.5");
+  addDocument("a.plt")->opts->setPjlOpt("DOCCOPIES", "3.5");
+  open();
+  select({1});
+  select({0, 1});
+  select({1});
+  EXPECT_EQ(gJob->jobOpts->pjlOpt("COPIES").toString(), "2.5");
+  EXPECT_EQ(docOption(1, "DOCCOPIES"), "3.5");
+  EXPECT_EQ(window->txtDocCopies->text(), "3.5");
+  EXPECT_EQ(row(1)->text(1), "3.5");
 }

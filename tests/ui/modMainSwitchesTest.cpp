@@ -1,7 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <QDialog>
 #include <QFile>
+#include <QLabel>
+#include <QTest>
 
+#include "MessageBox.h"
+#include "MlStringModule.h"
 #include "TestEnv.h"
 #include "clsJob.h"
 #include "clsSettings.h"
@@ -29,15 +34,30 @@ class Switches : public ::testing::Test {
 
 }  // namespace
 
-TEST(SwitchRule, SlashArgumentsAreSwitchesUnlessTheyReadAsAbsolutePaths) {
+// "/" and "-" follow one rule: a switch name is a switch, anything else holding
+// a further "/" is a path.
+TEST(SwitchRule, SlashAndDashArgumentsAreSwitchesUnlessTheyReadAsPaths) {
   const struct {
     const char* argument;
     bool isSwitch;
   } cases[] = {
-      {"/PRINT", true},   {"/print", true},     {"/q", true},
-      {"/?", true},       {"-x", true},         {"--ADD", true},
-      {"/Printer", true}, {"/unknown", true},   {"/home/ann/plans.kvt", false},
-      {"/tmp/a", false},  {"plans.kvt", false}, {"", false},
+      {"/PRINT", true},
+      {"/print", true},
+      {"/q", true},
+      {"/?", true},
+      {"-x", true},
+      {"--ADD", true},
+      {"-p", true},
+      {"--xshowlog", true},
+      {"/Printer", true},
+      {"/unknown", true},
+      {"-", true},
+      {"/home/ann/plans.kvt", false},
+      {"/tmp/a", false},
+      {"-plans/today.kvt", false},
+      {"--old/plans.kvt", false},
+      {"plans.kvt", false},
+      {"", false},
       {"a/b", false},
   };
   for (const auto& c : cases) EXPECT_EQ(modMain::isSwitch(c.argument), c.isSwitch) << c.argument;
@@ -69,6 +89,7 @@ TEST_F(Switches, PrinterOrATicketNameEndsTheDocumentsOptions) {
          "job.kvt", "/OPTS", "SCALE=50"});
   EXPECT_EQ(optionOf(*job.docDefaults, "PAPER"), "A3");
   EXPECT_EQ(optionOf(*job.docDefaults, "SCALE"), "50");
+  ASSERT_EQ(job.documentCount(), 2);
   EXPECT_EQ(job.docs().at(1)->opts->count(), 1);
   EXPECT_EQ(job.kvtFile, "job.kvt");
 }
@@ -80,6 +101,27 @@ TEST_F(Switches, AddTakesAnAbsolutePathAndPrintAndQuitKeepTheDocumentTarget) {
   ASSERT_EQ(job.documentCount(), 1);
   EXPECT_EQ(job.docs().at(0)->fileName, doc("plan.plt"));
   EXPECT_EQ(optionOf(*job.docs().at(0)->opts, "PAPER"), "A1");
+}
+
+TEST_F(Switches, ADashArgumentHoldingASlashIsATicketOrADocument) {
+  const auto flags = apply({"-plans/today.kvt", "/ADD", "-plans/tower.plt", "/OPTS", "PAPER=A1"});
+  EXPECT_FALSE(flags.usage);
+  EXPECT_EQ(job.kvtFile, "-plans/today.kvt");
+  ASSERT_EQ(job.documentCount(), 1);
+  EXPECT_EQ(job.docs().at(0)->fileName, "-plans/tower.plt");
+  EXPECT_EQ(optionOf(*job.docs().at(0)->opts, "PAPER"), "A1");
+}
+
+TEST_F(Switches, HoldReleaseGoesToTheJobWhereverItStands) {
+  apply({"/OPTS", "HOLDRELEASE=HOLD", "/ADD", doc("plan.plt"), "/OPTS", "holdrelease=None"});
+  EXPECT_EQ(optionOf(*job.jobOpts, "HOLDRELEASE"), "None");
+  EXPECT_FALSE(job.docDefaults->pjlOpt("HOLDRELEASE").isValid());
+  ASSERT_EQ(job.documentCount(), 1);
+  EXPECT_FALSE(job.docs().at(0)->opts->pjlOpt("HOLDRELEASE").isValid());
+  clsJob first;
+  modMain::ApplySwitches({"/OPTS", "HOLDRELEASE=HOLD"}, first);
+  EXPECT_EQ(optionOf(*first.jobOpts, "HOLDRELEASE"), "HOLD");
+  EXPECT_FALSE(first.docDefaults->pjlOpt("HOLDRELEASE").isValid());
 }
 
 TEST_F(Switches, AddFollowedBySwitchAddsNothingAndSkipsNothing) {
@@ -164,4 +206,26 @@ TEST(UsageText, ListsEverySwitchWithItsTabsAndLineEnds) {
       "/PRINT\t\tCauses the job to be printed automatically." + crlf + indent +
       "/QUIT\t\tQuit after printing." + crlf;
   EXPECT_EQ(text, expected);
+}
+
+// The usage box lines its descriptions up in one column, each line whole, in every language.
+TEST(UsageText, ItsBoxLinesTheDescriptionsUpInEveryLanguage) {
+  for (const int language : {9, 1036, 1031, 1034, 1040, 1043}) {
+    SetLanguage(language, QString());
+    const auto box =
+        columnsBox(modMain::CommandLineHelpText(), MsgBoxStyle::Information, GetResString(136), nullptr);
+    box->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(box.get()));
+    int column = -1;
+    for (int id = 128; id <= 135; ++id) {
+      const QLabel* description = nullptr;
+      for (const QLabel* label : box->findChildren<QLabel*>())
+        if (label->text() == GetResString(id)) description = label;
+      ASSERT_NE(description, nullptr) << language << " " << id;
+      if (column < 0) column = description->x();
+      EXPECT_EQ(description->x(), column) << language << " " << id;
+      EXPECT_GE(description->width(), description->sizeHint().width()) << language << " " << id;
+    }
+  }
+  SetLanguage(kLanguageEnglish, QString());
 }
