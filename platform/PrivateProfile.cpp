@@ -29,10 +29,17 @@ struct ReadFile {
   bool unsettled = false;
 };
 
+// A reading that the snapshots of a file hold on to.
+struct Held {
+  int snapshots = 0;
+  std::shared_ptr<ReadFile> read;
+};
+
 // The last reading of every file the process has read, by path.
 struct Cache {
   QMutex mutex;
   QHash<QString, std::shared_ptr<ReadFile>> files;
+  QHash<QString, Held> held;
 };
 
 Cache& cache() {
@@ -83,9 +90,9 @@ std::shared_ptr<ReadFile> readFile(const QString& path) {
   return read;
 }
 
-// The file as it is on disk, read again only when it changed; nullptr when it cannot be read.
-std::shared_ptr<const ReadFile> current(const QString& path) {
-  QMutexLocker lock(&cache().mutex);
+// The file as it is on disk, read again only when it changed; nullptr when it
+// cannot be read. Call with the cache held.
+std::shared_ptr<ReadFile> onDisk(const QString& path) {
   QHash<QString, std::shared_ptr<ReadFile>>& files = cache().files;
   const QByteArray nativePath = QFile::encodeName(path);
   struct stat st {};
@@ -100,6 +107,12 @@ std::shared_ptr<const ReadFile> current(const QString& path) {
   else
     files.remove(path);
   return fresh;
+}
+
+std::shared_ptr<const ReadFile> current(const QString& path) {
+  QMutexLocker lock(&cache().mutex);
+  const Held held = cache().held.value(path);
+  return held.read ? held.read : onDisk(path);
 }
 
 std::optional<QString> findValue(const QString& section, const QString& key, const QString& file) {
@@ -122,6 +135,18 @@ int getString(const QString& section, const QString& key, const QString& default
   }
   result = findValue(section, key, file).value_or(defaultValue).left(bufferSize - 1);
   return int(result.size());
+}
+
+Snapshot::Snapshot(const QString& file) : file_(file) {
+  QMutexLocker lock(&cache().mutex);
+  Held& held = cache().held[file_];
+  if (held.snapshots++ == 0) held.read = onDisk(file_);
+}
+
+Snapshot::~Snapshot() {
+  QMutexLocker lock(&cache().mutex);
+  Held& held = cache().held[file_];
+  if (--held.snapshots == 0) cache().held.remove(file_);
 }
 
 int readCount() { return reads; }

@@ -16,6 +16,19 @@ namespace PrivateProfile {
 int getString(const QString& section, const QString& key, const QString& defaultValue, QString& result,
               int bufferSize, const QString& file);
 
+// While a snapshot of a file lives, every lookup in that file is served from
+// one reading of it, however its times move meanwhile.
+class Snapshot {
+ public:
+  explicit Snapshot(const QString& file);
+  ~Snapshot();
+  Snapshot(const Snapshot&) = delete;
+  Snapshot& operator=(const Snapshot&) = delete;
+
+ private:
+  QString file_;
+};
+
 // How many times the process has read a file.
 int readCount();
 

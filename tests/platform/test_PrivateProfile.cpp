@@ -56,6 +56,17 @@ TEST_F(PrivateProfileTest, AnUnchangedFileIsReadOnce) {
   EXPECT_EQ(PrivateProfile::readCount(), before + 1);
 }
 
+TEST_F(PrivateProfileTest, ASnapshotServesOneReadingUntilItEnds) {
+  writeFile(path, "[S]\na=1\n");
+  {
+    const PrivateProfile::Snapshot snapshot(path);
+    const PrivateProfile::Snapshot nested(path);
+    writeFile(path, "[S]\na=22\n");
+    EXPECT_EQ(value("S", "a", path), "1");
+  }
+  EXPECT_EQ(value("S", "a", path), "22");
+}
+
 // Another file put in its place, the same file rewritten to the same size at
 // once (within the clock tick of its times), or rewritten with its old
 // modification time put back: each is seen at the next lookup.
