@@ -257,15 +257,10 @@ TEST_F(DownloadHttpTest, PauseHoldsTheTransferAndResumeContinuesAtTheSameOffset)
   EXPECT_EQ(requests().size(), 1);
 }
 
-// The minute a server may stay silent is cut short here.
 class DownloadStallTest : public DownloadHttpTest {
  protected:
-  static constexpr std::chrono::milliseconds kLimit{500};
-  void SetUp() override {
-    DownloadHttpTest::SetUp();
-    CurlTransfer::setStallLimitForTests(kLimit);
-  }
-  void TearDown() override { CurlTransfer::setStallLimitForTests(CurlTransfer::kStallLimit); }
+  static constexpr std::chrono::milliseconds kLimit = ShortStallLimit::kLimit;
+  ShortStallLimit shortLimit;
 };
 
 TEST_F(DownloadStallTest, AServerThatStopsAnsweringEndsTheJob) {
