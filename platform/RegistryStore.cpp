@@ -20,13 +20,12 @@
 #include <utility>
 
 #include "Ansi.h"
+#include "FileStamp.h"
 
 namespace {
 
 const QByteArray kHeader = "REGEDIT4";
 const QByteArray kEol = "\r\n";
-// Files are read, and their contents hashed, a block at a time.
-constexpr qsizetype kBlock = 1 << 20;
 // The most bytes one name or one value's data may hold.
 constexpr qsizetype kMostBytes = std::numeric_limits<qint32>::max();
 
@@ -535,63 +534,6 @@ class RegistryStore::Tree {
 
 namespace {
 
-// What tells one state of a file from another: identity, size, and the times
-// of its last change of data and of any change at all.
-struct FileStamp {
-  dev_t device = 0;
-  ino_t inode = 0;
-  off_t size = -1;
-  qint64 modifiedSeconds = 0;
-  qint64 modifiedNanoseconds = 0;
-  qint64 changedSeconds = 0;
-  qint64 changedNanoseconds = 0;
-  bool operator==(const FileStamp&) const = default;
-};
-
-FileStamp stampOf(const struct stat& st) {
-  return {st.st_dev,          st.st_ino,         st.st_size,        st.st_mtim.tv_sec,
-          st.st_mtim.tv_nsec, st.st_ctim.tv_sec, st.st_ctim.tv_nsec};
-}
-
-// The clock that file times are taken from.
-timespec fileClockNow() {
-  timespec now{};
-  ::clock_gettime(CLOCK_REALTIME_COARSE, &now);
-  return now;
-}
-
-// Whether a change made after `lookedAt` could leave the stamp as it is: file
-// times only move in ticks, whole seconds (or two) on some file systems.
-bool mayHideAChange(const FileStamp& stamp, const timespec& lookedAt) {
-  const bool wholeSeconds = stamp.changedNanoseconds == 0 && stamp.modifiedNanoseconds == 0;
-  if (wholeSeconds) return lookedAt.tv_sec < stamp.changedSeconds + 2;
-  return std::pair<qint64, qint64>(lookedAt.tv_sec, lookedAt.tv_nsec) <=
-         std::pair<qint64, qint64>(stamp.changedSeconds, stamp.changedNanoseconds);
-}
-
-// Reads until the buffer is full or the file ends; -1 on an error.
-qsizetype readBlock(int fd, char* to, qsizetype size) {
-  qsizetype done = 0;
-  while (done < size) {
-    const ssize_t n = ::read(fd, to + done, size - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return -1;
-    if (n == 0) break;
-    done += n;
-  }
-  return done;
-}
-
-size_t hashBlock(QByteArrayView block, size_t hash) { return qHash(block, hash); }
-
-// The hash of bytes as a file of them is read: block by block.
-size_t contentHash(QByteArrayView bytes) {
-  size_t hash = 0;
-  for (qsizetype at = 0; at < bytes.size(); at += kBlock)
-    hash = hashBlock(bytes.sliced(at, std::min(kBlock, bytes.size() - at)), hash);
-  return hash;
-}
-
 // Hands on the lines of a file read a block at a time, so that a parse never
 // holds the whole text, and hashes what it reads.
 class LineReader {
@@ -629,11 +571,11 @@ class LineReader {
     scanned_ -= pos_;
     pos_ = 0;
     const qsizetype kept = buffer_.size();
-    buffer_.resize(kept + kBlock);
-    const qsizetype n = readBlock(fd_, buffer_.data() + kept, kBlock);
+    buffer_.resize(kept + kFileBlock);
+    const qsizetype n = readBlock(fd_, buffer_.data() + kept, kFileBlock);
     buffer_.resize(kept + std::max<qsizetype>(n, 0));
     failed_ = n < 0;
-    atEnd_ = n < kBlock;
+    atEnd_ = n < kFileBlock;
     if (n > 0) hash_ = hashBlock(QByteArrayView(buffer_).sliced(kept), hash_);
   }
 
@@ -843,24 +785,8 @@ bool RegistryStore::isWritable() const {
   return ::access(nativePath_.constData(), F_OK) != 0 || ::access(nativePath_.constData(), W_OK) == 0;
 }
 
-// Reads the file again, without parsing it, to see that it still holds what
-// was parsed; once the clock has moved on from the stamp, the stamp will do.
 bool RegistryStore::stillHolds(Parsed& parsed) const {
-  const timespec lookedAt = fileClockNow();
-  const OpenFile file(nativePath_);
-  struct stat st {};
-  if (file.fd() < 0 || ::fstat(file.fd(), &st) != 0 || stampOf(st) != parsed.stamp) return false;
-  QByteArray block(kBlock, Qt::Uninitialized);
-  size_t hash = 0;
-  for (;;) {
-    const qsizetype n = readBlock(file.fd(), block.data(), kBlock);
-    if (n < 0) return false;
-    if (n > 0) hash = hashBlock(QByteArrayView(block).first(n), hash);
-    if (n < kBlock) break;
-  }
-  if (hash != parsed.contentHash) return false;
-  parsed.unsettled = mayHideAChange(*parsed.stamp, lookedAt);
-  return true;
+  return fileStillHolds(nativePath_, *parsed.stamp, parsed.contentHash, parsed.unsettled);
 }
 
 std::shared_ptr<RegistryStore::Parsed> RegistryStore::unchanged() {

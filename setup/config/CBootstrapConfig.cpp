@@ -50,6 +50,8 @@ QString CBootstrapConfig::readText(const QString& section, const QString& key) c
 }
 
 void CBootstrapConfig::LoadConfiguration(const QString& path) {
+  // One reading of the file serves every value, however large it is.
+  const PrivateProfile::Snapshot snapshot(path);
   configPath = path;
   prerequisites.clear();
   foundVersions.clear();

@@ -18,6 +18,7 @@
 #include "DownloadErrors.h"
 #include "DownloadUrl.h"
 #include "FileWrite.h"
+#include "VerifyFileMd5.h"
 
 using namespace DownloadErrors;
 using namespace std::chrono_literals;
@@ -95,6 +96,7 @@ class SizeQuerySink : public CurlTransfer::Sink {
   explicit SizeQuerySink(CurlTransfer::Sink& job) : m_job(job) {}
   bool body(const char*, size_t) override { return true; }
   bool stopRequested() override { return m_job.stopRequested(); }
+  bool paused() override { return m_job.paused(); }
 
  private:
   CurlTransfer::Sink& m_job;
@@ -212,7 +214,7 @@ std::uint32_t CDownloadJob::fetchHttp(const QString& scheme) {
       continue;
     }
     if (m_verdict == Verdict::StartOver) {
-      if (startedOver) return httpStatusError(206);
+      if (startedOver) return m_failure;
       startedOver = true;
       m_offset = 0;
       continue;
@@ -240,9 +242,13 @@ std::uint32_t CDownloadJob::fetchFtp() {
   const CURLcode sizeCode = sizeQuery.perform(sizeSink);
   m_responseText = sizeQuery.responseText();
   if (m_cancelSeen) return kCancelled;
+  if (sizeQuery.stalled()) return kStoppedAnswering;
   if (sizeCode != CURLE_OK) return transferFailure(sizeCode);
   m_ftpTotal = qMax<qint64>(0, sizeQuery.contentLength());
-  if (m_ftpTotal != 0 && m_ftpTotal <= m_offset) return kNothingLeft;
+  if (m_ftpTotal != 0 && m_ftpTotal <= m_offset && takeWholePart(m_ftpTotal)) {
+    accept(m_offset);
+    return finishAttempt(CURLE_OK);
+  }
   for (;;) {
     CurlTransfer::Request request = requestFor(m_url);
     request.ftpResumeOffset = m_offset;
@@ -264,6 +270,7 @@ CURLcode CDownloadJob::runAttempt(CurlTransfer& transfer) {
   const CURLcode code = transfer.perform(*this);
   // A reply without a body is judged once it is complete.
   if (code == CURLE_OK && m_verdict == Verdict::Pending && !m_cancelSeen) evaluateResponse();
+  if (transfer.stalled()) fail(kStoppedAnswering);
   m_transfer = nullptr;
   return code;
 }
@@ -317,17 +324,17 @@ void CDownloadJob::evaluateHttpStatus() {
   if (status != 304) readLastModified();
   switch (status) {
     case 200:
-      if (length != 0 && m_offset >= length) return fail(kNothingLeft);
+      if (length != 0 && m_offset >= length) return settleWholePart(length);
       m_offset = 0;
       return accept(length);
     case 206: {
       qint64 first = 0;
       qint64 complete = -1;
-      if (!parseContentRange(m_transfer->header("Content-Range"), first, complete) || first != m_offset) {
-        m_verdict = Verdict::StartOver;
-        return;
-      }
-      return accept(length != 0 ? m_offset + length : qMax<qint64>(0, complete));
+      if (!parseContentRange(m_transfer->header("Content-Range"), first, complete) || first != m_offset)
+        return startOver(httpStatusError(206));
+      const qint64 total = length != 0 ? m_offset + length : qMax<qint64>(0, complete);
+      if (total == m_offset) return settleWholePart(total);
+      return accept(total);
     }
     case 304:
       return fail(kNotModified);
@@ -336,11 +343,9 @@ void CDownloadJob::evaluateHttpStatus() {
       return fail(kAuthenticationRequired);
     case 403:
       return fail(kForbidden);
-    case 416: {
-      const qint64 complete = unsatisfiedRangeSize(m_transfer->header("Content-Range"));
-      if (m_offset > 0 && complete >= 0 && complete <= m_offset) return fail(kNothingLeft);
+    case 416:
+      if (m_offset > 0) return settleWholePart(unsatisfiedRangeSize(m_transfer->header("Content-Range")));
       return fail(httpStatusError(status));
-    }
     default:
       return fail(httpStatusError(status));
   }
@@ -348,6 +353,28 @@ void CDownloadJob::evaluateHttpStatus() {
 
 void CDownloadJob::readLastModified() {
   if (m_queryLastModified) m_lastModified = systemTimeOf(m_transfer->fileTime());
+}
+
+// The server has nothing to send after the ".part" file's end (its whole size
+// is `remoteSize`, -1 when it does not say).
+void CDownloadJob::settleWholePart(qint64 remoteSize) {
+  if (!takeWholePart(remoteSize)) return startOver(kNothingLeft);
+  accept(m_offset);
+}
+
+// A ".part" file counts as the whole file when its size agrees with the
+// server's and with the expected size, and its MD5 with the expected one,
+// where these are known, and at least one of them is. Any other is emptied, and
+// the file is fetched again from its start.
+bool CDownloadJob::takeWholePart(qint64 remoteSize) {
+  const qint64 size = existingFileSize(m_workPath);
+  const bool known = remoteSize >= 0 || m_expectedSize > 0 || !m_expectedMd5.isEmpty();
+  if (known && (remoteSize < 0 || size == remoteSize) && (m_expectedSize <= 0 || size == m_expectedSize) &&
+      (m_expectedMd5.isEmpty() || VerifyFileMd5(m_workPath, m_expectedMd5, 0)))
+    return true;
+  emptyWorkFile();
+  m_offset = 0;
+  return false;
 }
 
 void CDownloadJob::accept(qint64 total) {
@@ -385,15 +412,35 @@ void CDownloadJob::closeWorkFile() {
   m_workFile = -1;
 }
 
+// Nothing of an emptied ".part" file is ever resumed.
+bool CDownloadJob::emptyWorkFile() {
+  if (m_workFile < 0)
+    m_workFile = ::open(QFile::encodeName(m_workPath).constData(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC);
+  const bool emptied = m_workFile >= 0 && ::ftruncate(m_workFile, 0) == 0;
+  closeWorkFile();
+  return emptied;
+}
+
 void CDownloadJob::fail(std::uint32_t code) {
   m_verdict = Verdict::Failed;
   m_failure = code;
+}
+
+// The request is made again from the file's start; a second time, the job fails with `codeIfAgain`.
+void CDownloadJob::startOver(std::uint32_t codeIfAgain) {
+  m_verdict = Verdict::StartOver;
+  m_failure = codeIfAgain;
 }
 
 bool CDownloadJob::body(const char* data, size_t size) {
   if (m_verdict == Verdict::Pending) evaluateResponse();
   if (m_verdict != Verdict::Accepted) return false;
   notifyStatus(3);
+  if (m_expectedSize > 0 && m_offset + m_written + qint64(size) > m_expectedSize) {
+    emptyWorkFile();
+    fail(kLargerThanExpected);
+    return false;
+  }
   if (!writeAll(m_workFile, data, qint64(size))) {
     fail(std::uint32_t(errno));
     return false;
@@ -408,6 +455,8 @@ bool CDownloadJob::stopRequested() {
   if (cancelled()) m_cancelSeen = true;
   return m_cancelSeen;
 }
+
+bool CDownloadJob::paused() { return m_observer && m_observer->isPaused(); }
 
 bool CDownloadJob::cancelled() { return m_observer && m_observer->isCancelled(); }
 

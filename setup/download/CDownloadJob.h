@@ -38,6 +38,13 @@ class CDownloadJob : private CurlTransfer::Sink {
   QString downloadFolder() const { return m_downloadFolder; }
   void setObserver(IDownloadObserver* observer) { m_observer = observer; }
   void setProxy(const QString& proxy) { m_proxy = proxy; }
+  // What the configuration says the file is: its size (0: any) and its MD5
+  // (empty: any). A transfer that outgrows the size fails, and a ".part" file
+  // that the server has nothing to add to is used only when it matches both.
+  void setExpectedFile(qint64 size, const QByteArray& md5) {
+    m_expectedSize = size;
+    m_expectedMd5 = md5;
+  }
 
   // Starts the thread. With `wait`, gives the job's exit code once it ended
   // (0 on success); otherwise 0 at once, or the reason the thread did not start.
@@ -72,15 +79,20 @@ class CDownloadJob : private CurlTransfer::Sink {
 
   void evaluateResponse();
   void evaluateHttpStatus();
+  void settleWholePart(qint64 remoteSize);
+  bool takeWholePart(qint64 remoteSize);
   void accept(qint64 total);
   bool openWorkFile();
   void fail(std::uint32_t code);
+  void startOver(std::uint32_t codeIfAgain);
   void closeWorkFile();
+  bool emptyWorkFile();
   void readLastModified();
   Answer askAboutCertificate();
 
   bool body(const char* data, size_t size) override;
   bool stopRequested() override;
+  bool paused() override;
   bool cancelled();
   void waitWhilePaused();
   void notifyStatus(int code);
@@ -94,6 +106,8 @@ class CDownloadJob : private CurlTransfer::Sink {
   QString m_extraHeaders;
   bool m_queryLastModified = false;
   QString m_proxy;
+  qint64 m_expectedSize = 0;
+  QByteArray m_expectedMd5;
   IDownloadObserver* m_observer = nullptr;
 
   // The run.

@@ -31,6 +31,7 @@ std::uint32_t CDownloadQueue::RunQueuedJob(int index, IDownloadObserver* observe
   CDownloadJob download;
   download.setDownloadFolder(folder);
   download.setObserver(observer);
+  download.setExpectedFile(job(index).expectedSize, job(index).md5);
   if (download.StartDownload(job(index).url, QString(), nullptr, true, true) != 0) return kAccessDenied;
   job(index).status = 0;
   return 0;

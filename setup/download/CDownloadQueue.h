@@ -10,6 +10,7 @@
 struct DownloadJobRecord {
   QString url;
   qint64 expectedSize = 0;
+  QByteArray md5;            // expected, in hexadecimal; empty for any
   std::uint32_t status = 4;  // non-zero until the download succeeded
   int prerequisiteIndex = -1;
   QString subfolder;

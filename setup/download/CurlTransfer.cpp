@@ -3,11 +3,15 @@
 #include <openssl/ssl.h>
 #include <openssl/x509_vfy.h>
 
+#include <atomic>
+
 namespace {
 
 constexpr long kBufferSize = 100 * 1024;
 constexpr long kConnectTimeoutSeconds = 60;
 constexpr int kStepMilliseconds = 10;
+
+std::atomic<std::chrono::milliseconds::rep> stallLimit{CurlTransfer::kStallLimit.count()};
 
 bool isUnknownAuthority(long verifyResult) {
   switch (verifyResult) {
@@ -87,16 +91,32 @@ CURLcode CurlTransfer::onSslContext(CURL*, void* sslContext, void*) {
   return CURLE_OK;
 }
 
+void CurlTransfer::setStallLimitForTests(std::chrono::milliseconds limit) { stallLimit = limit.count(); }
+
+// A pause of the sink holds the clock: the time a body call spends paused
+// ends with a byte just received, and a pause between bytes restarts it.
+bool CurlTransfer::stallsNow(std::chrono::steady_clock::time_point now) {
+  if (m_sink->paused()) m_lastByte = now;
+  m_stalled = now - m_lastByte >= std::chrono::milliseconds(stallLimit);
+  return m_stalled;
+}
+
 CURLcode CurlTransfer::perform(Sink& sink) {
   if (!m_easy) return CURLE_OUT_OF_MEMORY;
   CURLM* multi = curl_multi_init();
   if (!multi) return CURLE_OUT_OF_MEMORY;
   m_sink = &sink;
+  m_lastByte = std::chrono::steady_clock::now();
+  m_stalled = false;
   curl_multi_add_handle(multi, m_easy);
   CURLcode result = CURLE_ABORTED_BY_CALLBACK;
   int running = 1;
   while (curl_multi_perform(multi, &running) == CURLM_OK && running) {
     if (sink.stopRequested()) break;
+    if (stallsNow(std::chrono::steady_clock::now())) {
+      result = CURLE_OPERATION_TIMEDOUT;
+      break;
+    }
     curl_multi_poll(multi, nullptr, 0, kStepMilliseconds, nullptr);
   }
   int pending = 0;
@@ -109,15 +129,20 @@ CURLcode CurlTransfer::perform(Sink& sink) {
 }
 
 size_t CurlTransfer::onBody(char* data, size_t size, size_t count, void* self) {
+  auto* transfer = static_cast<CurlTransfer*>(self);
   const size_t bytes = size * count;
-  return static_cast<CurlTransfer*>(self)->m_sink->body(data, bytes) ? bytes : 0;
+  const bool more = transfer->m_sink->body(data, bytes);
+  transfer->m_lastByte = std::chrono::steady_clock::now();
+  return more ? bytes : 0;
 }
 
 size_t CurlTransfer::onHeader(char* data, size_t size, size_t count, void* self) {
+  auto* transfer = static_cast<CurlTransfer*>(self);
   const size_t bytes = size * count;
+  transfer->m_lastByte = std::chrono::steady_clock::now();
   const QByteArray line = QByteArray(data, qsizetype(bytes)).trimmed();
   if (line.startsWith("HTTP/") || (!line.isEmpty() && line[0] >= '1' && line[0] <= '6'))
-    static_cast<CurlTransfer*>(self)->m_responseText = QString::fromLatin1(line);
+    transfer->m_responseText = QString::fromLatin1(line);
   return bytes;
 }
 

@@ -4,9 +4,11 @@
 
 #include <QByteArrayList>
 #include <QString>
+#include <chrono>
 
 // One request through libcurl, driven in steps of at most 10 ms so that the
-// caller can stop it between steps. Redirects are not followed here.
+// caller can stop it between steps. Redirects are not followed here. A server
+// that sends nothing for a minute, while the sink is not paused, ends it.
 class CurlTransfer {
  public:
   struct Request {
@@ -25,6 +27,8 @@ class CurlTransfer {
     // A piece of the body; false stops the transfer.
     virtual bool body(const char* data, size_t size) = 0;
     virtual bool stopRequested() = 0;
+    // While paused, the time without a byte from the server does not count.
+    virtual bool paused() = 0;
   };
 
   explicit CurlTransfer(const Request& request);
@@ -32,8 +36,14 @@ class CurlTransfer {
   CurlTransfer(const CurlTransfer&) = delete;
   CurlTransfer& operator=(const CurlTransfer&) = delete;
 
-  // CURLE_ABORTED_BY_CALLBACK when the sink asked to stop between steps.
+  // CURLE_ABORTED_BY_CALLBACK when the sink asked to stop between steps;
+  // CURLE_OPERATION_TIMEDOUT with stalled() when the server stopped sending.
   CURLcode perform(Sink& sink);
+  bool stalled() const { return m_stalled; }
+
+  // How long a transfer may go without a byte from the server; tests shorten it.
+  static constexpr std::chrono::milliseconds kStallLimit{60000};
+  static void setStallLimitForTests(std::chrono::milliseconds limit);
 
   long responseCode() const;
   qint64 contentLength() const;  // -1 when not announced
@@ -50,9 +60,12 @@ class CurlTransfer {
   static size_t onHeader(char* data, size_t size, size_t count, void* self);
   static CURLcode onSslContext(CURL* easy, void* sslContext, void* self);
   void applyTls(const Request& request);
+  bool stallsNow(std::chrono::steady_clock::time_point now);
 
   CURL* m_easy = nullptr;
   curl_slist* m_headers = nullptr;
   Sink* m_sink = nullptr;
   QString m_responseText;
+  std::chrono::steady_clock::time_point m_lastByte;
+  bool m_stalled = false;
 };

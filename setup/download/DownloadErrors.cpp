@@ -4,11 +4,15 @@
 
 #include <cstring>
 
+#include "SetupStrings.h"
+
 using namespace DownloadErrors;
 
 namespace {
 
 constexpr std::uint32_t kRangeSize = 0x10000;
+constexpr int kWrongSizeText = 186;
+constexpr int kStoppedAnsweringText = 222;
 
 bool inRange(std::uint32_t code, std::uint32_t base) { return code >= base && code < base + kRangeSize; }
 
@@ -29,6 +33,10 @@ QString ownText(std::uint32_t code) {
       return QStringLiteral("The file on the server has not been modified.");
     case kForbidden:
       return QStringLiteral("The server refuses access to the file.");
+    case kStoppedAnswering:
+      return SetupStrings::text(kStoppedAnsweringText);
+    case kLargerThanExpected:
+      return SetupStrings::text(kWrongSizeText);
     default:
       return QString();
   }

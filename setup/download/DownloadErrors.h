@@ -19,6 +19,8 @@ constexpr std::uint32_t kNothingLeft = 0xE0000010;
 constexpr std::uint32_t kAuthenticationRequired = 0xE0000012;
 constexpr std::uint32_t kNotModified = 0xE0000013;
 constexpr std::uint32_t kForbidden = 0xE0000016;
+constexpr std::uint32_t kStoppedAnswering = 0xE0000017;    // no byte from the server for a minute
+constexpr std::uint32_t kLargerThanExpected = 0xE0000018;  // more bytes came than the expected size
 
 // A transfer failure: the base plus libcurl's code.
 constexpr std::uint32_t kTransferErrorBase = 0xE0010000;

@@ -265,6 +265,7 @@ void CDownloadPage::startJob() {
   ++generation_;
   job_.setDownloadFolder(downloadFolder_);
   job_.setObserver(this);
+  job_.setExpectedFile(expectedSize_, md5_);
   if (const std::uint32_t code = job_.StartDownload(record.url, QString(), nullptr, true, false); code != 0)
     jobError(code);
 }

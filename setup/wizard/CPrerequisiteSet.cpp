@@ -6,36 +6,53 @@
 #include <QProcess>
 #include <QTemporaryFile>
 #include <algorithm>
+#include <cstdio>
 
 #include "Ansi.h"
 #include "CBootstrapConfig.h"
 #include "CPayloadArchive.h"
+#include "DownloadErrors.h"
 #include "DownloadUrl.h"
 #include "IProgressSink.h"
 #include "NoExecCheck.h"
 #include "SetupMessages.h"
 #include "SetupPaths.h"
+#include "SetupStrings.h"
 #include "ShellOpen.h"
 #include "VerifyFileMd5.h"
 #include "WindowsInstaller.h"
 
 namespace {
 
+constexpr int kWrongMd5 = 139;
 constexpr int kInstalling = 153;
+constexpr int kWrongSize = 186;
 constexpr int kOpeningSite = 198;
 constexpr int kDownloading = 199;
+constexpr int kError = 215;
 constexpr int kFileNotFound = 2;
 constexpr int kAccessDenied = 5;
 
-// Lets a cancelled sink stop the download under way.
+// Lets a cancelled sink stop the download under way, and keeps the code a
+// failed download ended with.
 class CancelFromSink : public IDownloadObserver {
  public:
   explicit CancelFromSink(IProgressSink* sink) : sink_(sink) {}
   bool isCancelled() override { return sink_ && sink_->isCancelled(); }
+  void error(int, std::uint32_t code) override { failure = code; }
+
+  std::uint32_t failure = 0;
 
  private:
   IProgressSink* sink_;
 };
+
+// A run without any window tells a failed download on standard error, as a
+// message box does where no one can see it.
+void tellUnattended(const QString& name, const QString& problem) {
+  std::fprintf(stderr, "%s: %s\n", setupText(kDownloading, {name}).toLocal8Bit().constData(),
+               setupText(kError, {problem}).toLocal8Bit().constData());
+}
 
 bool stopsHere(IProgressSink* sink, const QString& text) {
   if (!sink) return false;
@@ -76,6 +93,7 @@ DownloadJobRecord CPrerequisiteSet::downloadRecordFor(int index) const {
   DownloadJobRecord record;
   record.url = info.location;
   record.expectedSize = info.exactSize;
+  record.md5 = info.md5.toLatin1();
   record.prerequisiteIndex = index;
   record.subfolder = info.folder;
   return record;
@@ -89,14 +107,18 @@ QString CPrerequisiteSet::downloadedFileFor(int index) const {
   return folder.isEmpty() ? QString() : TargetPathFor(QString(), single.job(0).url, folder);
 }
 
-// A downloaded file counts only when its size and, when given, its MD5 match.
-bool CPrerequisiteSet::downloadIsComplete(int index) const {
+// A downloaded file counts only when its size and, when given, its MD5 match:
+// 0 then, else the text that says what is wrong with it.
+int CPrerequisiteSet::downloadFault(int index) const {
   const PrerequisiteInfo& info = config_.prerequisites.at(index);
   const QString path = downloadedFileFor(index);
   const QFileInfo file(path);
-  if (path.isEmpty() || !file.isFile() || file.size() != info.exactSize) return false;
-  return info.md5.isEmpty() || VerifyFileMd5(path, info.md5.toLatin1(), 0);
+  if (path.isEmpty() || !file.isFile() || file.size() != info.exactSize) return kWrongSize;
+  if (!info.md5.isEmpty() && !VerifyFileMd5(path, info.md5.toLatin1(), 0)) return kWrongMd5;
+  return 0;
 }
+
+bool CPrerequisiteSet::downloadIsComplete(int index) const { return downloadFault(index) == 0; }
 
 void CPrerequisiteSet::refreshDownloadedFiles() {
   for (int i = 0; i < count(); ++i) {
@@ -196,24 +218,30 @@ void CPrerequisiteSet::RunDownloadPass(IProgressSink* sink) {
   CancelFromSink observer(sink);
   for (int j = 0; j < queue_.count(); ++j) {
     const int index = queue_.job(j).prerequisiteIndex;
-    if (stopsHere(sink, setupText(kDownloading, {config_.prerequisites.at(index).name}))) return;
-    if (queue_.RunQueuedJob(j, &observer) != 0)
+    const QString& name = config_.prerequisites.at(index).name;
+    if (stopsHere(sink, setupText(kDownloading, {name}))) return;
+    observer.failure = 0;
+    if (queue_.RunQueuedJob(j, &observer) != 0) {
       baseStates[index] = PrerequisiteState::DownloadFailed;
-    else
-      checkDownload(index);
+      if (!sink && observer.failure != 0) tellUnattended(name, GetInternetErrorText(observer.failure));
+    } else if (const int fault = checkDownload(index); fault != 0 && !sink) {
+      tellUnattended(name, SetupStrings::text(fault));
+    }
   }
 }
 
-void CPrerequisiteSet::checkDownload(int index) {
+// 0 when the downloaded file is good, else the text that says what is wrong.
+int CPrerequisiteSet::checkDownload(int index) {
   const QString path = downloadedFileFor(index);
-  if (!downloadIsComplete(index)) {
+  if (const int fault = downloadFault(index); fault != 0) {
     discardDownload(path);
     baseStates[index] = PrerequisiteState::Download;
-    return;
+    return fault;
   }
   if (ShellOpen::isDirectlyRunnable(path))
     QFile::setPermissions(path, QFile::permissions(path) | QFile::ExeOwner);
   baseStates[index] = PrerequisiteState::Downloaded;
+  return 0;
 }
 
 // Removes a wrong download and the folders it leaves empty, never above the download folder.

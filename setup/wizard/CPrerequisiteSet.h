@@ -70,11 +70,12 @@ class CPrerequisiteSet {
 
  private:
   DownloadJobRecord downloadRecordFor(int index) const;
+  int downloadFault(int index) const;
   bool downloadIsComplete(int index) const;
   void refreshDownloadedFiles();
   void countPendingMandatory();
   int forcedState(int index) const;
-  void checkDownload(int index);
+  int checkDownload(int index);
   void discardDownload(const QString& path) const;
   bool addInstallItem(int index, int state);
   void runInstallItem(InstallItem& item);

@@ -2,9 +2,13 @@
 
 Files come from --root. The first part of the request path chooses a behaviour:
   /files/NAME             Range honoured (206, or 416 past the end)
+  /nosize/NAME            as /files, but a 416 does not tell the file's size
   /norange/NAME           Range ignored: always 200 with the whole file
   /nolength/NAME          200 without Content-Length, the end marked by closing
   /short/NAME             announces the whole size, sends half, closes
+  /stall/NAME             announces the whole size, sends half, then says nothing more
+  /silent/NAME            reads the request and never answers
+  /endless/NAME           200 without Content-Length, the file over and over until the client goes
   /slow/NAME              Range honoured, 4 KiB every 20 ms
   /shifted/NAME           a Range is answered by a 206 that starts elsewhere
   /status/CODE/NAME       answers CODE with a small error page
@@ -38,6 +42,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
         mode, rest = parts[0], parts[1:]
         if mode == "status":
             return self.error_page(int(rest[0]))
+        if mode == "silent":
+            return self.hold()
         if mode == "redirect":
             count = int(rest[0])
             target = "/redirect/%d/%s" % (count - 1, rest[1]) if count > 1 else "/files/" + rest[1]
@@ -51,10 +57,11 @@ class Handler(http.server.BaseHTTPRequestHandler):
 
     def serve(self, mode, path):
         size = os.path.getsize(path)
-        first = self.range_start() if mode in ("files", "slow", "shifted", "short") else None
+        first = self.range_start() if mode in ("files", "nosize", "slow", "shifted", "short", "stall") else None
         if first is not None and first >= size:
             self.send_response(416)
-            self.send_header("Content-Range", "bytes */%d" % size)
+            if mode != "nosize":
+                self.send_header("Content-Range", "bytes */%d" % size)
             self.send_header("Content-Length", "0")
             return self.end_headers()
         if mode == "shifted" and first is not None:
@@ -63,16 +70,35 @@ class Handler(http.server.BaseHTTPRequestHandler):
         self.send_response(200 if first is None else 206)
         if first is not None:
             self.send_header("Content-Range", "bytes %d-%d/%d" % (start, size - 1, size))
-        if mode != "nolength":
+        if mode not in ("nolength", "endless"):
             self.send_header("Content-Length", str(size - start))
         self.send_header("Last-Modified", "Tue, 15 Nov 1994 08:12:31 GMT")
         self.end_headers()
-        count = (size - start) // 2 if mode == "short" else size - start
+        if mode == "endless":
+            return self.send_endlessly(path)
+        count = (size - start) // 2 if mode in ("short", "stall") else size - start
         with open(path, "rb") as f:
             if mode == "slow":
                 self.send_slowly(f, start, count)
             else:
                 self.connection.sendfile(f, start, count)
+        if mode == "stall":
+            self.hold()
+
+    def hold(self):
+        """Keeps the connection open and sends nothing until the peer ends."""
+        self.wfile.flush()
+        while True:
+            time.sleep(1)
+
+    def send_endlessly(self, path):
+        with open(path, "rb") as f:
+            data = f.read()
+        try:
+            while True:
+                self.wfile.write(data)
+        except OSError:
+            pass
 
     def send_slowly(self, f, start, count):
         f.seek(start)

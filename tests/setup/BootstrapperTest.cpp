@@ -6,6 +6,7 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QThread>
 #include <memory>
 
@@ -252,6 +253,37 @@ TEST_F(BootstrapperTest, QuietPassesInstallDownloadAndSkipAsDetected) {
   EXPECT_EQ(BootstrapperRun::readFile(s.records + "/downloaded"), "/S\n");
   EXPECT_TRUE(QFile::exists(s.work + "/dl/tools/tool.sh"));
   EXPECT_FALSE(QFile::exists(s.work + "/dl/wrong.sh"));
+  EXPECT_TRUE(s.standardError.contains(
+      "Downloading Wrong: Error: Corrupt file (wrong MD5 signature). File removed.\n"));
+  EXPECT_EQ(installerArguments().substr(0, 3), "/i|");
+}
+
+// Without a window, a ".part" file as large as the file but wrong is fetched
+// again, and a download that fails is told on standard error.
+TEST_F(BootstrapperTest, QuietDownloadsFetchAWrongPartFileAgainAndTellAFailure) {
+  const QString served = TestEnv::freshDir("served");
+  const QByteArray download = "#!/bin/sh\nprintf '%s\\n' \"$@\" > '" + s.records.toUtf8() + "/downloaded'\n";
+  BootstrapperRun::writeFile(served + "/tool.sh", download);
+  BootstrapperRun::writeFile(served + "/endless.sh", download);
+  BootstrapperRun::writeFile(s.work + "/dl/tool.sh.part", QByteArray(download.size(), '#'));
+  std::unique_ptr<DownloadPeer> peer(DownloadPeer::http(served));
+  const QString md5 = QCryptographicHash::hash(download, QCryptographicHash::Md5).toHex();
+  const QString size = QString::number(download.size());
+  const QString config = kGeneral + "Options=q\r\nDownloadFolder=" + s.work +
+                         "/dl\r\n[PREREQUISITES]\r\nApp1=Tool\r\nApp2=Endless\r\n[App1]\r\nUrl=" +
+                         peer->url("http", "files/tool.sh") + "\r\nExactSize=" + size + "\r\nMD5=" + md5 +
+                         "\r\nCommandLine=/S\r\nSearchType=0\r\nSearchString=[SystemFolder]tool.dll\r\n"
+                         "[App2]\r\nUrl=" +
+                         peer->url("http", "endless/endless.sh") + "\r\nExactSize=" + size +
+                         "\r\nSearchType=0\r\nSearchString=[SystemFolder]endless.dll\r\n";
+  ASSERT_TRUE(s.run(setupWith(config), {}));
+  EXPECT_EQ(s.exitCode, 0) << s.standardError.toStdString();
+  EXPECT_EQ(BootstrapperRun::readFile(s.records + "/downloaded"), "/S\n");
+  EXPECT_TRUE(s.standardError.contains("Downloading Endless: Error: Wrong size\n"))
+      << s.standardError.toStdString();
+  EXPECT_FALSE(QFile::exists(s.work + "/dl/tool.sh.part"));
+  EXPECT_TRUE(QFile::exists(s.work + "/dl/endless.sh.part"));
+  EXPECT_EQ(QFileInfo(s.work + "/dl/endless.sh.part").size(), 0);
   EXPECT_EQ(installerArguments().substr(0, 3), "/i|");
 }
 

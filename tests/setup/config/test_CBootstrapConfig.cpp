@@ -3,6 +3,7 @@
 #include <QFile>
 
 #include "CBootstrapConfig.h"
+#include "PrivateProfile.h"
 #include "TestEnv.h"
 
 namespace {
@@ -118,6 +119,20 @@ TEST(CBootstrapConfig, KeepFilesIsComparedExactly) {
   for (const auto& [value, mode] : cases)
     EXPECT_EQ(load("[GeneralOptions]\nKeepFiles=" + value + "\n").KeepFiles, mode) << value.constData();
   EXPECT_EQ(load("").KeepFiles, KeepFilesMode::Nothing);
+}
+
+TEST(CBootstrapConfig, LoadingReadsTheFileOnce) {
+  QByteArray text = "[GeneralOptions]\nOptions=q\n[PREREQUISITES]\n";
+  for (int n = 1; n <= 50; ++n)
+    text += "App" + QByteArray::number(n) + "=Runtime " + QByteArray::number(n) + "\n";
+  for (int n = 1; n <= 50; ++n) text += "[App" + QByteArray::number(n) + "]\n" + kApp;
+  const QString path = writeConfig(text);
+  const int before = PrivateProfile::readCount();
+  CBootstrapConfig config;
+  config.LoadConfiguration(path);
+  EXPECT_EQ(config.prerequisites.size(), 50);
+  EXPECT_EQ(config.prerequisites.last().name, "Runtime 50");
+  EXPECT_EQ(PrivateProfile::readCount(), before + 1);
 }
 
 TEST(CBootstrapConfig, AValueThatFillsTheBufferCountsAsMissing) {

@@ -1,3 +1,5 @@
+#include <QCryptographicHash>
+
 #include "DownloadTestBase.h"
 
 using namespace DownloadErrors;
@@ -46,12 +48,36 @@ TEST_F(DownloadFtpTest, AServerRefusingRestGetsTheWholeFileAgain) {
   EXPECT_TRUE(observer.calls().contains("progress 0"));
 }
 
-TEST_F(DownloadFtpTest, APartFileAsLargeAsTheFileLeavesNothingToFetch) {
+// A ".part" file as large as the file or larger: a part that checks out is the
+// file; any other is emptied and the whole file fetched again.
+TEST_F(DownloadFtpTest, APartFileTheServerHasNothingToAddToIsCheckedLikeAFinishedDownload) {
   const QByteArray data = serve("setup.exe", kSize);
-  writeFile(part("setup.exe"), data);
+  const QByteArray md5 = QCryptographicHash::hash(data, QCryptographicHash::Md5).toHex();
+  const struct {
+    const char* name;
+    QByteArray part;
+    QByteArray expectedMd5;
+    bool fetchedAgain;
+  } cases[] = {
+      {"as large as the file", data, {}, false},
+      {"with the expected MD5", data, md5, false},
+      {"with a wrong MD5", QByteArray(kSize, 'x'), md5, true},
+      {"larger than the file", data + "x", {}, true},
+  };
   startPeer();
-  EXPECT_EQ(fetch(url("setup.exe")), kNothingLeft);
-  EXPECT_FALSE(QFile::exists(target("setup.exe")));
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    QFile::remove(target("setup.exe"));
+    RecordingObserver watcher;
+    job.setObserver(&watcher);
+    job.setExpectedFile(0, c.expectedMd5);
+    writeFile(part("setup.exe"), c.part);
+    ASSERT_EQ(fetch(url("setup.exe")), 0u);
+    EXPECT_EQ(readFile(target("setup.exe")), data);
+    EXPECT_EQ(watcher.progressSum(), c.fetchedAgain ? kSize : 0);
+    EXPECT_EQ(watcher.calls().contains("progress 0"), c.fetchedAgain);
+    EXPECT_EQ(watcher.calls().last(), "finished");
+  }
 }
 
 TEST_F(DownloadFtpTest, AMissingFileFails) {

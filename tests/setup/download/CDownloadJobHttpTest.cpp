@@ -1,3 +1,4 @@
+#include <QCryptographicHash>
 #include <QFileInfo>
 #include <QThread>
 
@@ -93,15 +94,67 @@ TEST_F(DownloadHttpTest, AServerThatDoesNotContinueWhereAskedStartsTheFileOver) 
                                      "/shifted/setup.exe -"}));
 }
 
-TEST_F(DownloadHttpTest, APartFileAsLargeAsTheFileLeavesNothingToFetch) {
+// The server has nothing to add to the ".part" file (416 to the Range, or 200
+// with a length the file already has): a part that checks out is the file, any
+// other is emptied and the file fetched again, once.
+TEST_F(DownloadHttpTest, APartFileTheServerHasNothingToAddToIsCheckedLikeAFinishedDownload) {
   const QByteArray data = serve("setup.exe", kSize);
-  for (const QString mode : {"files", "norange"}) {
-    SCOPED_TRACE(mode.toStdString());
-    writeFile(part("setup.exe"), data);
-    EXPECT_EQ(fetch(url(mode + "/setup.exe")), kNothingLeft);
-    EXPECT_FALSE(QFile::exists(target("setup.exe")));
-    EXPECT_EQ(observer.calls().last(), "error 0 e0000010");
+  QByteArray wrong = data;
+  wrong[kSize / 2] = char(~wrong[kSize / 2]);
+  const QByteArray md5 = QCryptographicHash::hash(data, QCryptographicHash::Md5).toHex();
+  const struct {
+    const char* name;
+    const char* mode;
+    QByteArray part;
+    qint64 expectedSize;
+    QByteArray expectedMd5;
+    bool fetchedAgain;
+  } cases[] = {
+      {"as large as the file", "files", data, 0, {}, false},
+      {"as large, the server ignoring ranges", "norange", data, 0, {}, false},
+      {"with the expected size and MD5", "files", data, kSize, md5.toUpper(), false},
+      {"with a wrong MD5", "files", wrong, kSize, md5, true},
+      {"with a wrong MD5, the server ignoring ranges", "norange", wrong, 0, md5, true},
+      {"as large as the file, but not of the expected size", "files", data, kSize + 1, {}, true},
+      {"larger than the file", "files", data + "x", 0, {}, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    QFile::remove(log);
+    QFile::remove(target("setup.exe"));
+    RecordingObserver watcher;
+    job.setObserver(&watcher);
+    job.setExpectedFile(c.expectedSize, c.expectedMd5);
+    writeFile(part("setup.exe"), c.part);
+    ASSERT_EQ(fetch(url(QString(c.mode) + "/setup.exe")), 0u);
+    EXPECT_EQ(readFile(target("setup.exe")), data);
+    EXPECT_FALSE(QFile::exists(part("setup.exe")));
+    const QString range = QStringLiteral("/%1/setup.exe bytes=%2-").arg(c.mode).arg(c.part.size());
+    EXPECT_EQ(requests(), c.fetchedAgain ? QStringList({range, QStringLiteral("/%1/setup.exe -").arg(c.mode)})
+                                         : QStringList{range});
+    EXPECT_TRUE(watcher.calls().contains("started 300000 setup.exe"));
+    EXPECT_EQ(watcher.calls().last(), "finished");
   }
+}
+
+TEST_F(DownloadHttpTest, APartFileThatCannotBeCheckedIsFetchedAgain) {
+  const QByteArray data = serve("setup.exe", kSize);
+  writeFile(part("setup.exe"), data);
+  // The server says the range cannot be served, but not how large the file is.
+  ASSERT_EQ(fetch(url("nosize/setup.exe")), 0u);
+  EXPECT_EQ(readFile(target("setup.exe")), data);
+  EXPECT_EQ(requests(), QStringList({"/nosize/setup.exe bytes=300000-", "/nosize/setup.exe -"}));
+}
+
+// The file fetched again is not the expected one either: the job keeps it for
+// its caller's check, and asks no more.
+TEST_F(DownloadHttpTest, AWrongPartFileIsFetchedAgainOnlyOnce) {
+  const QByteArray data = serve("setup.exe", kSize);
+  job.setExpectedFile(0, QByteArray(32, '0'));
+  writeFile(part("setup.exe"), data);
+  ASSERT_EQ(fetch(url("files/setup.exe")), 0u);
+  EXPECT_EQ(readFile(target("setup.exe")), data);
+  EXPECT_EQ(requests().size(), 2);
 }
 
 TEST_F(DownloadHttpTest, APartFileOneByteShortFetchesTheLastByte) {
@@ -140,6 +193,45 @@ TEST_F(DownloadHttpTest, AReplyWithoutLengthIsSavedWhole) {
   EXPECT_TRUE(observer.calls().contains("started 0 setup.exe"));
 }
 
+// At exactly the expected size the download completes; one byte more, from a
+// server that announces no length or more than it should, or streams without
+// end, fails the job at once and empties the ".part" file.
+TEST_F(DownloadHttpTest, ADownloadFailsAsSoonAsItGrowsPastItsExpectedSize) {
+  const QByteArray data = serve("setup.exe", 429);
+  const struct {
+    const char* path;
+    qint64 expectedSize;
+    std::uint32_t code;
+  } cases[] = {
+      {"nolength/setup.exe", 429, 0},
+      {"nolength/setup.exe", 428, kLargerThanExpected},
+      {"files/setup.exe", 428, kLargerThanExpected},
+      {"endless/setup.exe", 429, kLargerThanExpected},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.path);
+    QFile::remove(target("setup.exe"));
+    job.setExpectedFile(c.expectedSize, {});
+    EXPECT_EQ(fetch(url(c.path)), c.code);
+    EXPECT_EQ(QFile::exists(target("setup.exe")), c.code == 0);
+    if (c.code != 0) {
+      EXPECT_EQ(QFileInfo(part("setup.exe")).size(), 0);
+      EXPECT_EQ(observer.calls().last(), QStringLiteral("error 0 %1").arg(c.code, 0, 16));
+    }
+  }
+  EXPECT_EQ(GetInternetErrorText(kLargerThanExpected), "Wrong size");
+}
+
+// A resumed download counts what the ".part" file holds already.
+TEST_F(DownloadHttpTest, TheExpectedSizeCountsThePartFile) {
+  const QByteArray data = serve("setup.exe", 1000);
+  writeFile(part("setup.exe"), data.left(600));
+  job.setExpectedFile(999, {});
+  EXPECT_EQ(fetch(url("files/setup.exe")), kLargerThanExpected);
+  EXPECT_EQ(requests(), QStringList{"/files/setup.exe bytes=600-"});
+  EXPECT_EQ(QFileInfo(part("setup.exe")).size(), 0);
+}
+
 TEST_F(DownloadHttpTest, AConnectionClosedEarlyKeepsThePartFile) {
   serve("setup.exe", kSize);
   EXPECT_EQ(fetch(url("short/setup.exe")), kClosedEarly);
@@ -163,6 +255,58 @@ TEST_F(DownloadHttpTest, PauseHoldsTheTransferAndResumeContinuesAtTheSameOffset)
   EXPECT_EQ(job.exitCode(), 0u);
   EXPECT_EQ(readFile(target("setup.exe")), data);
   EXPECT_EQ(requests().size(), 1);
+}
+
+class DownloadStallTest : public DownloadHttpTest {
+ protected:
+  static constexpr std::chrono::milliseconds kLimit = ShortStallLimit::kLimit;
+  ShortStallLimit shortLimit;
+};
+
+TEST_F(DownloadStallTest, AServerThatStopsAnsweringEndsTheJob) {
+  serve("setup.exe", kSize);
+  const struct {
+    const char* name;
+    QString url;
+    qint64 kept;  // -1: no ".part" file
+  } cases[] = {
+      {"never answers", url("silent/setup.exe"), -1},
+      {"stops after half the file", url("stall/setup.exe"), kSize / 2},
+      {"says nothing to an FTP client", peer->url("ftp", "setup.exe"), -1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    QFile::remove(part("setup.exe"));
+    EXPECT_EQ(fetch(c.url), kStoppedAnswering);
+    EXPECT_FALSE(QFile::exists(target("setup.exe")));
+    EXPECT_EQ(QFile::exists(part("setup.exe")) ? QFileInfo(part("setup.exe")).size() : -1, c.kept);
+    EXPECT_EQ(observer.calls().last(), "error 0 e0000017");
+  }
+  EXPECT_EQ(GetInternetErrorText(kStoppedAnswering), "The server stopped answering.");
+}
+
+TEST_F(DownloadStallTest, APauseLongerThanTheLimitResumesFine) {
+  const QByteArray data = serve("setup.exe", 200000);
+  ASSERT_EQ(job.StartDownload(url("slow/setup.exe"), QString(), nullptr, true, false), 0u);
+  ASSERT_TRUE(waitForProgress(40000));
+  observer.pause = true;
+  QThread::msleep(3 * kLimit.count());
+  EXPECT_TRUE(job.isRunning());
+  observer.pause = false;
+  job.waitForEnd();
+  EXPECT_EQ(job.exitCode(), 0u);
+  EXPECT_EQ(readFile(target("setup.exe")), data);
+}
+
+TEST_F(DownloadStallTest, WhilePausedASilentServerIsWaitedFor) {
+  serve("setup.exe", kSize);
+  observer.pause = true;
+  ASSERT_EQ(job.StartDownload(url("silent/setup.exe"), QString(), nullptr, true, false), 0u);
+  QThread::msleep(3 * kLimit.count());
+  EXPECT_TRUE(job.isRunning());
+  observer.pause = false;
+  job.waitForEnd();
+  EXPECT_EQ(job.exitCode(), kStoppedAnswering);
 }
 
 TEST_F(DownloadHttpTest, CancelEndsWithCancelledAndALaterRunResumes) {

@@ -4,8 +4,10 @@
 #include <QProcess>
 #include <QStringList>
 #include <atomic>
+#include <chrono>
 #include <mutex>
 
+#include "CurlTransfer.h"
 #include "IDownloadObserver.h"
 
 // A Python test peer from tests/peers on 127.0.0.1, on the port it chose; it
@@ -23,6 +25,16 @@ class DownloadPeer {
  private:
   QProcess m_process;
   int m_port = 0;
+};
+
+// Cuts the minute a transfer waits for a silent server short while it lives.
+class ShortStallLimit {
+ public:
+  static constexpr std::chrono::milliseconds kLimit{500};
+  ShortStallLimit() { CurlTransfer::setStallLimitForTests(kLimit); }
+  ~ShortStallLimit() { CurlTransfer::setStallLimitForTests(CurlTransfer::kStallLimit); }
+  ShortStallLimit(const ShortStallLimit&) = delete;
+  ShortStallLimit& operator=(const ShortStallLimit&) = delete;
 };
 
 namespace DownloadFixture {

@@ -169,6 +169,17 @@ TEST_F(CDownloadPageTest, ATransferThatKeepsClosingEarlyIsRetriedThreeTimesWitho
       << rows()->topLevelItem(0)->text(2).toStdString();
 }
 
+TEST_F(CDownloadPageTest, DownloadsThatWouldNeverEndFailTheirRowsWithTheirTexts) {
+  const ShortStallLimit shortLimit;
+  serve("silent.exe", 1000, "silent");
+  serve("endless.exe", 1000, "endless");
+  startDownloads();
+  testing::internal::CaptureStderr();
+  ASSERT_TRUE(waitFor([this] { return wizard_->currentId() == CPrereqWizard::PrerequisitesPage; }));
+  testing::internal::GetCapturedStderr();
+  EXPECT_EQ(column(rows(), 2), QStringList({"Error: The server stopped answering.", "Error: Wrong size"}));
+}
+
 TEST_F(CDownloadPageTest, BarsOfFilesAbove2GiBAreScaled) {
   add("huge.exe", PrerequisiteKind::Download).exactSize = 5LL << 30;
   config_.prerequisites.last().location = peer_->url("http", "status/404/huge.exe");

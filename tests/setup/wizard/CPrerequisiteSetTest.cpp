@@ -13,6 +13,7 @@
 #include "CPayloadArchive.h"
 #include "CPrereqProgressDlg.h"
 #include "CPrerequisiteSet.h"
+#include "DownloadPeer.h"
 #include "IProgressSink.h"
 #include "TestEnv.h"
 
@@ -139,6 +140,22 @@ TEST_F(CPrerequisiteSetTest, AWrongDownloadIsDeletedWithTheFoldersItLeavesEmpty)
   set.RunDownloadPass(nullptr);
   EXPECT_EQ(set.baseStates.value(0), PrerequisiteState::DownloadFailed);
   EXPECT_TRUE(QDir(folder_).exists());
+}
+
+TEST_F(CPrerequisiteSetTest, AQuietPassTellsADownloadThatEndedOnASilentServer) {
+  qputenv("LANG", "C");
+  qunsetenv("LC_ALL");
+  qunsetenv("LC_MESSAGES");
+  const std::unique_ptr<DownloadPeer> peer(DownloadPeer::http(TestEnv::freshDir("served")));
+  addDownload({});
+  config_.prerequisites[0].location = peer->url("http", "silent/tool.sh");
+  const ShortStallLimit shortLimit;
+  CPrerequisiteSet set(config_, archive_);
+  testing::internal::CaptureStderr();
+  set.RunDownloadPass(nullptr);
+  const std::string told = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(set.baseStates.value(0), PrerequisiteState::DownloadFailed);
+  EXPECT_NE(told.find("Downloading Tool: Error: The server stopped answering.\n"), std::string::npos) << told;
 }
 
 TEST_F(CPrerequisiteSetTest, ACancelledSinkStopsThePassesBeforeTheNextItem) {
