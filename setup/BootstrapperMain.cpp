@@ -76,6 +76,7 @@ class StopOnlySink : public IProgressSink {
   void itemSucceeded() override {}
   bool isCancelled() override { return stop_; }
   void itemFailed(int) override {}
+  bool watched() const override { return false; }
 
  private:
   const std::atomic<bool>& stop_;

@@ -216,6 +216,7 @@ void CPrerequisiteSet::QueueDownloads(const QList<int>& states) {
 void CPrerequisiteSet::RunDownloadPass(IProgressSink* sink) {
   QueueDownloads(baseStates);
   CancelFromSink observer(sink);
+  const bool unwatched = !sink || !sink->watched();
   for (int j = 0; j < queue_.count(); ++j) {
     const int index = queue_.job(j).prerequisiteIndex;
     const QString& name = config_.prerequisites.at(index).name;
@@ -223,8 +224,8 @@ void CPrerequisiteSet::RunDownloadPass(IProgressSink* sink) {
     observer.failure = 0;
     if (queue_.RunQueuedJob(j, &observer) != 0) {
       baseStates[index] = PrerequisiteState::DownloadFailed;
-      if (!sink && observer.failure != 0) tellUnattended(name, GetInternetErrorText(observer.failure));
-    } else if (const int fault = checkDownload(index); fault != 0 && !sink) {
+      if (unwatched && observer.failure != 0) tellUnattended(name, GetInternetErrorText(observer.failure));
+    } else if (const int fault = checkDownload(index); fault != 0 && unwatched) {
       tellUnattended(name, SetupStrings::text(fault));
     }
   }

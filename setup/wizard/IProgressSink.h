@@ -14,4 +14,6 @@ class IProgressSink {
   virtual void itemSucceeded() = 0;
   virtual bool isCancelled() = 0;
   virtual void itemFailed(int error) = 0;
+  // False when no one sees the progress, so failures must be told elsewhere.
+  virtual bool watched() const { return true; }
 };
