@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <QFile>
+#include <map>
 #include <memory>
 
 #include "Ansi.h"
@@ -44,6 +45,18 @@ la_ssize_t writeToFd(archive*, void* data, const void* bytes, size_t length) {
   return writeAll(*static_cast<int*>(data), static_cast<const char*>(bytes), qint64(length))
              ? la_ssize_t(length)
              : -1;
+}
+
+// Refuses a name with a character that Windows-1252 cannot hold: it would be stored as a stand-in.
+QString checkAnsi(const QString& name) {
+  if (fromAnsi(toAnsi(name)) == name) return {};
+  for (const char32_t c : name.toUcs4()) {
+    const QString one = QString::fromUcs4(&c, 1);
+    if (fromAnsi(toAnsi(one)) != one)
+      return QString("the name \"%1\" holds \"%2\" (U+%3), which Windows-1252 cannot hold")
+          .arg(name, one, QString::number(c, 16).toUpper().rightJustified(4, '0'));
+  }
+  return {};
 }
 
 }  // namespace
@@ -106,11 +119,31 @@ QString PayloadBuilder::writeBlock(int fd, qint64& size) const {
 }
 
 QString PayloadBuilder::write(const QString& path) const {
+  if (const QString error = checkNames(); !error.isEmpty()) return error;
   if (const QString error = checkOutputIsNoInput(path); !error.isEmpty()) return error;
   ReplacingFile out(path);
   if (!out.open()) return "cannot write " + path;
   if (const QString error = writePayload(out, path); !error.isEmpty()) return error;
   return out.commit() ? QString() : "cannot write " + path;
+}
+
+// Names the payload would lose: characters Windows-1252 cannot hold, and two
+// entries that extraction would write to the same file.
+QString PayloadBuilder::checkNames() const {
+  std::map<QString, QString> extractedAs;
+  for (const File& file : m_files) {
+    if (const QString error = checkAnsi(file.name); !error.isEmpty()) return error;
+    // A name that extraction refuses is written as given, for hostile payloads.
+    const QString relative = ContainedPath::relativeName(file.name);
+    if (relative.isEmpty()) continue;
+    const auto [earlier, added] = extractedAs.emplace(relative, file.name);
+    if (!added)
+      return QString("the names \"%1\" and \"%2\" are extracted as the same file")
+          .arg(earlier->second, file.name);
+  }
+  for (const SideFile& side : m_sideFiles)
+    if (const QString error = checkAnsi(side.name); !error.isEmpty()) return error;
+  return {};
 }
 
 // Writing over the stub or a source would destroy it before it is read.

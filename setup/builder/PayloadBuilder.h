@@ -10,9 +10,10 @@ class ReplacingFile;
 // Writes a copy of the setup program with a payload appended: the data of its
 // files (one of them may be an xz-compressed tar block made here), the file
 // table, the side-file records and the trailer. Names are written as given,
-// so that hostile payloads can be made too. The result replaces the output
-// only once it is complete, and never when the output is the stub or one of
-// the sources.
+// so that hostile payloads can be made too, but never a name that would be
+// lost: one that Windows-1252 cannot hold, or two extracted as the same file.
+// The result replaces the output only once it is complete, and never when the
+// output is the stub or one of the sources.
 class PayloadBuilder {
  public:
   void setStub(const QString& path) { m_stub = path; }
@@ -48,6 +49,7 @@ class PayloadBuilder {
     QString name;
   };
 
+  QString checkNames() const;
   QString checkOutputIsNoInput(const QString& path) const;
   QString checkEntryLimits(const QString& name, qint64 size, qint64 end) const;
   // `end` is where the next offset would point.

@@ -42,6 +42,15 @@ class PayloadBuilderTest : public PayloadTest {
           info.isSymLink() ? "-> " + QFile::encodeName(info.symLinkTarget()) : readFile(info.filePath());
     return files;
   }
+
+  // The builder's error for `names` as table entries, empty when it built them.
+  QString errorFor(const QStringList& names, const QStringList& sideNames = {}) {
+    PayloadBuilder builder;
+    builder.setStub(m_stub);
+    for (const QString& name : names) builder.addFile(1, 4, name, source("data", "d"));
+    for (const QString& name : sideNames) builder.addSideFile(4, name);
+    return builder.write(m_work + "/out.bin");
+  }
 };
 
 TEST_F(PayloadBuilderTest, TheOutputMayBeNeitherTheStubNorASource) {
@@ -180,6 +189,67 @@ TEST_F(PayloadBuilderTest, LimitsHoldAtTheirValueAndRefuseOneByteMore) {
     CPayloadArchive archive;
     EXPECT_EQ(openInto(archive, out, folder("x")), PayloadError::Ok);
   }
+}
+
+TEST_F(PayloadBuilderTest, NamesThatWindows1252CannotHoldAreRefused) {
+  struct Case {
+    QString name;
+    QString character;
+    const char* code;
+  };
+  const std::vector<Case> cases = {
+      {QString::fromUtf8("Отчёт.txt"), QString::fromUtf8("О"), "041E"},
+      {QString::fromUtf8("caf\u00e9\u0100.txt"), QString::fromUtf8("\u0100"), "0100"},
+      {QString::fromUtf8("smile\U0001F600.txt"), QString::fromUtf8("\U0001F600"), "1F600"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.code);
+    const QString expected = QString("the name \"%1\" holds \"%2\" (U+%3), which Windows-1252 cannot hold")
+                                 .arg(c.name, c.character, c.code);
+    EXPECT_EQ(errorFor({"ok.txt", c.name}), expected);
+    EXPECT_EQ(errorFor({"ok.txt"}, {c.name}), expected);
+  }
+}
+
+TEST_F(PayloadBuilderTest, EveryWindows1252CharacterIsKept) {
+  // The code page's ends and the five bytes it leaves undefined, which stand for themselves.
+  const QString name =
+      QString::fromUtf8("\u20ac\u0081\u008d\u008f\u0090\u009d\u0178 \u00a0\u00ff caf\u00e9.txt");
+  const QString out = m_work + "/out.bin";
+  ASSERT_TRUE(build(out, {"--file", "1:4:" + name + "=" + source("n", "n")}));
+  CPayloadArchive archive;
+  const QString x = folder("x");
+  ASSERT_EQ(openInto(archive, out, x), PayloadError::Ok);
+  EXPECT_EQ(archive.ExtractAll(), PayloadError::Ok);
+  EXPECT_EQ(tree(x), QStringList{name});
+}
+
+TEST_F(PayloadBuilderTest, TwoEntriesExtractedAsTheSameFileAreRefused) {
+  struct Case {
+    QString first;
+    QString second;
+    bool refused;
+  };
+  const std::vector<Case> cases = {
+      {"a.txt", "a.txt", true},
+      {"sub\\a.txt", "sub/a.txt", true},
+      {QString::fromUtf8("\u00c9t\u00e9.txt"), QString::fromUtf8("\u00c9t\u00e9.txt"), true},
+      {"sub\\a.txt", "a.txt", false},
+      {"A.txt", "a.txt", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE((c.first + " " + c.second).toStdString());
+    EXPECT_EQ(
+        errorFor({"x.txt", c.first, c.second}),
+        c.refused
+            ? QString("the names \"%1\" and \"%2\" are extracted as the same file").arg(c.first, c.second)
+            : QString());
+  }
+  CPayloadArchive archive;
+  const QString x = folder("x");
+  ASSERT_EQ(openInto(archive, m_work + "/out.bin", x), PayloadError::Ok);
+  EXPECT_EQ(archive.ExtractAll(), PayloadError::Ok);
+  EXPECT_EQ(tree(x), QStringList({"A.txt", "a.txt", "x.txt"}));
 }
 
 }  // namespace
