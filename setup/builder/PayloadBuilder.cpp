@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <QFile>
+#include <QThread>
 #include <map>
 #include <memory>
 
@@ -83,7 +84,10 @@ void PayloadBuilder::addSideFile(quint32 type, const QString& name) { m_sideFile
 QString PayloadBuilder::writeBlock(int fd, qint64& size) const {
   const off_t start = ::lseek(fd, 0, SEEK_CUR);
   std::unique_ptr<archive, decltype(&archive_write_free)> tar(archive_write_new(), &archive_write_free);
+  // Every core compresses blocks of the xz stream of its own; any xz reader reads them in turn.
+  const QByteArray threads = QByteArray::number(QThread::idealThreadCount());
   if (archive_write_add_filter_xz(tar.get()) != ARCHIVE_OK ||
+      archive_write_set_filter_option(tar.get(), "xz", "threads", threads.constData()) != ARCHIVE_OK ||
       archive_write_set_format_pax_restricted(tar.get()) != ARCHIVE_OK ||
       archive_write_set_bytes_in_last_block(tar.get(), 1) != ARCHIVE_OK ||
       archive_write_open(tar.get(), &fd, nullptr, writeToFd, nullptr) != ARCHIVE_OK)

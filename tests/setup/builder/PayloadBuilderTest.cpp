@@ -252,4 +252,27 @@ TEST_F(PayloadBuilderTest, TwoEntriesExtractedAsTheSameFileAreRefused) {
   EXPECT_EQ(tree(x), QStringList({"A.txt", "a.txt", "x.txt"}));
 }
 
+TEST_F(PayloadBuilderTest, ABlockCompressedOnManyCoresComesOutThroughTheDecompressor) {
+  // More than one block of xz's own (24 MiB at the level used), so that threads share the work.
+  QByteArray member;
+  for (int mebibyte = 0; mebibyte < 40; ++mebibyte)
+    member += QByteArray::number(mebibyte).leftJustified(1 << 20, 'z');
+  const QString out = m_work + "/setup.bin";
+  ASSERT_TRUE(build(out, {"--compressed", "--file", "2:7:KVTdecompress.so=" + decompressorPath(), "--block",
+                          "2:pkg\\app.lzma", "--member", "app.msi=" + source("app.msi", member)}));
+  CPayloadArchive archive;
+  const QString x = folder("x");
+  ASSERT_EQ(prepare(archive, out, x), PayloadError::Ok);
+  const PayloadEntry& block = archive.entries()[1];
+  const QString blockFile = source("block.xz", readFile(out).mid(block.offset, block.size));
+  QProcess xz;
+  xz.start("xz", {"--robot", "--list", blockFile});
+  ASSERT_TRUE(xz.waitForFinished(60000));
+  const QString totals =
+      QString::fromUtf8(xz.readAllStandardOutput()).section("totals\t", 1).section('\t', 1, 1);
+  EXPECT_GE(totals.toInt(), 2) << "xz blocks";
+  EXPECT_EQ(archive.RunExtractFilesDll({}, true), PayloadError::Ok);
+  EXPECT_TRUE(readFile(x + "pkg/app.msi") == member);
+}
+
 }  // namespace
