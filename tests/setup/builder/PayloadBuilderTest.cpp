@@ -275,4 +275,31 @@ TEST_F(PayloadBuilderTest, ABlockCompressedOnManyCoresComesOutThroughTheDecompre
   EXPECT_TRUE(readFile(x + "pkg/app.msi") == member);
 }
 
+// The example that --help gives, run as written: the setup it makes carries
+// both files and hands the package to the installer.
+TEST_F(PayloadBuilderTest, TheHelpsExampleMakesAWorkingSetup) {
+  QProcess help;
+  help.start(KVT_PAYLOAD_BUILDER, {"--help"});
+  ASSERT_TRUE(help.waitForFinished(60000));
+  const QString text = QString::fromUtf8(help.readAllStandardOutput());
+  QString example = text.section("\n  KVTpayload ", 1);
+  example.replace(QRegularExpression("\\\\\\n\\s*"), QString());
+  QStringList arguments = example.section('\n', 0, 0).split(' ', Qt::SkipEmptyParts);
+  ASSERT_TRUE(arguments.startsWith("--out")) << text.toStdString();
+
+  BootstrapperRun s;
+  s.addMsiDll(3, 1, 4000, 0);
+  BootstrapperRun::writeFile(s.work + "/app.msi", "the package");
+  BootstrapperRun::writeFile(s.work + "/setup.ini", "[GeneralOptions]\r\nMainAppCmdLine=/qb\r\n");
+  ASSERT_EQ(runBuilder(KVT_PAYLOAD_BUILDER, arguments, s.work).exitCode, 0);
+  const QString setup = s.work + "/" + arguments[1];
+  ASSERT_TRUE(s.run(setup, {"/extract:" + s.work + "/carried"}));
+  EXPECT_EQ(s.exitCode, 0);
+  EXPECT_EQ(tree(s.work + "/carried"), QStringList({"app.msi", "setup.ini"}));
+  ASSERT_TRUE(s.run(setup, {}));
+  EXPECT_EQ(s.exitCode, 0) << s.standardError.toStdString();
+  EXPECT_TRUE(s.installerArguments().startsWith("/i\n" + s.temp)) << s.installerArguments().toStdString();
+  EXPECT_TRUE(s.installerArguments().contains("app.msi\n/qb\n")) << s.installerArguments().toStdString();
+}
+
 }  // namespace
