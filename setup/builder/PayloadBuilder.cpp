@@ -170,7 +170,7 @@ QString PayloadBuilder::checkOutputIsNoInput(const QString& path) const {
 
 QString PayloadBuilder::checkEntryLimits(const QString& name, qint64 size, qint64 end) const {
   if (size > m_offsetLimit)
-    return QString("the entry \"%1\" holds %2 bytes, more than the %3 that an entry can hold")
+    return QString("the entry \"%1\" holds %2 bytes, more than the %3 bytes that an entry can hold")
         .arg(name)
         .arg(size)
         .arg(m_offsetLimit);
@@ -179,7 +179,7 @@ QString PayloadBuilder::checkEntryLimits(const QString& name, qint64 size, qint6
 
 QString PayloadBuilder::checkOffsetLimit(const QString& what, qint64 end) const {
   if (end <= m_offsetLimit) return {};
-  return QString("with %1 the file reaches %2 bytes, past the %3 that the payload's offsets can reach")
+  return QString("with %1 the file reaches %2 bytes, past the %3 bytes that the payload's offsets can reach")
       .arg(what)
       .arg(end)
       .arg(m_offsetLimit);

@@ -151,7 +151,7 @@ TEST_F(PayloadBuilderTest, LimitsHoldAtTheirValueAndRefuseOneByteMore) {
     QString expected;
   };
   const qint64 both = kLimit - stub;
-  const QString past = QStringLiteral("the %1 that the payload's offsets can reach").arg(kLimit);
+  const QString past = QStringLiteral("the %1 bytes that the payload's offsets can reach").arg(kLimit);
   const std::vector<Case> cases = {
       {"the trailer at the last offset", 100, both - table - 100, {}},
       {"the trailer one byte further", 100, both - table - 99,
@@ -166,7 +166,7 @@ TEST_F(PayloadBuilderTest, LimitsHoldAtTheirValueAndRefuseOneByteMore) {
       {"an entry of the largest size", 0, kLimit,
        QString("with the entry \"b.bin\" the file reaches %1 bytes, past ").arg(stub + kLimit) + past},
       {"an entry one byte larger", 0, kLimit + 1,
-       QString("the entry \"b.bin\" holds %1 bytes, more than the %2 that an entry can hold")
+       QString("the entry \"b.bin\" holds %1 bytes, more than the %2 bytes that an entry can hold")
            .arg(kLimit + 1)
            .arg(kLimit)},
   };
