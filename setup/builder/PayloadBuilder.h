@@ -26,7 +26,7 @@ class PayloadBuilder {
   void setFlags(quint32 flags) { m_flags = flags; }
   // Bytes after the trailer, as a signature block would add.
   void setTail(qint64 bytes) { m_tail = bytes; }
-  // The last byte the format's 32-bit sizes and offsets can reach; tests lower it.
+  // The largest size or offset that the format's 32-bit fields hold; tests lower it.
   void setOffsetLimit(qint64 limit) { m_offsetLimit = limit; }
 
   // Writes the result to `path`; the error text, empty on success.
