@@ -7,12 +7,15 @@
 #include <unistd.h>
 
 #include <QFile>
+#include <QThread>
+#include <map>
 #include <memory>
 
 #include "Ansi.h"
 #include "ContainedPath.h"
 #include "FileWrite.h"
 #include "PayloadFormat.h"
+#include "ReplacingFile.h"
 #include "VerifyFileMd5.h"
 
 using namespace PayloadFormat;
@@ -45,7 +48,17 @@ la_ssize_t writeToFd(archive*, void* data, const void* bytes, size_t length) {
              : -1;
 }
 
-bool fitsU32(qint64 value) { return value >= 0 && value <= qint64(UINT32_MAX); }
+// Refuses a name with a character that Windows-1252 cannot hold: it would be stored as a stand-in.
+QString checkAnsi(const QString& name) {
+  if (fromAnsi(toAnsi(name)) == name) return {};
+  for (const char32_t c : name.toUcs4()) {
+    const QString one = QString::fromUcs4(&c, 1);
+    if (fromAnsi(toAnsi(one)) != one)
+      return QString("the name \"%1\" holds \"%2\" (U+%3), which Windows-1252 cannot hold")
+          .arg(name, one, QString::number(c, 16).toUpper().rightJustified(4, '0'));
+  }
+  return {};
+}
 
 }  // namespace
 
@@ -71,10 +84,13 @@ void PayloadBuilder::addSideFile(quint32 type, const QString& name) { m_sideFile
 QString PayloadBuilder::writeBlock(int fd, qint64& size) const {
   const off_t start = ::lseek(fd, 0, SEEK_CUR);
   std::unique_ptr<archive, decltype(&archive_write_free)> tar(archive_write_new(), &archive_write_free);
-  archive_write_add_filter_xz(tar.get());
-  archive_write_set_format_pax_restricted(tar.get());
-  archive_write_set_bytes_in_last_block(tar.get(), 1);
-  if (archive_write_open(tar.get(), &fd, nullptr, writeToFd, nullptr) != ARCHIVE_OK)
+  // Every core compresses blocks of the xz stream of its own; any xz reader reads them in turn.
+  const QByteArray threads = QByteArray::number(QThread::idealThreadCount());
+  if (archive_write_add_filter_xz(tar.get()) != ARCHIVE_OK ||
+      archive_write_set_filter_option(tar.get(), "xz", "threads", threads.constData()) != ARCHIVE_OK ||
+      archive_write_set_format_pax_restricted(tar.get()) != ARCHIVE_OK ||
+      archive_write_set_bytes_in_last_block(tar.get(), 1) != ARCHIVE_OK ||
+      archive_write_open(tar.get(), &fd, nullptr, writeToFd, nullptr) != ARCHIVE_OK)
     return QStringLiteral("cannot start the compressed block");
   for (const Member& member : m_members) {
     std::unique_ptr<archive_entry, decltype(&archive_entry_free)> entry(archive_entry_new(),
@@ -107,11 +123,71 @@ QString PayloadBuilder::writeBlock(int fd, qint64& size) const {
 }
 
 QString PayloadBuilder::write(const QString& path) const {
-  const UniqueFd out(
-      ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0755));
-  if (!out.valid()) return "cannot write " + path;
-  const auto toOut = [&](const char* bytes, qint64 length) { return writeAll(out.get(), bytes, length); };
-  const auto position = [&] { return qint64(::lseek(out.get(), 0, SEEK_CUR)); };
+  if (const QString error = checkNames(); !error.isEmpty()) return error;
+  if (const QString error = checkOutputIsNoInput(path); !error.isEmpty()) return error;
+  ReplacingFile out(path);
+  if (!out.open()) return "cannot write " + path;
+  if (const QString error = writePayload(out, path); !error.isEmpty()) return error;
+  return out.commit() ? QString() : "cannot write " + path;
+}
+
+// Names the payload would lose: characters Windows-1252 cannot hold, and two
+// entries that extraction would write to the same file.
+QString PayloadBuilder::checkNames() const {
+  std::map<QString, QString> extractedAs;
+  for (const File& file : m_files) {
+    if (const QString error = checkAnsi(file.name); !error.isEmpty()) return error;
+    // A name that extraction refuses is written as given, for hostile payloads.
+    const QString relative = ContainedPath::relativeName(file.name);
+    if (relative.isEmpty()) continue;
+    const auto [earlier, added] = extractedAs.emplace(relative, file.name);
+    if (!added)
+      return QString("the names \"%1\" and \"%2\" are extracted as the same file")
+          .arg(earlier->second, file.name);
+  }
+  for (const SideFile& side : m_sideFiles)
+    if (const QString error = checkAnsi(side.name); !error.isEmpty()) return error;
+  return {};
+}
+
+// Writing over the stub or a source would destroy it before it is read.
+QString PayloadBuilder::checkOutputIsNoInput(const QString& path) const {
+  struct stat out {};
+  if (::stat(QFile::encodeName(path).constData(), &out) != 0) return {};
+  const auto isOut = [&](const QString& input) {
+    struct stat in {};
+    return ::stat(QFile::encodeName(input).constData(), &in) == 0 && in.st_dev == out.st_dev &&
+           in.st_ino == out.st_ino;
+  };
+  const QString same = QStringLiteral("the output %1 is the same file as the %2 %3");
+  if (isOut(m_stub)) return same.arg(path, "stub", m_stub);
+  for (const File& file : m_files)
+    if (!file.source.isEmpty() && isOut(file.source)) return same.arg(path, "source", file.source);
+  for (const Member& member : m_members)
+    if (!member.source.isEmpty() && isOut(member.source)) return same.arg(path, "source", member.source);
+  return {};
+}
+
+QString PayloadBuilder::checkEntryLimits(const QString& name, qint64 size, qint64 end) const {
+  if (size > m_offsetLimit)
+    return QString("the entry \"%1\" holds %2 bytes, more than the %3 bytes that an entry can hold")
+        .arg(name)
+        .arg(size)
+        .arg(m_offsetLimit);
+  return checkOffsetLimit("the entry \"" + name + "\"", end);
+}
+
+QString PayloadBuilder::checkOffsetLimit(const QString& what, qint64 end) const {
+  if (end <= m_offsetLimit) return {};
+  return QString("with %1 the file reaches %2 bytes, past the %3 bytes that the payload's offsets can reach")
+      .arg(what)
+      .arg(end)
+      .arg(m_offsetLimit);
+}
+
+QString PayloadBuilder::writePayload(const ReplacingFile& out, const QString& path) const {
+  const auto toOut = [&](const char* bytes, qint64 length) { return writeAll(out.fd(), bytes, length); };
+  const auto position = [&] { return qint64(::lseek(out.fd(), 0, SEEK_CUR)); };
   qint64 size = 0;
   if (!copyFile(m_stub, size, toOut)) return "cannot read " + m_stub;
 
@@ -121,11 +197,12 @@ QString PayloadBuilder::write(const QString& path) const {
   for (const File& file : m_files) {
     const qint64 offset = position();
     if (file.source.isEmpty()) {
-      if (const QString error = writeBlock(out.get(), size); !error.isEmpty()) return error;
+      if (const QString error = writeBlock(out.fd(), size); !error.isEmpty()) return error;
     } else if (!copyFile(file.source, size, toOut)) {
       return "cannot read " + file.source;
     }
-    if (!fitsU32(offset) || !fitsU32(size)) return QStringLiteral("the payload is larger than 4 GiB");
+    if (const QString error = checkEntryLimits(file.name, size, offset + size); !error.isEmpty())
+      return error;
     table += PayloadEntry{file.group, file.type, quint32(size), quint32(offset)}.toBytes(toAnsi(file.name));
   }
   QByteArray sideFiles;
@@ -134,15 +211,18 @@ QString PayloadBuilder::write(const QString& path) const {
     appendU32(sideFiles, quint32(toAnsi(side.name).size()));
     sideFiles += toAnsi(side.name);
   }
+  const qint64 trailerAt = position() + table.size() + sideFiles.size();
+  if (const QString error = checkOffsetLimit("the file table and side-file records", trailerAt);
+      !error.isEmpty())
+    return error;
   trailer.tableOffset = quint32(position());
   trailer.entryCount = quint32(m_files.size());
   trailer.sideFileOffset = quint32(position() + table.size());
   trailer.sideFileCount = quint32(m_sideFiles.size());
-  trailer.trailerOffset = quint32(position() + table.size() + sideFiles.size());
+  trailer.trailerOffset = quint32(trailerAt);
   trailer.flags = m_flags;
-  if (!fitsU32(position() + table.size() + sideFiles.size()) || !writeBytes(out.get(), table + sideFiles))
-    return "cannot write " + path;
-  if (trailer.has(Flag::VerifyMd5)) trailer.md5 = FileMd5Hex(path, 0);
-  if (!writeBytes(out.get(), trailer.toBytes() + QByteArray(m_tail, '\0'))) return "cannot write " + path;
+  if (!writeBytes(out.fd(), table + sideFiles)) return "cannot write " + path;
+  if (trailer.has(Flag::VerifyMd5)) trailer.md5 = FileMd5Hex(out.path(), 0);
+  if (!writeBytes(out.fd(), trailer.toBytes() + QByteArray(m_tail, '\0'))) return "cannot write " + path;
   return {};
 }

@@ -2,12 +2,18 @@
 
 #include <QByteArray>
 #include <QString>
+#include <cstdint>
 #include <vector>
+
+class ReplacingFile;
 
 // Writes a copy of the setup program with a payload appended: the data of its
 // files (one of them may be an xz-compressed tar block made here), the file
 // table, the side-file records and the trailer. Names are written as given,
-// so that hostile payloads can be made too.
+// so that hostile payloads can be made too, but never a name that would be
+// lost: one that Windows-1252 cannot hold, or two extracted as the same file.
+// The result replaces the output only once it is complete, and never when the
+// output is the stub or one of the sources.
 class PayloadBuilder {
  public:
   void setStub(const QString& path) { m_stub = path; }
@@ -20,6 +26,8 @@ class PayloadBuilder {
   void setFlags(quint32 flags) { m_flags = flags; }
   // Bytes after the trailer, as a signature block would add.
   void setTail(qint64 bytes) { m_tail = bytes; }
+  // The largest size or offset that the format's 32-bit fields hold; tests lower it.
+  void setOffsetLimit(qint64 limit) { m_offsetLimit = limit; }
 
   // Writes the result to `path`; the error text, empty on success.
   QString write(const QString& path) const;
@@ -41,6 +49,12 @@ class PayloadBuilder {
     QString name;
   };
 
+  QString checkNames() const;
+  QString checkOutputIsNoInput(const QString& path) const;
+  QString checkEntryLimits(const QString& name, qint64 size, qint64 end) const;
+  // `end` is where the next offset would point.
+  QString checkOffsetLimit(const QString& what, qint64 end) const;
+  QString writePayload(const ReplacingFile& out, const QString& path) const;
   QString writeBlock(int fd, qint64& size) const;
 
   QString m_stub;
@@ -49,4 +63,5 @@ class PayloadBuilder {
   std::vector<SideFile> m_sideFiles;
   quint32 m_flags = 0;
   qint64 m_tail = 0;
+  qint64 m_offsetLimit = UINT32_MAX;
 };

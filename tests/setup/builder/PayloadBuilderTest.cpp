@@ -1,0 +1,305 @@
+#include <unistd.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QtEndian>
+#include <functional>
+#include <map>
+
+#include "BootstrapperRun.h"
+#include "CPayloadArchive.h"
+#include "PayloadBuilder.h"
+#include "PayloadTestSupport.h"
+
+namespace {
+
+struct BuilderRun {
+  int exitCode = -1;
+  QString errors;
+};
+
+BuilderRun runBuilder(const QString& program, const QStringList& arguments, const QString& folder) {
+  QProcess builder;
+  builder.setWorkingDirectory(folder);
+  builder.start(program, arguments);
+  BuilderRun run;
+  if (builder.waitForFinished(60000) && builder.exitStatus() == QProcess::NormalExit)
+    run.exitCode = builder.exitCode();
+  run.errors = QString::fromUtf8(builder.readAllStandardError());
+  return run;
+}
+
+class PayloadBuilderTest : public PayloadTest {
+ protected:
+  // Every file of `folder` with its bytes: what a failed build must leave as it was.
+  static std::map<QString, QByteArray> snapshot(const QString& folder) {
+    std::map<QString, QByteArray> files;
+    for (const QFileInfo& info : QDir(folder).entryInfoList(QDir::Files | QDir::Hidden | QDir::System))
+      files[info.fileName()] =
+          info.isSymLink() ? "-> " + QFile::encodeName(info.symLinkTarget()) : readFile(info.filePath());
+    return files;
+  }
+
+  // The builder's error for `names` as table entries, empty when it built them.
+  QString errorFor(const QStringList& names, const QStringList& sideNames = {}) {
+    PayloadBuilder builder;
+    builder.setStub(m_stub);
+    for (const QString& name : names) builder.addFile(1, 4, name, source("data", "d"));
+    for (const QString& name : sideNames) builder.addSideFile(4, name);
+    return builder.write(m_work + "/out.bin");
+  }
+};
+
+TEST_F(PayloadBuilderTest, TheOutputMayBeNeitherTheStubNorASource) {
+  const QString d = folder("same");
+  writeFile(d + "KVTsetup", "the setup program");
+  writeFile(d + "x", "a source");
+  ASSERT_EQ(::symlink("KVTsetup", QFile::encodeName(d + "setup-link").constData()), 0);
+  ASSERT_EQ(
+      ::link(QFile::encodeName(d + "KVTsetup").constData(), QFile::encodeName(d + "setup-hard").constData()),
+      0);
+  ASSERT_EQ(::symlink("x", QFile::encodeName(d + "x-link").constData()), 0);
+  ASSERT_TRUE(QFile::copy(KVT_PAYLOAD_BUILDER, d + "KVTpayload"));
+  struct Case {
+    const char* what;
+    QStringList arguments;
+    QString expected;
+  };
+  const QString stub = d + "KVTsetup";
+  const QStringList package = {"--file", "1:0:p.msi=" + d + "x"};
+  const std::vector<Case> cases = {
+      {"the default stub beside the builder", QStringList{"--out", "KVTsetup"} + package,
+       "the output KVTsetup is the same file as the stub " + stub},
+      {"the stub spelt otherwise", QStringList{"--stub", stub, "--out", d + "./KVTsetup"} + package,
+       "the output " + d + "./KVTsetup is the same file as the stub " + stub},
+      {"the stub through a symbolic link", QStringList{"--stub", stub, "--out", d + "setup-link"} + package,
+       "the output " + d + "setup-link is the same file as the stub " + stub},
+      {"the stub through a hard link", QStringList{"--stub", stub, "--out", d + "setup-hard"} + package,
+       "the output " + d + "setup-hard is the same file as the stub " + stub},
+      {"a table source", QStringList{"--stub", stub, "--out", "x"} + package,
+       "the output x is the same file as the source " + d + "x"},
+      {"a table source through a symbolic link", QStringList{"--stub", stub, "--out", d + "x-link"} + package,
+       "the output " + d + "x-link is the same file as the source " + d + "x"},
+      {"a member of the block",
+       QStringList{"--stub", stub, "--out", "x-link", "--block", "2:pkg\\a.lzma", "--member", "a.msi=x"},
+       "the output x-link is the same file as the source x"},
+  };
+  const auto before = snapshot(d);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const BuilderRun run = runBuilder(d + "KVTpayload", c.arguments, d);
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.errors, "KVTpayload: " + c.expected + "\n");
+    EXPECT_EQ(snapshot(d), before);
+  }
+}
+
+TEST_F(PayloadBuilderTest, AFailedBuildLeavesTheOldOutputOrNone) {
+  const QString d = folder("failed");
+  const QString good = source("good", "good");
+  struct Case {
+    const char* what;
+    std::function<void(PayloadBuilder&)> items;
+    QString expected;
+  };
+  const std::vector<Case> cases = {
+      {"a missing stub", [&](PayloadBuilder& b) { b.setStub(m_work + "/none"); },
+       "cannot read " + m_work + "/none"},
+      {"a missing source after a good one",
+       [&](PayloadBuilder& b) {
+         b.addFile(1, 0, "a.msi", good);
+         b.addFile(1, 1, "b.cab", m_work + "/none");
+       },
+       "cannot read " + m_work + "/none"},
+      {"a missing member",
+       [&](PayloadBuilder& b) {
+         b.addBlock(2, "pkg\\a.lzma");
+         b.addMember("a.msi", good);
+         b.addMember("b.cab", m_work + "/none");
+       },
+       "cannot read " + m_work + "/none"},
+  };
+  for (const bool existed : {true, false}) {
+    if (existed) writeFile(d + "setup", "the old setup");
+    const auto before = snapshot(d);
+    for (const Case& c : cases) {
+      SCOPED_TRACE(std::string(c.what) + (existed ? " over an old output" : ""));
+      PayloadBuilder builder;
+      builder.setStub(m_stub);
+      c.items(builder);
+      EXPECT_EQ(builder.write(d + "setup"), c.expected);
+      EXPECT_EQ(snapshot(d), before);
+    }
+    QFile::remove(d + "setup");
+  }
+}
+
+// The format's sizes and offsets are 32-bit; the same checks run here on a lower limit.
+TEST_F(PayloadBuilderTest, LimitsHoldAtTheirValueAndRefuseOneByteMore) {
+  constexpr qint64 kLimit = 20000;
+  const qint64 stub = QFileInfo(m_stub).size();
+  const qint64 table = 2 * (20 + 5);  // two headers and their five-letter names
+  const QString d = folder("limits");
+  const QString out = d + "setup";
+  struct Case {
+    const char* what;
+    qint64 first;
+    qint64 second;
+    QString expected;
+  };
+  const qint64 both = kLimit - stub;
+  const QString past = QStringLiteral("the %1 bytes that the payload's offsets can reach").arg(kLimit);
+  const std::vector<Case> cases = {
+      {"the trailer at the last offset", 100, both - table - 100, {}},
+      {"the trailer one byte further", 100, both - table - 99,
+       QString("with the file table and side-file records the file reaches %1 bytes, past ").arg(kLimit + 1) +
+           past},
+      {"the entries ending at the last offset", 100, both - 100,
+       QString("with the file table and side-file records the file reaches %1 bytes, past ")
+               .arg(kLimit + table) +
+           past},
+      {"the entries ending one byte further", 100, both - 99,
+       QString("with the entry \"b.bin\" the file reaches %1 bytes, past ").arg(kLimit + 1) + past},
+      {"an entry of the largest size", 0, kLimit,
+       QString("with the entry \"b.bin\" the file reaches %1 bytes, past ").arg(stub + kLimit) + past},
+      {"an entry one byte larger", 0, kLimit + 1,
+       QString("the entry \"b.bin\" holds %1 bytes, more than the %2 bytes that an entry can hold")
+           .arg(kLimit + 1)
+           .arg(kLimit)},
+  };
+  writeFile(out, "the old setup");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const auto before = snapshot(d);
+    PayloadBuilder builder;
+    builder.setStub(m_stub);
+    builder.setOffsetLimit(kLimit);
+    builder.addFile(1, 0, "a.msi", source("a", QByteArray(c.first, 'a')));
+    builder.addFile(1, 1, "b.bin", source("b", QByteArray(c.second, 'b')));
+    EXPECT_EQ(builder.write(out), c.expected);
+    if (!c.expected.isEmpty()) {
+      EXPECT_EQ(snapshot(d), before);
+      continue;
+    }
+    const QByteArray written = readFile(out);
+    EXPECT_EQ(qFromLittleEndian<quint32>(written.constData() + written.size() - 60), quint32(kLimit));
+    CPayloadArchive archive;
+    EXPECT_EQ(openInto(archive, out, folder("x")), PayloadError::Ok);
+  }
+}
+
+TEST_F(PayloadBuilderTest, NamesThatWindows1252CannotHoldAreRefused) {
+  struct Case {
+    QString name;
+    QString character;
+    const char* code;
+  };
+  const std::vector<Case> cases = {
+      {QString::fromUtf8("Отчёт.txt"), QString::fromUtf8("О"), "041E"},
+      {QString::fromUtf8("caf\u00e9\u0100.txt"), QString::fromUtf8("\u0100"), "0100"},
+      {QString::fromUtf8("smile\U0001F600.txt"), QString::fromUtf8("\U0001F600"), "1F600"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.code);
+    const QString expected = QString("the name \"%1\" holds \"%2\" (U+%3), which Windows-1252 cannot hold")
+                                 .arg(c.name, c.character, c.code);
+    EXPECT_EQ(errorFor({"ok.txt", c.name}), expected);
+    EXPECT_EQ(errorFor({"ok.txt"}, {c.name}), expected);
+  }
+}
+
+TEST_F(PayloadBuilderTest, EveryWindows1252CharacterIsKept) {
+  // The code page's ends and the five bytes it leaves undefined, which stand for themselves.
+  const QString name =
+      QString::fromUtf8("\u20ac\u0081\u008d\u008f\u0090\u009d\u0178 \u00a0\u00ff caf\u00e9.txt");
+  const QString out = m_work + "/out.bin";
+  ASSERT_TRUE(build(out, {"--file", "1:4:" + name + "=" + source("n", "n")}));
+  CPayloadArchive archive;
+  const QString x = folder("x");
+  ASSERT_EQ(openInto(archive, out, x), PayloadError::Ok);
+  EXPECT_EQ(archive.ExtractAll(), PayloadError::Ok);
+  EXPECT_EQ(tree(x), QStringList{name});
+}
+
+TEST_F(PayloadBuilderTest, TwoEntriesExtractedAsTheSameFileAreRefused) {
+  struct Case {
+    QString first;
+    QString second;
+    bool refused;
+  };
+  const std::vector<Case> cases = {
+      {"a.txt", "a.txt", true},
+      {"sub\\a.txt", "sub/a.txt", true},
+      {QString::fromUtf8("\u00c9t\u00e9.txt"), QString::fromUtf8("\u00c9t\u00e9.txt"), true},
+      {"sub\\a.txt", "a.txt", false},
+      {"A.txt", "a.txt", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE((c.first + " " + c.second).toStdString());
+    EXPECT_EQ(
+        errorFor({"x.txt", c.first, c.second}),
+        c.refused
+            ? QString("the names \"%1\" and \"%2\" are extracted as the same file").arg(c.first, c.second)
+            : QString());
+  }
+  CPayloadArchive archive;
+  const QString x = folder("x");
+  ASSERT_EQ(openInto(archive, m_work + "/out.bin", x), PayloadError::Ok);
+  EXPECT_EQ(archive.ExtractAll(), PayloadError::Ok);
+  EXPECT_EQ(tree(x), QStringList({"A.txt", "a.txt", "x.txt"}));
+}
+
+TEST_F(PayloadBuilderTest, ABlockCompressedOnManyCoresComesOutThroughTheDecompressor) {
+  // More than one block of xz's own (24 MiB at the level used), so that threads share the work.
+  QByteArray member;
+  for (int mebibyte = 0; mebibyte < 40; ++mebibyte)
+    member += QByteArray::number(mebibyte).leftJustified(1 << 20, 'z');
+  const QString out = m_work + "/setup.bin";
+  ASSERT_TRUE(build(out, {"--compressed", "--file", "2:7:KVTdecompress.so=" + decompressorPath(), "--block",
+                          "2:pkg\\app.lzma", "--member", "app.msi=" + source("app.msi", member)}));
+  CPayloadArchive archive;
+  const QString x = folder("x");
+  ASSERT_EQ(prepare(archive, out, x), PayloadError::Ok);
+  const PayloadEntry& block = archive.entries()[1];
+  const QString blockFile = source("block.xz", readFile(out).mid(block.offset, block.size));
+  QProcess xz;
+  xz.start("xz", {"--robot", "--list", blockFile});
+  ASSERT_TRUE(xz.waitForFinished(60000));
+  const QString totals =
+      QString::fromUtf8(xz.readAllStandardOutput()).section("totals\t", 1).section('\t', 1, 1);
+  EXPECT_GE(totals.toInt(), 2) << "xz blocks";
+  EXPECT_EQ(archive.RunExtractFilesDll({}, true), PayloadError::Ok);
+  EXPECT_TRUE(readFile(x + "pkg/app.msi") == member);
+}
+
+// The example that --help gives, run as written: the setup it makes carries
+// both files and hands the package to the installer.
+TEST_F(PayloadBuilderTest, TheHelpsExampleMakesAWorkingSetup) {
+  QProcess help;
+  help.start(KVT_PAYLOAD_BUILDER, {"--help"});
+  ASSERT_TRUE(help.waitForFinished(60000));
+  const QString text = QString::fromUtf8(help.readAllStandardOutput());
+  QString example = text.section("\n  KVTpayload ", 1);
+  example.replace(QRegularExpression("\\\\\\n\\s*"), QString());
+  QStringList arguments = example.section('\n', 0, 0).split(' ', Qt::SkipEmptyParts);
+  ASSERT_TRUE(arguments.startsWith("--out")) << text.toStdString();
+
+  BootstrapperRun s;
+  s.addMsiDll(3, 1, 4000, 0);
+  BootstrapperRun::writeFile(s.work + "/app.msi", "the package");
+  BootstrapperRun::writeFile(s.work + "/setup.ini", "[GeneralOptions]\r\nMainAppCmdLine=/qb\r\n");
+  ASSERT_EQ(runBuilder(KVT_PAYLOAD_BUILDER, arguments, s.work).exitCode, 0);
+  const QString setup = s.work + "/" + arguments[1];
+  ASSERT_TRUE(s.run(setup, {"/extract:" + s.work + "/carried"}));
+  EXPECT_EQ(s.exitCode, 0);
+  EXPECT_EQ(tree(s.work + "/carried"), QStringList({"app.msi", "setup.ini"}));
+  ASSERT_TRUE(s.run(setup, {}));
+  EXPECT_EQ(s.exitCode, 0) << s.standardError.toStdString();
+  EXPECT_TRUE(s.installerArguments().startsWith("/i\n" + s.temp)) << s.installerArguments().toStdString();
+  EXPECT_TRUE(s.installerArguments().contains("app.msi\n/qb\n")) << s.installerArguments().toStdString();
+}
+
+}  // namespace
