@@ -175,6 +175,7 @@ void CDownloadPage::onSetActive() {
   const bool anySite = prerequisites().AnyOpenSite();
   autoInstall_->setChecked(!anySite);
   autoInstall_->setEnabled(!anySite);
+  setNextPage(anySite ? CPrereqWizard::OpenSitesPage : CPrereqWizard::InstallPage);
   const bool carryOn = std::exchange(leftWithBack_, false) && running_ && sameQueueAsBefore();
   if (!timer_->isActive()) timer_->start();
   if (carryOn) {
@@ -474,11 +475,6 @@ void CDownloadPage::setPaused(bool paused) {
     baseline_ = fileDone_;
   }
   updateTexts();
-}
-
-bool CDownloadPage::onWizNext() {
-  setNextPage(prerequisites().AnyOpenSite() ? CPrereqWizard::OpenSitesPage : CPrereqWizard::InstallPage);
-  return true;
 }
 
 // Going back pauses the transfer; coming back carries on as it was.

@@ -43,7 +43,6 @@ COpenSitesPage::COpenSitesPage(CPrereqWizard& wizard)
       text_(new QLabel(this)),
       open_(menuAction(this, Text::OpenInBrowser)),
       copy_(menuAction(this, Text::CopyUrl)) {
-  setNextPage(CPrereqWizard::InstallPage);
   list_->setObjectName(QStringLiteral("1007"));
   list_->setRootIsDecorated(false);
   list_->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -76,6 +75,7 @@ void COpenSitesPage::onSetActive() {
   }
   set.RunOpenSitePass(nullptr);
   const bool installs = set.AnyInstall();
+  setNextPage(installs ? CPrereqWizard::InstallPage : -1);
   setButtons(true, installs, !installs);
   text_->setText(installs ? SetupStrings::text(Text::NextInstalls)
                           : setupText(Text::FinishWhenDone, {sheet().productText()}));

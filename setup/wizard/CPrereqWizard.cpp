@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QFrame>
 #include <QIcon>
+#include <QPushButton>
 #include <QScreen>
 #include <QStyle>
 
@@ -55,6 +56,7 @@ CPrereqWizard::CPrereqWizard(CPrerequisiteSet& set, const QString& productName, 
   QObject::disconnect(back, nullptr, this, nullptr);
   connect(back, &QAbstractButton::clicked, this, &CPrereqWizard::goBack);
   connect(this, &QWizard::currentIdChanged, this, &CPrereqWizard::activate);
+  connect(qApp, &QApplication::focusChanged, this, &CPrereqWizard::keepFocusOffBackAndCancel);
 }
 
 void CPrereqWizard::allowHeadlessRun(bool allowed) { headlessRunAllowed = allowed; }
@@ -108,7 +110,34 @@ void CPrereqWizard::postClick(WizardButton which) {
       Qt::QueuedConnection);
 }
 
-void CPrereqWizard::setButtonEnabled(WizardButton which, bool enabled) { button(which)->setEnabled(enabled); }
+void CPrereqWizard::setButtonEnabled(WizardButton which, bool enabled) {
+  button(which)->setEnabled(enabled);
+  updateDefaultButton();
+}
+
+// Qt hands the focus of a control being disabled or hidden on to the next one,
+// often Cancel, where the next Return would cancel the setup. The page takes
+// it instead, as the focus is simply lost on Windows: Return then presses the
+// default button, if any.
+void CPrereqWizard::keepFocusOffBackAndCancel(QWidget* old, QWidget* now) {
+  const bool drifted = old && (!old->isEnabled() || !old->isVisible());
+  if (drifted && currentPage() && (now == button(BackButton) || now == button(CancelButton)))
+    currentPage()->setFocus();
+}
+
+// Return presses Next while the page leads on, and Finish only where it is the
+// page's last step.
+void CPrereqWizard::updateDefaultButton() {
+  auto* next = qobject_cast<QPushButton*>(button(NextButton));
+  auto* finish = qobject_cast<QPushButton*>(button(FinishButton));
+  if (!next || !finish) return;
+  next->setDefault(false);
+  finish->setDefault(false);
+  if (next->isEnabled())
+    next->setDefault(true);
+  else if (finish->isEnabled())
+    finish->setDefault(true);
+}
 
 bool CPrereqWizard::validateCurrentPage() {
   if (finishing_) return true;

@@ -37,6 +37,8 @@ class CPrereqWizard : public QWizard {
   void goToPage(int id);
   // Clicks Next or Finish once the current event is handled.
   void postClick(WizardButton which);
+  // Enables or disables a button; Next is then the default button when it is
+  // enabled, else Finish when it is.
   void setButtonEnabled(WizardButton which, bool enabled);
 
   // The Prerequisites page fills its list again after installs or re-detection.
@@ -57,6 +59,8 @@ class CPrereqWizard : public QWizard {
   CPrereqWizardPage* pageAt(int id) const;
   void activate(int id);
   void goBack();
+  void updateDefaultButton();
+  void keepFocusOffBackAndCancel(QWidget* old, QWidget* now);
   void placePages();
 
   CPrerequisiteSet& set_;

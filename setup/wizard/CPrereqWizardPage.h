@@ -25,6 +25,7 @@ class CPrereqWizardPage : public QWizardPage {
   // The wizard is being cancelled.
   virtual void onQueryCancel() {}
 
+  // The page that Next leads to, -1 where Next leads nowhere.
   int nextId() const override;
 
  protected:

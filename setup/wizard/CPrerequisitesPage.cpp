@@ -188,6 +188,9 @@ void CPrerequisitesPage::update() {
     item->setText(2, actionText(state));
   }
   nextStep_ = downloads_ ? DownloadStep : sites_ ? OpenSitesStep : installs_ ? InstallStep : NothingLeft;
+  static const int pages[] = {CPrereqWizard::DownloadPage, CPrereqWizard::OpenSitesPage,
+                              CPrereqWizard::InstallPage};
+  setNextPage(nextStep_ == NothingLeft ? -1 : pages[nextStep_]);
   static const int texts[] = {Text::NextDownloads, Text::NextOpensSites, Text::NextInstalls};
   nextText_->setText(
       SetupStrings::text(nextStep_ == NothingLeft ? Text::FinishInstallsMain : texts[nextStep_]));
@@ -250,18 +253,6 @@ void CPrerequisitesPage::browse() {
 
 bool CPrerequisitesPage::onWizNext() {
   update();
-  switch (nextStep_) {
-    case DownloadStep:
-      prerequisites().QueueDownloads(prerequisites().chosenStates);
-      setNextPage(CPrereqWizard::DownloadPage);
-      return true;
-    case OpenSitesStep:
-      setNextPage(CPrereqWizard::OpenSitesPage);
-      return true;
-    case InstallStep:
-      setNextPage(CPrereqWizard::InstallPage);
-      return true;
-    default:
-      return false;
-  }
+  if (nextStep_ == DownloadStep) prerequisites().QueueDownloads(prerequisites().chosenStates);
+  return nextStep_ != NothingLeft;
 }

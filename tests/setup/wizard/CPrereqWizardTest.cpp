@@ -225,6 +225,44 @@ TEST_F(CPrereqWizardTest, InteriorPagesKeepTheirInsetWhenTheSheetIsResized) {
   }
 }
 
+// Return presses Next on every page that leads on, whatever has the focus;
+// Finish is never taken there.
+TEST_F(CPrereqWizardTest, ReturnPressesNextWhereThePageLeadsOn) {
+  add("setup");
+  add("site", PrerequisiteKind::WebSite);
+  open();
+  child<QTextBrowser>("1020")->setFocus();
+  pressReturn();
+  ASSERT_EQ(wizard_->currentId(), CPrereqWizard::PrerequisitesPage);
+  rows()->setFocus();
+  pressReturn();
+  ASSERT_EQ(wizard_->currentId(), CPrereqWizard::OpenSitesPage);
+  pressReturn();
+  ASSERT_EQ(wizard_->currentId(), CPrereqWizard::InstallPage);
+  ASSERT_TRUE(QTest::qWaitFor([this] { return button(QWizard::BackButton)->isEnabled(); }, 20000));
+  pressReturn();
+  EXPECT_EQ(wizard_->currentId(), CPrereqWizard::InstallPage) << "a failed install has no next step";
+  EXPECT_TRUE(wizard_->isVisible());
+  EXPECT_TRUE(wizard_->cancelled());
+}
+
+TEST_F(CPrereqWizardTest, ReturnPressesFinishOnlyWhenNothingIsLeftToDo) {
+  add("optional");
+  toPrerequisites();
+  rows()->setFocus();
+  setCheck(0, false);
+  setCheck(0, true);
+  pressReturn();
+  EXPECT_EQ(wizard_->currentId(), CPrereqWizard::InstallPage) << "checked again, it leads on";
+  ASSERT_TRUE(QTest::qWaitFor([this] { return button(QWizard::BackButton)->isEnabled(); }, 20000));
+  click(QWizard::BackButton);
+  ASSERT_EQ(wizard_->currentId(), CPrereqWizard::PrerequisitesPage);
+  setCheck(0, false);
+  pressReturn();
+  EXPECT_FALSE(wizard_->isVisible());
+  EXPECT_FALSE(wizard_->cancelled());
+}
+
 TEST_F(CPrereqWizardTest, OffscreenTheWizardCountsAsCancelledUnlessATestDrivesIt) {
   add("optional");
   config_.DetectAll();
