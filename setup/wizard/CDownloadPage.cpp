@@ -5,7 +5,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QGridLayout>
-#include <QHeaderView>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -19,6 +18,7 @@
 #include "DownloadErrors.h"
 #include "DownloadUrl.h"
 #include "FormatByteSize.h"
+#include "ListColumns.h"
 #include "SetupMessages.h"
 #include "SetupStrings.h"
 #include "ShellOpen.h"
@@ -104,10 +104,7 @@ CDownloadPage::CDownloadPage(CPrereqWizard& wizard)
   list_->setSelectionBehavior(QAbstractItemView::SelectRows);
   list_->setHeaderLabels(
       {SetupStrings::text(Text::Url), SetupStrings::text(Text::Size), SetupStrings::text(Text::Status)});
-  list_->header()->setStretchLastSection(false);
-  list_->header()->setSectionResizeMode(Column::Url, QHeaderView::Stretch);
-  list_->setColumnWidth(Column::Size, 70);
-  list_->setColumnWidth(Column::Status, 80);
+  new ListColumns(list_, Column::Url, {100, 70, 80});
   fileBar_->setObjectName(QStringLiteral("1008"));
   allBar_->setObjectName(QStringLiteral("1009"));
   for (QProgressBar* bar : {fileBar_, allBar_}) {

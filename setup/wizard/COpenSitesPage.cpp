@@ -3,7 +3,6 @@
 #include <QAction>
 #include <QClipboard>
 #include <QGuiApplication>
-#include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
 #include <QTreeWidget>
@@ -11,6 +10,7 @@
 
 #include "CBootstrapConfig.h"
 #include "CPrerequisiteSet.h"
+#include "ListColumns.h"
 #include "MessageBox.h"
 #include "SetupMessages.h"
 #include "SetupStrings.h"
@@ -47,8 +47,7 @@ COpenSitesPage::COpenSitesPage(CPrereqWizard& wizard)
   list_->setRootIsDecorated(false);
   list_->setSelectionBehavior(QAbstractItemView::SelectRows);
   list_->setHeaderLabels({SetupStrings::text(Text::Prerequisite), SetupStrings::text(Text::Url)});
-  list_->header()->setStretchLastSection(true);
-  list_->setColumnWidth(0, 100);
+  new ListColumns(list_, kUrlColumn, {100, 0});
   list_->setContextMenuPolicy(Qt::CustomContextMenu);
   text_->setObjectName(QStringLiteral("1029"));
   text_->setWordWrap(true);

@@ -5,6 +5,7 @@
 
 class CPrerequisiteSet;
 class CPrereqWizardPage;
+class QFrame;
 
 // The prerequisites wizard: lets the user choose what to download, open,
 // install or skip, and runs it with progress. It counts as cancelled unless
@@ -41,6 +42,9 @@ class CPrereqWizard : public QWizard {
   // enabled, else Finish when it is.
   void setButtonEnabled(WizardButton which, bool enabled);
 
+  // The size that fits every page's contents.
+  QSize largestPageSize() const;
+
   // The Prerequisites page fills its list again after installs or re-detection.
   void requestRefill() { refill_ = true; }
   bool takeRefillRequest() { return std::exchange(refill_, false); }
@@ -61,6 +65,7 @@ class CPrereqWizard : public QWizard {
   void goBack();
   void updateDefaultButton();
   void keepFocusOffBackAndCancel(QWidget* old, QWidget* now);
+  const QFrame* separatorLine(const QWidget* pageArea) const;
   void placePages();
 
   CPrerequisiteSet& set_;

@@ -3,7 +3,6 @@
 #include <QAction>
 #include <QDir>
 #include <QGridLayout>
-#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -13,6 +12,7 @@
 #include "CBootstrapConfig.h"
 #include "CPrerequisiteSet.h"
 #include "FolderBrowser.h"
+#include "ListColumns.h"
 #include "MessageBox.h"
 #include "SetupMessages.h"
 #include "SetupStrings.h"
@@ -80,10 +80,7 @@ CPrerequisitesPage::CPrerequisitesPage(CPrereqWizard& wizard)
   list_->setSelectionBehavior(QAbstractItemView::SelectRows);
   list_->setHeaderLabels(
       {SetupStrings::text(Text::Name), SetupStrings::text(Text::Version), SetupStrings::text(Text::Action)});
-  list_->header()->setStretchLastSection(false);
-  list_->header()->setSectionResizeMode(1, QHeaderView::Stretch);
-  list_->setColumnWidth(0, 100);
-  list_->setColumnWidth(2, 80);
+  new ListColumns(list_, 1, {100, 0, 80});
   list_->setContextMenuPolicy(Qt::CustomContextMenu);
   folder_->setObjectName(QStringLiteral("1003"));
   folder_->setReadOnly(true);
