@@ -1,21 +1,41 @@
 #include "SetupCommandLine.h"
 
+#include "ShellOpen.h"
+
 namespace SetupCommandLine {
 
 namespace {
 
-QString quotedArgument(const QString& arg) {
+bool needsQuotes(const QString& text) {
+  return text.isEmpty() || text.contains(' ') || text.contains('\t') || text.contains('"');
+}
+
+// Quotes `text` by the Windows rules: a double quote inside becomes \", and the
+// backslashes before it or before the closing quote are doubled.
+QString quoted(const QString& text) {
+  QString out(1, '"');
+  qsizetype backslashes = 0;
+  for (const QChar c : text) {
+    // The backslashes just written, and one more for the quote itself.
+    if (c == '"') out += QString(backslashes + 1, '\\');
+    backslashes = c == '\\' ? backslashes + 1 : 0;
+    out += c;
+  }
+  return out + QString(backslashes, '\\') + '"';
+}
+
+QString joinArgument(const QString& arg) {
+  if (!needsQuotes(arg)) return arg;
   const qsizetype colon = arg.indexOf(':');
-  const bool isSwitch = arg.startsWith('/') && colon > 1 && !arg.left(colon).contains(' ');
-  if (isSwitch) return arg.left(colon + 1) + '"' + arg.mid(colon + 1) + '"';
-  return '"' + arg + '"';
+  const bool isSwitch = arg.startsWith('/') && colon > 1 && !needsQuotes(arg.left(colon));
+  return isSwitch ? arg.left(colon + 1) + quoted(arg.mid(colon + 1)) : quoted(arg);
 }
 
 }  // namespace
 
 QString join(const QStringList& args) {
   QStringList parts;
-  for (const QString& arg : args) parts << (arg.contains(' ') ? quotedArgument(arg) : arg);
+  for (const QString& arg : args) parts << joinArgument(arg);
   return parts.join(' ');
 }
 
@@ -24,19 +44,18 @@ bool hasSwitch(const QString& cmdLine, const QString& name) { return cmdLine.con
 std::optional<QString> switchValue(const QString& cmdLine, const QString& name) {
   const qsizetype at = cmdLine.indexOf(name);
   if (at < 0) return std::nullopt;
-  qsizetype start = at + name.size();
-  QChar terminator = ' ';
-  if (start < cmdLine.size() && cmdLine[start] == '"') {
-    terminator = '"';
-    ++start;
-  }
-  const qsizetype end = cmdLine.indexOf(terminator, start);
+  const qsizetype start = at + name.size();
+  // A quoted value is read back as join quoted it.
+  if (start < cmdLine.size() && cmdLine[start] == '"')
+    return ShellOpen::splitCommandLine(cmdLine.mid(start)).value(0);
+  const qsizetype end = cmdLine.indexOf(' ', start);
   return cmdLine.mid(start, end < 0 ? -1 : end - start);
 }
 
 QString AppendSetupProperties(const QString& parameters, const QString& archivePath) {
   const QString folder = archivePath.left(archivePath.lastIndexOf('/') + 1);
-  return parameters + QStringLiteral(" OV_SETUPEXEPATH=\"%1\" SETUPEXEDIR=\"%2\" ").arg(archivePath, folder);
+  return parameters +
+         QStringLiteral(" OV_SETUPEXEPATH=%1 SETUPEXEDIR=%2 ").arg(quoted(archivePath), quoted(folder));
 }
 
 }  // namespace SetupCommandLine

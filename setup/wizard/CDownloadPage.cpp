@@ -5,7 +5,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QGridLayout>
-#include <QHeaderView>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -19,6 +18,7 @@
 #include "DownloadErrors.h"
 #include "DownloadUrl.h"
 #include "FormatByteSize.h"
+#include "ListColumns.h"
 #include "SetupMessages.h"
 #include "SetupStrings.h"
 #include "ShellOpen.h"
@@ -104,10 +104,7 @@ CDownloadPage::CDownloadPage(CPrereqWizard& wizard)
   list_->setSelectionBehavior(QAbstractItemView::SelectRows);
   list_->setHeaderLabels(
       {SetupStrings::text(Text::Url), SetupStrings::text(Text::Size), SetupStrings::text(Text::Status)});
-  list_->header()->setStretchLastSection(false);
-  list_->header()->setSectionResizeMode(Column::Url, QHeaderView::Stretch);
-  list_->setColumnWidth(Column::Size, 70);
-  list_->setColumnWidth(Column::Status, 80);
+  new ListColumns(list_, Column::Url, {100, 70, 80});
   fileBar_->setObjectName(QStringLiteral("1008"));
   allBar_->setObjectName(QStringLiteral("1009"));
   for (QProgressBar* bar : {fileBar_, allBar_}) {
@@ -175,6 +172,7 @@ void CDownloadPage::onSetActive() {
   const bool anySite = prerequisites().AnyOpenSite();
   autoInstall_->setChecked(!anySite);
   autoInstall_->setEnabled(!anySite);
+  setNextPage(anySite ? CPrereqWizard::OpenSitesPage : CPrereqWizard::InstallPage);
   const bool carryOn = std::exchange(leftWithBack_, false) && running_ && sameQueueAsBefore();
   if (!timer_->isActive()) timer_->start();
   if (carryOn) {
@@ -475,11 +473,6 @@ void CDownloadPage::setPaused(bool paused) {
     baseline_ = fileDone_;
   }
   updateTexts();
-}
-
-bool CDownloadPage::onWizNext() {
-  setNextPage(prerequisites().AnyOpenSite() ? CPrereqWizard::OpenSitesPage : CPrereqWizard::InstallPage);
-  return true;
 }
 
 // Going back pauses the transfer; coming back carries on as it was.

@@ -27,7 +27,6 @@ class CDownloadPage : public CPrereqWizardPage, private IDownloadObserver {
   ~CDownloadPage() override;
 
   void onSetActive() override;
-  bool onWizNext() override;
   int onWizBack() override;
   void onQueryCancel() override;
 

@@ -4,7 +4,6 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QGridLayout>
-#include <QHeaderView>
 #include <QLabel>
 #include <QStyle>
 #include <QTreeWidget>
@@ -12,6 +11,7 @@
 #include "CBootstrapConfig.h"
 #include "CPrerequisiteSet.h"
 #include "DownloadErrors.h"
+#include "ListColumns.h"
 #include "SetupMessages.h"
 #include "SetupStrings.h"
 
@@ -51,9 +51,7 @@ CInstallPage::CInstallPage(CPrereqWizard& wizard)
   list_->setSelectionMode(QAbstractItemView::NoSelection);
   list_->setFocusPolicy(Qt::NoFocus);
   list_->setHeaderLabels({SetupStrings::text(Text::Name), SetupStrings::text(Text::Status)});
-  list_->header()->setStretchLastSection(false);
-  list_->header()->setSectionResizeMode(0, QHeaderView::Stretch);
-  list_->setColumnWidth(kStatusColumn, 120);
+  new ListColumns(list_, 0, {0, 120});
   text_->setObjectName(QStringLiteral("1012"));
   text_->setWordWrap(true);
   icon_->setObjectName(QStringLiteral("1033"));

@@ -3,7 +3,6 @@
 #include <QAction>
 #include <QClipboard>
 #include <QGuiApplication>
-#include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
 #include <QTreeWidget>
@@ -11,6 +10,7 @@
 
 #include "CBootstrapConfig.h"
 #include "CPrerequisiteSet.h"
+#include "ListColumns.h"
 #include "MessageBox.h"
 #include "SetupMessages.h"
 #include "SetupStrings.h"
@@ -43,13 +43,11 @@ COpenSitesPage::COpenSitesPage(CPrereqWizard& wizard)
       text_(new QLabel(this)),
       open_(menuAction(this, Text::OpenInBrowser)),
       copy_(menuAction(this, Text::CopyUrl)) {
-  setNextPage(CPrereqWizard::InstallPage);
   list_->setObjectName(QStringLiteral("1007"));
   list_->setRootIsDecorated(false);
   list_->setSelectionBehavior(QAbstractItemView::SelectRows);
   list_->setHeaderLabels({SetupStrings::text(Text::Prerequisite), SetupStrings::text(Text::Url)});
-  list_->header()->setStretchLastSection(true);
-  list_->setColumnWidth(0, 100);
+  new ListColumns(list_, kUrlColumn, {100, 0});
   list_->setContextMenuPolicy(Qt::CustomContextMenu);
   text_->setObjectName(QStringLiteral("1029"));
   text_->setWordWrap(true);
@@ -76,6 +74,7 @@ void COpenSitesPage::onSetActive() {
   }
   set.RunOpenSitePass(nullptr);
   const bool installs = set.AnyInstall();
+  setNextPage(installs ? CPrereqWizard::InstallPage : -1);
   setButtons(true, installs, !installs);
   text_->setText(installs ? SetupStrings::text(Text::NextInstalls)
                           : setupText(Text::FinishWhenDone, {sheet().productText()}));

@@ -4,6 +4,8 @@
 #include <QApplication>
 #include <QFrame>
 #include <QIcon>
+#include <QLayout>
+#include <QPushButton>
 #include <QScreen>
 #include <QStyle>
 
@@ -55,6 +57,7 @@ CPrereqWizard::CPrereqWizard(CPrerequisiteSet& set, const QString& productName, 
   QObject::disconnect(back, nullptr, this, nullptr);
   connect(back, &QAbstractButton::clicked, this, &CPrereqWizard::goBack);
   connect(this, &QWizard::currentIdChanged, this, &CPrereqWizard::activate);
+  connect(qApp, &QApplication::focusChanged, this, &CPrereqWizard::keepFocusOffBackAndCancel);
 }
 
 void CPrereqWizard::allowHeadlessRun(bool allowed) { headlessRunAllowed = allowed; }
@@ -108,7 +111,40 @@ void CPrereqWizard::postClick(WizardButton which) {
       Qt::QueuedConnection);
 }
 
-void CPrereqWizard::setButtonEnabled(WizardButton which, bool enabled) { button(which)->setEnabled(enabled); }
+void CPrereqWizard::setButtonEnabled(WizardButton which, bool enabled) {
+  button(which)->setEnabled(enabled);
+  updateDefaultButton();
+}
+
+// Qt hands the focus of a control being disabled or hidden on to the next one,
+// often Cancel, where the next Return would cancel the setup. The page takes
+// it instead, as the focus is simply lost on Windows: Return then presses the
+// default button, if any.
+void CPrereqWizard::keepFocusOffBackAndCancel(QWidget* old, QWidget* now) {
+  const bool drifted = old && (!old->isEnabled() || !old->isVisible());
+  if (drifted && currentPage() && (now == button(BackButton) || now == button(CancelButton)))
+    currentPage()->setFocus();
+}
+
+// Return presses Next while the page leads on, and Finish only where it is the
+// page's last step.
+void CPrereqWizard::updateDefaultButton() {
+  auto* next = qobject_cast<QPushButton*>(button(NextButton));
+  auto* finish = qobject_cast<QPushButton*>(button(FinishButton));
+  if (!next || !finish) return;
+  next->setDefault(false);
+  finish->setDefault(false);
+  if (next->isEnabled())
+    next->setDefault(true);
+  else if (finish->isEnabled())
+    finish->setDefault(true);
+}
+
+QSize CPrereqWizard::largestPageSize() const {
+  QSize largest;
+  for (int id : pageIds()) largest = largest.expandedTo(pageAt(id)->ownSizeHint());
+  return largest;
+}
 
 bool CPrereqWizard::validateCurrentPage() {
   if (finishing_) return true;
@@ -130,11 +166,17 @@ void CPrereqWizard::done(int result) {
   finishing_ = false;
 }
 
+// The sheet opens at the size of its largest page and never gets smaller
+// than that: switching pages does not change its size.
 void CPrereqWizard::showEvent(QShowEvent* event) {
   QWizard::showEvent(event);
   if (positioned_) return;
   positioned_ = true;
-  if (const QScreen* screen = this->screen()) move(screen->availableGeometry().center() - rect().center());
+  const QScreen* screen = this->screen();
+  const QRect available = screen ? screen->availableGeometry() : QRect(QPoint(0, 0), sizeHint());
+  resize(sizeHint().boundedTo(available.size()));
+  setMinimumSize(size());
+  move(available.center() - rect().center());
 }
 
 void CPrereqWizard::resizeEvent(QResizeEvent* event) {
@@ -142,19 +184,31 @@ void CPrereqWizard::resizeEvent(QResizeEvent* event) {
   placePages();
 }
 
-// Each page's contents stay kInset pixels inside the sheet's client area and
-// above the line over the buttons, whatever margins the wizard's own layout uses.
-void CPrereqWizard::placePages() {
-  const QFrame* line = nullptr;
+const QFrame* CPrereqWizard::separatorLine(const QWidget* pageArea) const {
   for (const QFrame* frame : findChildren<QFrame*>())
-    if (frame->frameShape() == QFrame::HLine && frame->isVisible()) line = frame;
-  const int bottom = line ? line->geometry().top() : height();
-  for (int id : pageIds()) {
-    QWizardPage* p = QWizard::page(id);
-    const QRect area(p->mapTo(this, QPoint(0, 0)), p->size());
-    if (area.isEmpty()) continue;
-    p->setContentsMargins(qMax(0, kInset - area.left()), qMax(0, kInset - area.top()),
-                          qMax(0, area.right() + 1 - (width() - kInset)),
-                          qMax(0, area.bottom() + 1 - (bottom - kInset)));
-  }
+    if (frame->frameShape() == QFrame::HLine && !pageArea->isAncestorOf(frame) && frame->isVisibleTo(this))
+      return frame;
+  return nullptr;
+}
+
+// Each page's contents stay kInset pixels inside the sheet's client area and
+// above the line over the buttons, whatever margins the wizard's own layout
+// uses. Those gaps are the same for every page at every size, so they are
+// measured on the current page once the layouts around it have placed it.
+void CPrereqWizard::placePages() {
+  QWizardPage* current = currentPage();
+  const QFrame* line = current ? separatorLine(current->parentWidget()) : nullptr;
+  if (!line) return;
+  QWidget* area = line->parentWidget();
+  QList<QWidget*> around;
+  for (QWidget* w = current->parentWidget(); w && w != area->parentWidget(); w = w->parentWidget())
+    around.prepend(w);
+  for (QWidget* w : around)
+    if (QLayout* layout = w->layout()) layout->activate();
+  const QRect page(current->mapTo(area, QPoint(0, 0)), current->size());
+  const int bottom = line->mapTo(area, QPoint(0, 0)).y();
+  const QMargins margins(qMax(0, kInset - page.left()), qMax(0, kInset - page.top()),
+                         qMax(0, page.right() + 1 - (area->width() - kInset)),
+                         qMax(0, page.bottom() + 1 - (bottom - kInset)));
+  for (int id : pageIds()) QWizard::page(id)->setContentsMargins(margins);
 }

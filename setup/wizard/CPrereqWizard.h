@@ -5,6 +5,7 @@
 
 class CPrerequisiteSet;
 class CPrereqWizardPage;
+class QFrame;
 
 // The prerequisites wizard: lets the user choose what to download, open,
 // install or skip, and runs it with progress. It counts as cancelled unless
@@ -37,7 +38,12 @@ class CPrereqWizard : public QWizard {
   void goToPage(int id);
   // Clicks Next or Finish once the current event is handled.
   void postClick(WizardButton which);
+  // Enables or disables a button; Next is then the default button when it is
+  // enabled, else Finish when it is.
   void setButtonEnabled(WizardButton which, bool enabled);
+
+  // The size that fits every page's contents.
+  QSize largestPageSize() const;
 
   // The Prerequisites page fills its list again after installs or re-detection.
   void requestRefill() { refill_ = true; }
@@ -57,6 +63,9 @@ class CPrereqWizard : public QWizard {
   CPrereqWizardPage* pageAt(int id) const;
   void activate(int id);
   void goBack();
+  void updateDefaultButton();
+  void keepFocusOffBackAndCancel(QWidget* old, QWidget* now);
+  const QFrame* separatorLine(const QWidget* pageArea) const;
   void placePages();
 
   CPrerequisiteSet& set_;

@@ -25,7 +25,14 @@ class CPrereqWizardPage : public QWizardPage {
   // The wizard is being cancelled.
   virtual void onQueryCancel() {}
 
+  // The page that Next leads to, -1 where Next leads nowhere.
   int nextId() const override;
+  // Every page asks for the size of the largest, its height included, so the
+  // sheet keeps one size.
+  QSize sizeHint() const override;
+  bool hasHeightForWidth() const override { return false; }
+  // What the page's own contents ask for.
+  QSize ownSizeHint() const { return QWizardPage::sizeHint(); }
 
  protected:
   CPrereqWizard& sheet() const { return wizard_; }

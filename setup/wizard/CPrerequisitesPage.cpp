@@ -3,7 +3,6 @@
 #include <QAction>
 #include <QDir>
 #include <QGridLayout>
-#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -13,6 +12,7 @@
 #include "CBootstrapConfig.h"
 #include "CPrerequisiteSet.h"
 #include "FolderBrowser.h"
+#include "ListColumns.h"
 #include "MessageBox.h"
 #include "SetupMessages.h"
 #include "SetupStrings.h"
@@ -80,10 +80,7 @@ CPrerequisitesPage::CPrerequisitesPage(CPrereqWizard& wizard)
   list_->setSelectionBehavior(QAbstractItemView::SelectRows);
   list_->setHeaderLabels(
       {SetupStrings::text(Text::Name), SetupStrings::text(Text::Version), SetupStrings::text(Text::Action)});
-  list_->header()->setStretchLastSection(false);
-  list_->header()->setSectionResizeMode(1, QHeaderView::Stretch);
-  list_->setColumnWidth(0, 100);
-  list_->setColumnWidth(2, 80);
+  new ListColumns(list_, 1, {100, 0, 80});
   list_->setContextMenuPolicy(Qt::CustomContextMenu);
   folder_->setObjectName(QStringLiteral("1003"));
   folder_->setReadOnly(true);
@@ -188,6 +185,9 @@ void CPrerequisitesPage::update() {
     item->setText(2, actionText(state));
   }
   nextStep_ = downloads_ ? DownloadStep : sites_ ? OpenSitesStep : installs_ ? InstallStep : NothingLeft;
+  static const int pages[] = {CPrereqWizard::DownloadPage, CPrereqWizard::OpenSitesPage,
+                              CPrereqWizard::InstallPage};
+  setNextPage(nextStep_ == NothingLeft ? -1 : pages[nextStep_]);
   static const int texts[] = {Text::NextDownloads, Text::NextOpensSites, Text::NextInstalls};
   nextText_->setText(
       SetupStrings::text(nextStep_ == NothingLeft ? Text::FinishInstallsMain : texts[nextStep_]));
@@ -250,18 +250,6 @@ void CPrerequisitesPage::browse() {
 
 bool CPrerequisitesPage::onWizNext() {
   update();
-  switch (nextStep_) {
-    case DownloadStep:
-      prerequisites().QueueDownloads(prerequisites().chosenStates);
-      setNextPage(CPrereqWizard::DownloadPage);
-      return true;
-    case OpenSitesStep:
-      setNextPage(CPrereqWizard::OpenSitesPage);
-      return true;
-    case InstallStep:
-      setNextPage(CPrereqWizard::InstallPage);
-      return true;
-    default:
-      return false;
-  }
+  if (nextStep_ == DownloadStep) prerequisites().QueueDownloads(prerequisites().chosenStates);
+  return nextStep_ != NothingLeft;
 }

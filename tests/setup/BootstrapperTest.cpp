@@ -180,6 +180,18 @@ TEST_F(BootstrapperTest, UserOptionsReplaceTheConfiguredParameters) {
   EXPECT_NE(installerArguments().find("|/qn|NAME=a b|OV_SETUPEXEPATH="), std::string::npos);
 }
 
+// Quotes, blanks and backslashes in what the user types reach the package as
+// they were typed, one argument each.
+TEST_F(BootstrapperTest, UserArgumentsReachThePackageUnchanged) {
+  const QString program = setupWith(kGeneral);
+  const QStringList typed{"PROP=\"a b\"", "DIR=C:\\x y\\", "/qb", "", "Q=a\\\"b", "/log:my log.txt"};
+  ASSERT_TRUE(s.run(program, typed));
+  EXPECT_EQ(s.installerArguments(),
+            (QStringList{"/i", privateFolder() + "package.msi"} + typed +
+             QStringList{"OV_SETUPEXEPATH=" + program, "SETUPEXEDIR=" + s.work + "/", ""})
+                .join('\n'));
+}
+
 TEST_F(BootstrapperTest, ThePackageExitCodeIsPassedThrough) {
   s.setInstallerExitCode(3010);
   const QString program = setupWith(kGeneral);

@@ -157,6 +157,23 @@ TEST_F(CDownloadPageTest, WithAutomaticNextTheWizardMovesOnByItself) {
   EXPECT_TRUE(QFileInfo(downloads_ + "/setup.sh").isExecutable());
 }
 
+TEST_F(CDownloadPageTest, ASiteToOpenLeavesTheAutomaticInstallOffAndTheDownloadsWaitForNext) {
+  serve("a.exe", 1000);
+  add("site", PrerequisiteKind::WebSite);
+  open();
+  click(QWizard::NextButton);
+  ASSERT_EQ(wizard_->currentId(), CPrereqWizard::DownloadPage);
+  const auto* automatic = child<QCheckBox>("1026");
+  EXPECT_FALSE(automatic->isChecked());
+  EXPECT_FALSE(automatic->isEnabled());
+  ASSERT_TRUE(waitForEnd());
+  QTest::qWait(100);
+  EXPECT_EQ(wizard_->currentId(), CPrereqWizard::DownloadPage);
+  EXPECT_EQ(column(rows(), 2), QStringList{"Finished"});
+  pressReturn();
+  EXPECT_EQ(wizard_->currentId(), CPrereqWizard::OpenSitesPage) << "Return presses Next";
+}
+
 TEST_F(CDownloadPageTest, ATransferThatKeepsClosingEarlyIsRetriedThreeTimesWithoutProgress) {
   // Each answer sends half of what is left: 2 bytes, 1 byte, then nothing at all.
   serve("short.exe", 4, "short");

@@ -69,6 +69,9 @@ TEST_F(CInstallPageTest, AllInstalledOffersFinish) {
   EXPECT_TRUE(button(QWizard::FinishButton)->isEnabled());
   EXPECT_TRUE(wizard_->isVisible());
   EXPECT_FALSE(child<QCheckBox>("1025")->isChecked());
+  pressReturn();
+  EXPECT_FALSE(wizard_->isVisible()) << "Return presses Finish";
+  EXPECT_FALSE(wizard_->cancelled());
 }
 
 TEST_F(CInstallPageTest, AllInstalledWithAutomaticFinishFinishesByItself) {

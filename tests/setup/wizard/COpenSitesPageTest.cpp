@@ -73,4 +73,14 @@ TEST_F(COpenSitesPageTest, FinishingWithEverythingPresentEndsTheWizard) {
   EXPECT_FALSE(wizard_->cancelled());
 }
 
+TEST_F(COpenSitesPageTest, WithNothingToInstallReturnPressesFinish) {
+  toOpenSites();
+  makePresent("first");
+  makePresent("second");
+  rows()->setFocus();
+  pressReturn();
+  EXPECT_FALSE(wizard_->isVisible());
+  EXPECT_FALSE(wizard_->cancelled());
+}
+
 }  // namespace

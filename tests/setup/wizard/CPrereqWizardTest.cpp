@@ -4,6 +4,7 @@
 #include <QTextBrowser>
 #include <QTimer>
 
+#include "CPrereqWizardPage.h"
 #include "FolderBrowser.h"
 #include "WizardTestBase.h"
 
@@ -222,6 +223,104 @@ TEST_F(CPrereqWizardTest, InteriorPagesKeepTheirInsetWhenTheSheetIsResized) {
     const QPoint topLeft = content->mapTo(wizard_.get(), QPoint(0, 0));
     EXPECT_EQ(topLeft, QPoint(CPrereqWizard::kInset, CPrereqWizard::kInset)) << size.width();
     EXPECT_EQ(topLeft.x() + content->width(), wizard_->width() - CPrereqWizard::kInset) << size.width();
+  }
+}
+
+// Return presses Next on every page that leads on, whatever has the focus;
+// Finish is never taken there.
+TEST_F(CPrereqWizardTest, ReturnPressesNextWhereThePageLeadsOn) {
+  add("setup");
+  add("site", PrerequisiteKind::WebSite);
+  open();
+  child<QTextBrowser>("1020")->setFocus();
+  pressReturn();
+  ASSERT_EQ(wizard_->currentId(), CPrereqWizard::PrerequisitesPage);
+  rows()->setFocus();
+  pressReturn();
+  ASSERT_EQ(wizard_->currentId(), CPrereqWizard::OpenSitesPage);
+  pressReturn();
+  ASSERT_EQ(wizard_->currentId(), CPrereqWizard::InstallPage);
+  ASSERT_TRUE(QTest::qWaitFor([this] { return button(QWizard::BackButton)->isEnabled(); }, 20000));
+  pressReturn();
+  EXPECT_EQ(wizard_->currentId(), CPrereqWizard::InstallPage) << "a failed install has no next step";
+  EXPECT_TRUE(wizard_->isVisible());
+  EXPECT_TRUE(wizard_->cancelled());
+}
+
+TEST_F(CPrereqWizardTest, ReturnPressesFinishOnlyWhenNothingIsLeftToDo) {
+  add("optional");
+  toPrerequisites();
+  rows()->setFocus();
+  setCheck(0, false);
+  setCheck(0, true);
+  pressReturn();
+  EXPECT_EQ(wizard_->currentId(), CPrereqWizard::InstallPage) << "checked again, it leads on";
+  ASSERT_TRUE(QTest::qWaitFor([this] { return button(QWizard::BackButton)->isEnabled(); }, 20000));
+  click(QWizard::BackButton);
+  ASSERT_EQ(wizard_->currentId(), CPrereqWizard::PrerequisitesPage);
+  setCheck(0, false);
+  pressReturn();
+  EXPECT_FALSE(wizard_->isVisible());
+  EXPECT_FALSE(wizard_->cancelled());
+}
+
+// The contents of the first page fill the area inside the sheet's inset at
+// once, not only after the user resized the sheet.
+TEST_F(CPrereqWizardTest, TheInformationTextFillsItsPageAtFirstShow) {
+  add("setup");
+  open();
+  QCoreApplication::processEvents();
+  const QWidget* text = child<QTextBrowser>("1020");
+  const QRect area(text->mapTo(wizard_.get(), QPoint(0, 0)), text->size());
+  const int lineTop = button(QWizard::NextButton)->mapTo(wizard_.get(), QPoint(0, 0)).y();
+  EXPECT_EQ(area.topLeft(), QPoint(CPrereqWizard::kInset, CPrereqWizard::kInset));
+  EXPECT_EQ(area.right() + 1, wizard_->width() - CPrereqWizard::kInset);
+  EXPECT_GT(area.bottom(), lineTop - 3 * CPrereqWizard::kInset) << "down to the line above the buttons";
+}
+
+// The sheet opens at a size that fits every page and keeps it from page to page.
+TEST_F(CPrereqWizardTest, TheSheetKeepsOneSizeThatFitsEveryPage) {
+  add("setup");
+  add("site", PrerequisiteKind::WebSite);
+  open();
+  QCoreApplication::processEvents();
+  const QSize opened = wizard_->size();
+  QList<int> seen;
+  const auto check = [&] {
+    QCoreApplication::processEvents();
+    seen << wizard_->currentId();
+    EXPECT_EQ(wizard_->size(), opened) << "on page " << wizard_->currentId();
+    const QWidget* current = wizard_->currentPage();
+    for (int id : wizard_->pageIds()) {
+      const QSize wanted = static_cast<CPrereqWizardPage*>(wizard_->page(id))->ownSizeHint();
+      EXPECT_GE(current->contentsRect().width(), wanted.width()) << "page " << id;
+      EXPECT_GE(current->contentsRect().height(), wanted.height()) << "page " << id;
+    }
+  };
+  check();
+  click(QWizard::NextButton);
+  check();
+  click(QWizard::NextButton);
+  check();
+  click(QWizard::NextButton);
+  check();
+  EXPECT_EQ(seen, QList<int>({CPrereqWizard::InformationPage, CPrereqWizard::PrerequisitesPage,
+                              CPrereqWizard::OpenSitesPage, CPrereqWizard::InstallPage}));
+}
+
+// No header is cut, and short contents such as the action are shown whole.
+TEST_F(CPrereqWizardTest, ColumnsAreAsWideAsTheirHeadersAndRows) {
+  add("Runtime Library Package");
+  add("site", PrerequisiteKind::WebSite);
+  toPrerequisites();
+  QCoreApplication::processEvents();
+  const QTreeWidget* list = rows();
+  const QFontMetrics metrics(list->font());
+  for (int c = 0; c < list->columnCount(); ++c)
+    EXPECT_GE(list->columnWidth(c), metrics.horizontalAdvance(list->headerItem()->text(c))) << c;
+  for (int row = 0; row < list->topLevelItemCount(); ++row) {
+    EXPECT_GE(list->columnWidth(0), metrics.horizontalAdvance(list->topLevelItem(row)->text(0))) << row;
+    EXPECT_GE(list->columnWidth(2), metrics.horizontalAdvance(list->topLevelItem(row)->text(2))) << row;
   }
 }
 

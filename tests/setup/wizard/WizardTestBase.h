@@ -89,6 +89,8 @@ class WizardTestBase : public ::testing::Test {
     set_ = std::make_unique<CPrerequisiteSet>(config_, archive_);
     wizard_ = std::make_unique<CPrereqWizard>(*set_, QStringLiteral("Vondir Submit"));
     wizard_->show();
+    wizard_->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(wizard_.get()));
   }
 
   template <typename T>
@@ -101,6 +103,12 @@ class WizardTestBase : public ::testing::Test {
   void click(QWizard::WizardButton which) const {
     ASSERT_TRUE(button(which)->isEnabled()) << which;
     button(which)->click();
+  }
+  // Return as the user presses it: to the widget that has the focus, else to the sheet.
+  void pressReturn() const {
+    QWidget* focus = wizard_->focusWidget();
+    QTest::keyClick(focus ? focus : wizard_.get(), Qt::Key_Return);
+    QCoreApplication::processEvents();
   }
   static QStringList column(const QTreeWidget* tree, int column) {
     QStringList texts;
