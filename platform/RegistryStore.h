@@ -36,10 +36,10 @@ struct RegKeyInfo {
 
 // The registry stand-in: one REGEDIT4 text file per root key. Every change is
 // made under an exclusive lock on the file as it is on disk (read again when it
-// changed) and is on disk before the call returns. Reads of a file that is
-// unchanged on disk (same identity, size, modification and change time) are
-// served from its last parse, shared by every store of the process. Paths use
-// "\"; empty components are skipped.
+// changed) and is on disk before the call returns, or, inside a batch, once the
+// batch commits. Reads of a file that is unchanged on disk (same identity, size,
+// modification and change time) are served from its last parse, shared by every
+// store of the process. Paths use "\"; empty components are skipped.
 class RegistryStore {
  public:
   explicit RegistryStore(quint32 root);

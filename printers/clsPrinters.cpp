@@ -87,7 +87,7 @@ bool clsPrinters::SaveToReg() {
 }
 
 bool clsPrinters::LoadFromReg() {
-  // The list as one save left it, never half of one.
+  // The list as one save left it, never half of one; the keys the load creates are one change.
   RegObj::Batch batch;
   printers_.clear();
   saved_.clear();
@@ -100,6 +100,7 @@ bool clsPrinters::LoadFromReg() {
     saved_.insert(keyOf(name), Saved{name, loaded->savedState()});
     printers_.insert(keyOf(name), std::move(loaded));
   }
+  batch.commit();
   return ok && !printers_.isEmpty();
 }
 

@@ -31,12 +31,14 @@ bool clsSettings::SaveToReg() {
   return written && printersSaved && rangesSaved && viewerSaved && unitsSaved;
 }
 
+// The settings as one save left them; the keys the load opens, and so creates, are one change.
 bool clsSettings::LoadFromReg() {
   RegObj::Batch batch;
   const bool printersLoaded = printers.LoadFromReg();
   const bool rangesLoaded = ranges.LoadFromReg();
   const bool viewerLoaded = viewer.LoadFromReg();
   const bool unitsLoaded = units.LoadFromReg();
+  batch.commit();
   return printersLoaded && rangesLoaded && viewerLoaded && unitsLoaded;
 }
 
