@@ -13,8 +13,8 @@
 #include <cstdlib>
 
 #include "BenchMeasure.h"
+#include "BenchPrinters.h"
 #include "RegistryStore.h"
-#include "clsPrinter.h"
 #include "clsSettings.h"
 #include "modLumasetCommon.h"
 
@@ -22,30 +22,6 @@ namespace {
 
 constexpr int kPrinters = 20;
 constexpr int kLoads = 10;
-
-void savePrinters() {
-  // The settings first: saving the (empty) printer list clears the printers' key.
-  clsSettings settings;
-  settings.SaveToReg();
-  for (int p = 0; p < kPrinters; ++p) {
-    clsPrinter printer(QStringLiteral("Plotter %1").arg(p), QStringLiteral("10.0.0.%1:2000").arg(p));
-    printer.finisherModel = QStringLiteral("FoldMaster 200");
-    for (int m = 0; m < 12; ++m) {
-      clsMedia media;
-      media.name = QStringLiteral("Medium %1").arg(m);
-      media.frenchName = media.name + QStringLiteral(" fr");
-      media.germanName = media.name + QStringLiteral(" de");
-      printer.mediaTypes.insert(QStringLiteral("x") + media.name.toUpper(), media);
-    }
-    for (int f = 0; f < 30; ++f)
-      printer.fonts.insert(QStringLiteral("xF%1").arg(f), QStringLiteral("Font %1").arg(f));
-    for (int s = 0; s < 15; ++s)
-      printer.sizes.insert(QStringLiteral("xS%1").arg(s), QStringLiteral("ISO_A%1").arg(s));
-    for (int s = 0; s < 4; ++s)
-      printer.sources.insert(QStringLiteral("xR%1").arg(s), QStringLiteral("ROLL%1").arg(s));
-    printer.SaveToReg();
-  }
-}
 
 // Peak resident memory growth while a fresh store parses a file of about `mebibytes` MiB.
 void measureLargeParse(qint64 mebibytes) {
@@ -82,7 +58,7 @@ int main(int argc, char** argv) {
   if (!folder.isValid()) return 1;
   qputenv("KVT_REGISTRY_DIR", QFile::encodeName(folder.path()));
   gRegRoot = QStringLiteral("Software\\Pelva\\Skyplain Vondir\\Vondir Submit\\");
-  savePrinters();
+  BenchPrinters::save(kPrinters);
   const qint64 fileSize = QFileInfo(RegistryStore(0x80000001).filePath()).size();
 
   int parses = RegistryStore::parseCount();

@@ -186,6 +186,13 @@ QString textBeforeNul(const QByteArray& data) {
   return fromAnsi(end < 0 ? data : data.left(end));
 }
 
+// A root of 0 is the user's.
+std::unique_ptr<RegistryStore> storeOf(quint32 root) {
+  auto store = std::make_unique<RegistryStore>(root == 0 ? HKEY_CURRENT_USER : root);
+  store->setReporter([](const QString& message) { LogMessage(message); });
+  return store;
+}
+
 }  // namespace
 
 struct RegObj::Impl {
@@ -210,8 +217,7 @@ struct RegObj::Impl {
   RegistryStore& storeOfRoot() {
     if (root == 0) root = HKEY_CURRENT_USER;
     if (!store || storeRoot != root) {
-      store = std::make_unique<RegistryStore>(root);
-      store->setReporter([](const QString& message) { LogMessage(message); });
+      store = storeOf(root);
       storeRoot = root;
     }
     return *store;
@@ -443,3 +449,17 @@ int RegObj::KeyCount() {
 }
 
 int RegObj::enumerationCount() { return enumerations(); }
+
+struct RegObj::Batch::Impl {
+  explicit Impl(quint32 root) : store(storeOf(root)), batch(*store) {}
+  std::unique_ptr<RegistryStore> store;
+  RegistryStore::Batch batch;
+};
+
+RegObj::Batch::Batch(quint32 root) : d(std::make_unique<Impl>(root)) {}
+
+RegObj::Batch::~Batch() = default;
+
+bool RegObj::Batch::commit() { return d->batch.commit(); }
+
+void RegObj::Batch::whenWritten(std::function<void()> done) { d->batch.whenWritten(std::move(done)); }

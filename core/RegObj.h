@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 #include <QVariant>
+#include <functional>
 #include <memory>
 
 // Predefined root keys.
@@ -53,6 +54,27 @@ class RegObj {
 
   // How many times any object has enumerated a key's values into its cache.
   static int enumerationCount();
+
+  // Makes the writes of every object on the root, from the batch's start to `commit`, one
+  // change of the registry: other programs see all of them or none, and what the objects read
+  // meanwhile is the registry as the batch changes it. A batch begun while another lives is
+  // part of it; the outermost one writes.
+  class Batch {
+   public:
+    explicit Batch(quint32 root = HKEY_CURRENT_USER);
+    ~Batch();
+    Batch(const Batch&) = delete;
+    Batch& operator=(const Batch&) = delete;
+
+    // False when the changes could not be written; they are then gone.
+    bool commit();
+    // Runs `done` once the changes made so far are written, never when they are not.
+    void whenWritten(std::function<void()> done);
+
+   private:
+    struct Impl;
+    std::unique_ptr<Impl> d;
+  };
 
  private:
   struct Impl;

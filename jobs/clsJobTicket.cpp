@@ -2,7 +2,6 @@
 
 #include <QDateTime>
 #include <QFile>
-#include <QSaveFile>
 #include <QSet>
 #include <QStringTokenizer>
 #include <algorithm>
@@ -11,6 +10,7 @@
 #include <optional>
 
 #include "Ansi.h"
+#include "ReplaceFile.h"
 #include "clsJob.h"
 #include "clsSettings.h"
 #include "modFileSystem.h"
@@ -554,16 +554,8 @@ QString mirrorImage(clsPJLOptionSet& set) {
 
 bool clsJob::saveToKVT() {
   if (kvtFile.isEmpty()) return false;
-  // The old ticket stays until the new one is complete.
-  QSaveFile file(kvtFile);
-  if (!file.open(QIODevice::WriteOnly)) return false;
-  const QByteArray bytes = toAnsi(ticketText(*this));
-  // A short write (a full disk, a size limit) is not reported by commit alone.
-  if (file.write(bytes) != bytes.size() || !file.flush() || file.size() != bytes.size()) {
-    file.cancelWriting();
-    return false;
-  }
-  return file.commit();
+  // The old ticket stays until the new one is complete; what a killed save left beside it goes.
+  return replaceFile(kvtFile, toAnsi(ticketText(*this)));
 }
 
 bool clsJob::loadFromKVT() {

@@ -10,7 +10,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
-#include <QMutex>
+#include <QRecursiveMutex>
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
@@ -21,6 +21,7 @@
 
 #include "Ansi.h"
 #include "FileStamp.h"
+#include "ReplaceFile.h"
 
 namespace {
 
@@ -628,41 +629,6 @@ class FileLock {
   bool held_ = false;
 };
 
-bool writeAll(int fd, const QByteArray& bytes) {
-  qsizetype done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = ::write(fd, bytes.constData() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    done += n;
-  }
-  return true;
-}
-
-bool syncFolder(const QString& folder) {
-  const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return false;
-  const bool ok = ::fsync(fd) == 0;
-  ::close(fd);
-  return ok;
-}
-
-// Writes the bytes to a temporary file, syncs it and renames it over `path`.
-bool replaceFile(const QString& path, const QByteArray& bytes) {
-  const QString temporary = path + QStringLiteral(".tmp");
-  const QByteArray native = QFile::encodeName(temporary);
-  const int fd = ::open(native.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  if (fd < 0) return false;
-  bool ok = writeAll(fd, bytes) && ::fsync(fd) == 0;
-  ok = ::close(fd) == 0 && ok;
-  ok = ok && ::rename(native.constData(), QFile::encodeName(path).constData()) == 0;
-  if (!ok) {
-    ::unlink(native.constData());
-    return false;
-  }
-  return syncFolder(QFileInfo(path).absolutePath());
-}
-
 // A free name beside the file for a copy of it as it was.
 QString asideName(const QString& path) {
   const QString stem = path + QStringLiteral(".damaged-") +
@@ -685,6 +651,7 @@ QString keepCopy(const QString& path) {
 }
 
 std::atomic<int> parses{0};
+std::atomic<int> writes{0};
 
 }  // namespace
 
@@ -697,8 +664,19 @@ struct RegistryStore::Parsed {
   // The stamp alone cannot tell a change made in the clock tick it was taken in.
   bool unsettled = false;
   bool skippedLines = false;
-  // A write failed after the tree was changed: what it holds is not on disk.
-  bool discarded = false;
+};
+
+struct RegistryStore::Pending {
+  // Held from the batch's first look at the file (when its folder exists) to its end.
+  std::unique_ptr<FileLock> lock;
+  // What the batch's reads see; nullptr until its first look.
+  std::shared_ptr<Parsed> parsed;
+  // `parsed` is the batch's own copy, no longer the one the cache shares.
+  bool copied = false;
+  // The lock is held and the file may be written.
+  bool writable = false;
+  bool changed = false;
+  QList<std::function<void()>> whenWritten;
 };
 
 namespace {
@@ -710,10 +688,12 @@ using BadLines = QList<qsizetype>;
 // Nothing when the text is not registry text at all.
 std::optional<RegistryStore::Tree> parse(LineReader& reader, QByteArrayView rootName, BadLines& bad);
 
-// The last parse of every file the process has read, by path.
+// The last parse of every file the process has read, and the batch that lives, by path.
+// A batch holds the mutex while it lives: the batch found is the calling thread's own.
 struct ParseCache {
-  QMutex mutex;
+  QRecursiveMutex mutex;
   QHash<QString, std::shared_ptr<RegistryStore::Parsed>> files;
+  QHash<QString, std::shared_ptr<RegistryStore::Pending>> batches;
 };
 
 ParseCache& parseCache() {
@@ -766,6 +746,8 @@ QString RegistryStore::filePath() const { return filePath_; }
 
 int RegistryStore::parseCount() { return parses; }
 
+int RegistryStore::writeCount() { return writes; }
+
 void RegistryStore::setReporter(std::function<void(const QString&)> reporter) {
   reporter_ = std::move(reporter);
 }
@@ -816,8 +798,8 @@ std::shared_ptr<RegistryStore::Parsed> RegistryStore::load(bool locked) {
       report(QStringLiteral("RegistryStore-Load: Line ") + QString::number(line) + QStringLiteral(" of ") +
              filePath_ + QStringLiteral(" cannot be read and is skipped."));
     const FileStamp stamp = stampOf(st);
-    auto fresh = std::make_shared<Parsed>(Parsed{std::move(*tree), stamp, reader.hash(),
-                                                 mayHideAChange(stamp, lookedAt), !bad.isEmpty(), false});
+    auto fresh = std::make_shared<Parsed>(
+        Parsed{std::move(*tree), stamp, reader.hash(), mayHideAChange(stamp, lookedAt), !bad.isEmpty()});
     files.insert(filePath_, fresh);
     return fresh;
   }
@@ -845,6 +827,7 @@ bool RegistryStore::writeFile(Parsed& parsed) {
            QLatin1Char('.'));
   }
   const QByteArray bytes = serialise(parsed.tree, rootAnsi_);
+  ++writes;
   struct stat st {};
   if (!replaceFile(filePath_, bytes) || ::stat(nativePath_.constData(), &st) != 0) return false;
   parsed.skippedLines = false;
@@ -855,43 +838,107 @@ bool RegistryStore::writeFile(Parsed& parsed) {
   return true;
 }
 
+std::shared_ptr<RegistryStore::Parsed> RegistryStore::forReading(Pending& batch) {
+  if (!batch.parsed) {
+    if (!batch.lock && QFileInfo(folder_).isDir()) {
+      auto lock = std::make_unique<FileLock>(lockPath_);
+      if (lock->held()) batch.lock = std::move(lock);
+    }
+    batch.parsed = load(batch.lock != nullptr);
+  }
+  return batch.parsed;
+}
+
+std::shared_ptr<RegistryStore::Parsed> RegistryStore::forChange(Pending& batch) {
+  if (!batch.writable) {
+    if (!batch.lock) {
+      if (!QDir().mkpath(folder_)) return nullptr;
+      auto lock = std::make_unique<FileLock>(lockPath_);
+      if (!lock->held()) return nullptr;
+      batch.lock = std::move(lock);
+      // What was read without the lock may have changed since.
+      batch.parsed.reset();
+    }
+    batch.writable = isWritable();
+  }
+  if (!batch.writable || !forReading(batch)) return nullptr;
+  if (!batch.copied) {
+    // The cache goes on serving the file as it is until the batch is written.
+    batch.parsed = std::make_shared<Parsed>(*batch.parsed);
+    batch.copied = true;
+  }
+  return batch.parsed;
+}
+
 bool RegistryStore::update(const std::function<bool(Tree&, bool&)>& change) {
-  if (rootName_.isEmpty() || !QDir().mkpath(folder_)) return false;
-  QMutexLocker cacheLock(&parseCache().mutex);
+  if (rootName_.isEmpty()) return false;
+  Batch batch(*this);
   pinned_.reset();
-  FileLock lock(lockPath_);
-  if (!lock.held() || !isWritable()) return false;
-  const std::shared_ptr<Parsed> parsed = load(true);
+  const std::shared_ptr<Parsed> parsed = forChange(*batch.pending_);
   if (!parsed) return false;
   bool changed = false;
   const bool ok = change(parsed->tree, changed);
-  if (changed) {
-    // The parse now holds what the file does not: a failed write must not be served.
-    if (!ok || !writeFile(*parsed)) {
-      parsed->discarded = true;
-      parseCache().files.remove(filePath_);
-      return false;
-    }
-    parseCache().files.insert(filePath_, parsed);
-    parsed->tree.compactIfWasteful();
-  }
-  if (chains_ > 0) pinned_ = parsed;
+  batch.pending_->changed = batch.pending_->changed || changed;
+  if (!batch.commit()) return false;
+  if (chains_ > 0 && batch.outermost_) pinned_ = forReading(*batch.pending_);
   return ok;
 }
 
 bool RegistryStore::inspect(const std::function<void(const Tree&)>& read) {
   if (rootName_.isEmpty()) return false;
   QMutexLocker cacheLock(&parseCache().mutex);
-  if (pinned_ && pinned_->discarded) pinned_.reset();
-  std::shared_ptr<Parsed> parsed = pinned_ ? pinned_ : unchanged();
-  if (!parsed) {
-    FileLock lock(lockPath_);
-    parsed = load(lock.held());
+  std::shared_ptr<Parsed> parsed;
+  if (const auto batch = parseCache().batches.value(filePath_)) {
+    parsed = forReading(*batch);
+  } else {
+    parsed = pinned_ ? pinned_ : unchanged();
+    if (!parsed) {
+      FileLock lock(lockPath_);
+      parsed = load(lock.held());
+    }
+    if (parsed && chains_ > 0) pinned_ = parsed;
   }
   if (!parsed) return false;
-  if (chains_ > 0) pinned_ = parsed;
   read(parsed->tree);
   return true;
+}
+
+RegistryStore::Batch::Batch(RegistryStore& store) : store_(store) {
+  ParseCache& cache = parseCache();
+  cache.mutex.lock();
+  std::shared_ptr<Pending>& slot = cache.batches[store_.filePath_];
+  outermost_ = !slot;
+  if (outermost_) slot = std::make_shared<Pending>();
+  pending_ = slot;
+}
+
+RegistryStore::Batch::~Batch() {
+  ParseCache& cache = parseCache();
+  if (outermost_) cache.batches.remove(store_.filePath_);
+  pending_.reset();
+  cache.mutex.unlock();
+}
+
+bool RegistryStore::Batch::commit() {
+  Pending& batch = *pending_;
+  if (!outermost_) return true;
+  if (batch.changed) {
+    batch.changed = false;
+    batch.copied = false;
+    if (!store_.writeFile(*batch.parsed)) {
+      batch.parsed.reset();
+      batch.whenWritten.clear();
+      return false;
+    }
+    parseCache().files.insert(store_.filePath_, batch.parsed);
+    batch.parsed->tree.compactIfWasteful();
+  }
+  for (const auto& done : std::exchange(batch.whenWritten, {})) done();
+  return true;
+}
+
+void RegistryStore::Batch::whenWritten(std::function<void()> done) {
+  pending_->whenWritten.append(std::move(done));
 }
 
 bool RegistryStore::openKey(const QString& path, bool forWrite) {

@@ -36,10 +36,10 @@ struct RegKeyInfo {
 
 // The registry stand-in: one REGEDIT4 text file per root key. Every change is
 // made under an exclusive lock on the file as it is on disk (read again when it
-// changed) and is on disk before the call returns. Reads of a file that is
-// unchanged on disk (same identity, size, modification and change time) are
-// served from its last parse, shared by every store of the process. Paths use
-// "\"; empty components are skipped.
+// changed) and is on disk before the call returns, or, inside a batch, once the
+// batch commits. Reads of a file that is unchanged on disk (same identity, size,
+// modification and change time) are served from its last parse, shared by every
+// store of the process. Paths use "\"; empty components are skipped.
 class RegistryStore {
  public:
   explicit RegistryStore(quint32 root);
@@ -56,6 +56,35 @@ class RegistryStore {
 
    private:
     RegistryStore& store_;
+  };
+
+  // The state of a batch.
+  struct Pending;
+
+  // Makes many changes one rewrite of the file. From its first look at the file until it
+  // ends, a batch holds the file's lock: every change made through any store of its root on
+  // this thread goes into the batch, and their reads see what it holds; other threads wait for
+  // it, and other processes see the file as it was before the batch or after it. A batch begun
+  // while another of the same root lives is part of that one, and only the outermost commits
+  // or, ending uncommitted, drops the changes.
+  class Batch {
+   public:
+    explicit Batch(RegistryStore& store);
+    ~Batch();
+    Batch(const Batch&) = delete;
+    Batch& operator=(const Batch&) = delete;
+
+    // Writes the changes so far as one rewrite (one temporary file, one sync, one rename);
+    // false when that fails, and the changes are gone. Inside another batch: true.
+    bool commit();
+    // Runs `done` once the changes so far are on disk; never when they do not get there.
+    void whenWritten(std::function<void()> done);
+
+   private:
+    friend class RegistryStore;
+    RegistryStore& store_;
+    std::shared_ptr<Pending> pending_;
+    bool outermost_ = false;
   };
 
   // "HKEY_CURRENT_USER" and the like; empty for a root we do not know.
@@ -79,8 +108,9 @@ class RegistryStore {
   bool deleteKey(const QString& path);
   std::optional<RegKeyInfo> keyInfo(const QString& path);
 
-  // How many times any store of the process has parsed a file.
+  // How many times any store of the process has parsed a file, and has rewritten one.
   static int parseCount();
+  static int writeCount();
 
   // The keys of one root as read from its file.
   class Tree;
@@ -100,8 +130,13 @@ class RegistryStore {
   std::shared_ptr<Parsed> load(bool locked);
   bool writeFile(Parsed& parsed);
   bool isWritable() const;
-  // Runs `change` on the file under the lock; when it reports a change the
-  // file is rewritten. False when the change or the write fails.
+  // What the batch's reads see: the file as it was at its first look, with its changes.
+  std::shared_ptr<Parsed> forReading(Pending& batch);
+  // The batch's own copy for a change, read again when the batch had not locked the file yet;
+  // nullptr when the file cannot be written. Call with the cache held.
+  std::shared_ptr<Parsed> forChange(Pending& batch);
+  // Runs `change` as a batch of its own (or as part of the batch that lives); when it reports
+  // a change the file is rewritten. False when the change or the write fails.
   bool update(const std::function<bool(Tree&, bool& changed)>& change);
   // Runs `read` on the file as it is on disk; false when it cannot be read.
   bool inspect(const std::function<void(const Tree&)>& read);

@@ -1,5 +1,6 @@
 #include "clsPrinter.h"
 
+#include <QDataStream>
 #include <QLabel>
 #include <QProgressBar>
 #include <algorithm>
@@ -487,6 +488,21 @@ bool clsPrinter::SaveToReg() {
   ok = writeList(key + QStringLiteral("\\Sources"), sources) && ok;
   ok = writeList(key + QStringLiteral("\\Fonts"), fonts) && ok;
   return ok;
+}
+
+QByteArray clsPrinter::savedState() const {
+  QByteArray state;
+  QDataStream out(&state, QIODevice::WriteOnly);
+  out << name << address << IDstring << finisherModel;
+  for (const KeyedCollection<QString>* list : {&finishProgs, &sizes, &sources, &fonts}) {
+    out << qint64(list->size());
+    for (const auto& item : *list) out << item.second;
+  }
+  out << qint64(mediaTypes.size());
+  for (const auto& [key, media] : mediaTypes)
+    out << media.name << media.frenchName << media.spainishName << media.italianName << media.germanName
+        << media.portugueseName;
+  return state;
 }
 
 bool clsPrinter::LoadFromReg(const QString& pName) {

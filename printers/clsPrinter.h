@@ -57,6 +57,8 @@ class clsPrinter : public QObject {
   QString version() const;
   bool SaveToReg();
   bool LoadFromReg(const QString& pName);
+  // Everything SaveToReg writes, as one value: printers with equal states save alike.
+  QByteArray savedState() const;
   // Queries the printer behind the progress dialog; true when the reply was received and parsed.
   bool update();
 

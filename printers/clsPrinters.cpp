@@ -12,6 +12,19 @@ QString keyOf(const QString& name) { return QStringLiteral("x") + name.toUpper()
 
 QString printersKey() { return gRegRoot + QStringLiteral("Printers"); }
 
+bool isStored(const QString& name) {
+  RegObj reg;
+  reg.setKey(printersKey());
+  return reg.AllKeys().contains(name, Qt::CaseInsensitive);
+}
+
+// Deletes the printer's key with everything below it; a key that is gone already is no error.
+bool removeStored(const QString& name) {
+  RegObj reg;
+  reg.setKey(printersKey() + QLatin1Char('\\') + name);
+  return reg.DeleteKey() || !isStored(name);
+}
+
 }  // namespace
 
 clsPrinters::clsPrinters() : ml_RuntimeSupport(std::make_unique<MLRuntime::RuntimeSupport>()) {
@@ -47,24 +60,47 @@ bool clsPrinters::add(const QString& name, const QString& address) {
 }
 
 bool clsPrinters::SaveToReg() {
-  RegObj reg;
-  reg.setKey(printersKey());
-  reg.DeleteKey();
+  RegObj::Batch batch;
+  QHash<QString, Saved> saved;
   bool ok = true;
-  for (const auto& entry : printers_) ok = entry.second->SaveToReg() && ok;
-  return ok;
+  for (auto it = saved_.cbegin(); it != saved_.cend(); ++it) {
+    if (printers_.contains(it.key())) continue;
+    // A printer whose deletion failed is tried again at the next save.
+    if (!removeStored(it->name)) {
+      saved.insert(it.key(), *it);
+      ok = false;
+    }
+  }
+  for (const auto& [key, printer] : printers_) {
+    Saved now{printer->name, printer->savedState()};
+    const auto before = saved_.constFind(key);
+    // Every printer is written into an empty key; one this program left alone is not written.
+    const bool saves = before == saved_.cend() || before->state != now.state;
+    if (saves && !(removeStored(printer->name) && printer->SaveToReg())) {
+      ok = false;
+      continue;
+    }
+    saved.insert(key, std::move(now));
+  }
+  batch.whenWritten([this, saved] { saved_ = saved; });
+  return batch.commit() && ok;
 }
 
 bool clsPrinters::LoadFromReg() {
+  // The list as one save left it, never half of one; the keys the load creates are one change.
+  RegObj::Batch batch;
   printers_.clear();
+  saved_.clear();
   RegObj reg;
   reg.setKey(printersKey());
   bool ok = true;
   for (const QString& name : reg.AllKeys()) {
     auto loaded = std::make_shared<clsPrinter>();
     ok = loaded->LoadFromReg(name) && ok;
+    saved_.insert(keyOf(name), Saved{name, loaded->savedState()});
     printers_.insert(keyOf(name), std::move(loaded));
   }
+  batch.commit();
   return ok && !printers_.isEmpty();
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QByteArray>
+#include <QHash>
 #include <QStringList>
 #include <memory>
 
@@ -27,12 +29,23 @@ class clsPrinters {
   // answer is refused with a message and still returns true. False when the
   // name is taken.
   bool add(const QString& name, const QString& address);
+  // Saves what this program changed since the list was loaded or saved (printers added,
+  // edited, renamed or deleted) into the list as it is stored now, as one change of the
+  // registry: printers that another program saved meanwhile stay as that program left them.
   bool SaveToReg();
   bool LoadFromReg();
 
  private:
+  // A printer as it was saved or loaded.
+  struct Saved {
+    QString name;
+    QByteArray state;
+  };
+
   void ml_RuntimeSupport_LanguageChanged(int LanguageID, const QString& Language);
 
   KeyedCollection<std::shared_ptr<clsPrinter>> printers_;
+  // Every printer as it was when the list was last loaded or saved, by its key in the list.
+  QHash<QString, Saved> saved_;
   std::unique_ptr<MLRuntime::RuntimeSupport> ml_RuntimeSupport;
 };

@@ -94,6 +94,35 @@ TEST_F(RegObjTest, OptionsOutOfRangeAreIgnored) {
   EXPECT_EQ(stored(kKey, "int"), text("7"));
 }
 
+// Options up to 15 are taken whole, with all four bits at 15; one past it is ignored.
+TEST(RegObjOptions, FifteenTurnsOnEveryOptionAndSixteenIsIgnored) {
+  putRaw(kKey, "list", {RegType::MultiSz, QByteArray("a\0b\0\0", 5)});
+  putRaw(kKey, "path", expandable("%TEMP%/x"));
+  putRaw(kKey, "blob", {RegType::Binary, QByteArray("\x01", 1)});
+  const struct {
+    QList<int> set;
+    bool on;
+  } cases[] = {{{15}, true}, {{16}, false}, {{15, 16}, true}};
+  int round = 0;
+  for (const auto& [set, on] : cases) {
+    const QString number = QStringLiteral("number%1").arg(++round);
+    SCOPED_TRACE(number.toStdString());
+    RegObj reg;
+    reg.setKey(kKey);
+    for (const int each : set) reg.setOptions(each);
+    ASSERT_TRUE(reg.setValue(number, 42));
+    EXPECT_EQ(stored(kKey, number), on ? text("42") : dword(42));
+    EXPECT_EQ(reg.value("list"),
+              on ? QVariant(QStringList{"a", "b"}) : QVariant(QString("a") + QChar(0) + "b"));
+    EXPECT_EQ(reg.value("path"), QVariant(on ? qEnvironmentVariable("TEMP") + "/x" : QString("%TEMP%/x")));
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(reg.setValue("blob", QString("text")));
+    const std::string shown = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(shown.find("Registry Error: Existing value has unsupported data type") != std::string::npos,
+              on);
+  }
+}
+
 TEST_F(RegObjTest, DefaultValueIsAlwaysText) {
   EXPECT_TRUE(reg.setValue("", 5));
   EXPECT_EQ(stored(kKey, ""), text("5"));
@@ -468,4 +497,32 @@ TEST(RegObjLanguage, LanguageChangeOnlySetsTheLanguage) {
   announcer.SetLanguage(1036, "French");
   EXPECT_EQ(gLanguageID, 1036);
   EXPECT_FALSE(QFileInfo::exists(userFile()));
+}
+
+// --- Batches ---
+
+TEST(RegObjBatch, WritesOfManyObjectsAreOneChangeOfTheFile) {
+  const int writes = RegistryStore::writeCount();
+  bool told = false;
+  {
+    RegObj::Batch batch;
+    RegObj first;
+    first.setKey(kBase + "First");
+    RegObj second;
+    second.setKey(kBase + "Second\\Inner");
+    EXPECT_TRUE(first.setValue("a", 1));
+    EXPECT_TRUE(second.setValue("b", QString("two")));
+    EXPECT_TRUE(second.DeleteKey());
+    // What the batch holds is what every object reads; the file comes at the commit.
+    RegObj reader;
+    reader.setKey(kBase + "First");
+    EXPECT_EQ(reader.value("a"), QVariant(1));
+    EXPECT_FALSE(QFileInfo::exists(userFile()));
+    batch.whenWritten([&] { told = true; });
+    ASSERT_TRUE(batch.commit());
+  }
+  EXPECT_TRUE(told);
+  EXPECT_EQ(RegistryStore::writeCount() - writes, 1);
+  EXPECT_EQ(stored(kBase + "First", "a"), dword(1));
+  EXPECT_FALSE(RegistryStore(HKEY_CURRENT_USER).keyInfo(kBase + "Second\\Inner"));
 }

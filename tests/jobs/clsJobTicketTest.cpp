@@ -326,6 +326,17 @@ TEST_F(Tickets, AWriteThatFailsHalfwayLeavesTheOldTicket) {
   EXPECT_EQ(QDir(folder).entryList(QDir::Files), QStringList{"job.kvt"});
 }
 
+// A save killed after writing most of its temporary file leaves that file beside the ticket.
+TEST_F(Tickets, ASaveRemovesWhatAKilledSaveOfTheSameTicketLeftBehind) {
+  const QStringList leftovers{"job.kvt.saving-00c0ffee00c0ffee", "other.kvt.saving-00c0ffee00c0ffee"};
+  for (const QString& name : leftovers) writeFile(path(name), QByteArray(3 * 1024 * 1024, 'x'));
+  writeFile(path("other.kvt"), "other");
+  auto job = richJob();
+  job->kvtFile = path("job.kvt");
+  ASSERT_TRUE(job->saveToKVT());
+  EXPECT_EQ(QDir(folder).entryList(QDir::Files), (QStringList{"job.kvt", "other.kvt", leftovers[1]}));
+}
+
 // ---- Loading ----
 
 TEST_F(Tickets, AHandWrittenTicketLoadsIntoTheJob) {

@@ -7,8 +7,11 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <atomic>
+#include <thread>
 
 #include "RegistryStore.h"
+#include "ReplaceFile.h"
 #include "TestEnv.h"
 
 namespace {
@@ -67,6 +70,15 @@ class ScopedEnv {
   QByteArray old_;
   bool had_;
 };
+
+// Puts `call` in place of fsync for one test.
+class ScopedSyncCall {
+ public:
+  explicit ScopedSyncCall(std::function<int(int)> call) { setSyncCall(std::move(call)); }
+  ~ScopedSyncCall() { setSyncCall({}); }
+};
+
+int failingSync(int) { return -1; }
 
 }  // namespace
 
@@ -286,14 +298,9 @@ TEST(RegistryStoreDurability, FilesThatAreNotRegistryTextAreKeptAsideWhole) {
 // One bad line used to cost every setting of the root.
 TEST(RegistryStoreDurability, BadLinesAreSkippedAndEveryOtherValueKept) {
   const QList<std::pair<QByteArray, int>> badLines = {
-      {"\"a\"=dword:12", 5},
-      {"\"a\"=\"unterminated", 5},
-      {"\"a\"=hex:1g", 5},
-      {"\"a\"=hex:123", 5},
-      {"\"a\"=hex:00000000400000000", 5},
-      {"\"a\"=-", 5},
-      {"just words", 5},
-      {"[HKEY_LOCAL_MACHINE\\K]", 5},
+      {"\"a\"=dword:12", 5}, {"\"a\"=\"unterminated", 5},        {"\"a\"=hex:1g", 5},
+      {"\"a\"=hex:123", 5},  {"\"a\"=hex:00000000400000000", 5}, {"\"a\"=-", 5},
+      {"just words", 5},     {"[HKEY_LOCAL_MACHINE\\K]", 5},
   };
   for (const auto& [line, number] : badLines) {
     RegistryStore store(kUser);
@@ -469,11 +476,39 @@ TEST(RegistryStoreCache, AChangeOnDiskIsSeenAtTheNextRead) {
 TEST(RegistryStoreCache, AFailedWriteIsNotServedAfterwards) {
   RegistryStore store(kUser);
   ASSERT_TRUE(store.setValue("K", "a", text("1")));
-  // A folder where the temporary file should go stops the write, even for root.
-  ASSERT_TRUE(QDir().mkdir(store.filePath() + ".tmp"));
-  EXPECT_FALSE(store.setValue("K", "b", text("2")));
+  const QByteArray before = readFile(store.filePath());
+  {
+    const ScopedSyncCall failing(failingSync);
+    EXPECT_FALSE(store.setValue("K", "b", text("2")));
+  }
   EXPECT_FALSE(store.queryValue("K", "b"));
   EXPECT_EQ(store.queryValue("K", "a"), text("1"));
+  EXPECT_EQ(readFile(store.filePath()), before);
+  EXPECT_EQ(QDir(RegistryStore::folderOf(kUser)).entryList(QDir::Files | QDir::Hidden),
+            (QStringList{"HKEY_CURRENT_USER.reg", "HKEY_CURRENT_USER.reg.lock"}));
+}
+
+// Each sync is told apart by the file its descriptor stands for, and by what the
+// store's file held at that moment.
+TEST(RegistryStoreDurability, AWriteSyncsItsTemporaryFileBeforeRenamingItThenTheFolder) {
+  RegistryStore store(kUser);
+  ASSERT_TRUE(store.setValue("K", "a", text("1")));
+  QList<std::pair<QString, QByteArray>> syncs;
+  bool written = false;
+  {
+    const ScopedSyncCall recording([&](int fd) {
+      syncs.append(
+          {QFile::symLinkTarget(QStringLiteral("/proc/self/fd/%1").arg(fd)), readFile(store.filePath())});
+      return ::fsync(fd);
+    });
+    written = store.setValue("K", "b", text("2"));
+  }
+  ASSERT_TRUE(written);
+  ASSERT_EQ(syncs.size(), 2);
+  EXPECT_TRUE(QFileInfo(syncs[0].first).fileName().startsWith("HKEY_CURRENT_USER.reg.saving-"));
+  EXPECT_FALSE(syncs[0].second.contains("\"b\"="));
+  EXPECT_EQ(syncs[1].first, QFileInfo(RegistryStore::folderOf(kUser)).canonicalFilePath());
+  EXPECT_TRUE(syncs[1].second.contains("\"b\"="));
 }
 
 // Binary data as regedit exports it: wrapped over continuation lines. Reading
@@ -571,4 +606,99 @@ TEST(RegistryStoreKeys, KeysAreAtMost512LevelsDeep) {
   EXPECT_EQ(store.queryValue(levels(512), "a"), text("1"));
   EXPECT_FALSE(store.keyInfo(levels(512) + "\\L512"));
   EXPECT_EQ(reports.size(), 2);
+}
+
+// --- Batches ---
+
+TEST(RegistryStoreBatch, ABatchIsOneRewriteAtItsCommitWhateverItHolds) {
+  for (const int changes : {0, 1, 50}) {
+    SCOPED_TRACE(changes);
+    RegistryStore store(kUser);
+    ASSERT_TRUE(store.deleteKey("K") || !store.keyInfo("K"));
+    ASSERT_TRUE(store.setValue("Old", "x", text("1")));
+    const QByteArray before = readFile(store.filePath());
+    const int writes = RegistryStore::writeCount();
+    RegistryStore::Batch batch(store);
+    for (int i = 0; i < changes; ++i) ASSERT_TRUE(store.setValue("K", QString("v%1").arg(i), dword(i)));
+    // Nothing reaches the file before the commit; the reads of this thread see the batch.
+    EXPECT_EQ(readFile(store.filePath()), before);
+    EXPECT_EQ(RegistryStore(kUser).values("K").size(), changes);
+    ASSERT_TRUE(batch.commit());
+    EXPECT_EQ(RegistryStore::writeCount() - writes, changes == 0 ? 0 : 1);
+    EXPECT_EQ(readFile(store.filePath()).count("\"v"), changes);
+  }
+}
+
+TEST(RegistryStoreBatch, ABatchThatEndsUncommittedChangesNothing) {
+  RegistryStore store(kUser);
+  ASSERT_TRUE(store.setValue("K", "a", text("1")));
+  const QByteArray before = readFile(store.filePath());
+  {
+    RegistryStore::Batch batch(store);
+    ASSERT_TRUE(store.setValue("K", "b", text("2")));
+    ASSERT_TRUE(store.deleteValue("K", "a"));
+  }
+  EXPECT_EQ(readFile(store.filePath()), before);
+  EXPECT_EQ(names(store.values("K")), QStringList{"a"});
+  EXPECT_EQ(names(RegistryStore(kUser).values("K")), QStringList{"a"});
+}
+
+TEST(RegistryStoreBatch, ABatchInsideAnotherWritesOnlyWithTheOutermost) {
+  RegistryStore store(kUser);
+  const int writes = RegistryStore::writeCount();
+  QStringList told;
+  RegistryStore::Batch outer(store);
+  {
+    RegistryStore::Batch inner(store);
+    ASSERT_TRUE(store.setValue("K", "a", text("1")));
+    inner.whenWritten([&] { told.append("inner"); });
+    EXPECT_TRUE(inner.commit());
+  }
+  EXPECT_EQ(RegistryStore::writeCount(), writes);
+  EXPECT_TRUE(told.isEmpty());
+  outer.whenWritten([&] { told.append("outer"); });
+  ASSERT_TRUE(outer.commit());
+  EXPECT_EQ(RegistryStore::writeCount() - writes, 1);
+  EXPECT_EQ(told, (QStringList{"inner", "outer"}));
+}
+
+TEST(RegistryStoreBatch, ACommitThatFailsDropsTheChangesAndTellsNoOne) {
+  RegistryStore store(kUser);
+  ASSERT_TRUE(store.setValue("K", "a", text("1")));
+  const QByteArray before = readFile(store.filePath());
+  RegistryStore::Batch batch(store);
+  ASSERT_TRUE(store.setValue("K", "b", text("2")));
+  bool told = false;
+  batch.whenWritten([&] { told = true; });
+  {
+    const ScopedSyncCall failing(failingSync);
+    EXPECT_FALSE(batch.commit());
+  }
+  EXPECT_FALSE(told);
+  EXPECT_EQ(readFile(store.filePath()), before);
+  EXPECT_FALSE(store.queryValue("K", "b"));
+  // The batch goes on from the file as it is.
+  ASSERT_TRUE(store.setValue("K", "c", text("3")));
+  ASSERT_TRUE(batch.commit());
+  EXPECT_EQ(names(RegistryStore(kUser).values("K")), (QStringList{"a", "c"}));
+}
+
+TEST(RegistryStoreBatch, AnotherThreadWritesAfterTheBatch) {
+  RegistryStore store(kUser);
+  std::atomic<bool> done{false};
+  std::thread other;
+  {
+    RegistryStore::Batch batch(store);
+    ASSERT_TRUE(store.setValue("K", "batch", text("1")));
+    other = std::thread([&] {
+      RegistryStore(kUser).setValue("K", "thread", text("2"));
+      done = true;
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_FALSE(done);
+    ASSERT_TRUE(batch.commit());
+    EXPECT_FALSE(readFile(store.filePath()).contains("\"thread\""));
+  }
+  other.join();
+  EXPECT_EQ(names(RegistryStore(kUser).values("K")), (QStringList{"batch", "thread"}));
 }
