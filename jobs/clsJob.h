@@ -73,7 +73,9 @@ class clsJob : public QObject {
   void sendJobHeader();
   void sendDocumentHeader();
   void sendBytes(const QByteArray& bytes);
+  // One line, with or without its own line end.
   void sendString(const QString& text);
+  void sendExitLanguage();
   void failSend();
   void releaseStream();
   // The dialog was cancelled, by the user or by a failure.

@@ -9,7 +9,6 @@
 #include <cmath>
 #include <limits>
 
-#include "Ansi.h"
 #include "MessageBox.h"
 #include "MlStringModule.h"
 #include "ccrpTimer.h"
@@ -26,10 +25,6 @@
 namespace {
 
 const QString kPJL = QStringLiteral("@PJL");
-const QString kCRLF = QStringLiteral("\r\n");
-
-// Closes a part or a copy: the printer leaves the document's language.
-QString exitLanguage() { return gUEL + QStringLiteral(" ") + kPJL + kCRLF; }
 
 // How often a document's data goes out: its DOCCOPIES rounded up, at least once.
 qint32 timesSent(const clsDocument& doc) {
@@ -126,8 +121,8 @@ bool clsJob::startJob() {
 }
 
 void clsJob::sendJobHeader() {
-  sendString(exitLanguage());
-  sendString(kPJL + QStringLiteral(" JOB NAME=\"") + cleanJobName(jobName) + QStringLiteral("\"") + kCRLF);
+  sendExitLanguage();
+  sendString(kPJL + QStringLiteral(" JOB NAME=\"") + cleanJobName(jobName) + QStringLiteral("\""));
   for (const auto& [key, option] : jobOpts->jobOptions) sendString(option->GetPJLString());
 }
 
@@ -149,7 +144,7 @@ void clsJob::startFileStream(const QString& path) {
 }
 
 void clsJob::endJob() {
-  sendString(kPJL + QStringLiteral(" EOJ") + kCRLF);
+  sendString(kPJL + QStringLiteral(" EOJ"));
   currentDocument_ = nullptr;
   printer_->disconnect();
   if (frmProgress* dialog = frmProgress::instance()) dialog->hide();
@@ -160,7 +155,7 @@ void clsJob::pjlStream_ProcessData(const QStringList* headers, const ByteView& b
   if (stopped()) return;
   if (headers) {
     if (dataSent_) {
-      sendString(exitLanguage());
+      sendExitLanguage();
       optionsSent_ = false;
     }
     dataSent_ = false;
@@ -183,11 +178,11 @@ void clsJob::sendDocumentHeader() {
     sendString(temporaryOptionLine(QStringLiteral("SOURCEFILENAME"), GetBaseName(path)));
     sendString(temporaryOptionLine(QStringLiteral("SOURCEFILEEXT"), GetExtensionName(path)));
   }
-  sendString(kPJL + QStringLiteral(" ENTER LANGUAGE=AUTO") + kCRLF);
+  sendString(kPJL + QStringLiteral(" ENTER LANGUAGE=AUTO"));
 }
 
 void clsJob::pjlStream_StreamComplete(bool success) {
-  sendString(exitLanguage());
+  sendExitLanguage();
   releaseStream();
   if (success && currentDocument_) bytesDone_ += GetPathSize(currentDocument_->fileName);
   tmr->setEnabled(true);
@@ -217,7 +212,11 @@ void clsJob::pjlStream_UpdateProgress(qint64 bytesDone) {
   lastProgress_ = value;
 }
 
-void clsJob::sendString(const QString& text) { sendBytes(toAnsi(text)); }
+// One PJL line; whatever could break the line never reaches the printer.
+void clsJob::sendString(const QString& text) { sendBytes(modPJL::lineBytes(text)); }
+
+// Closes a part or a copy: the printer leaves the document's language.
+void clsJob::sendExitLanguage() { sendBytes(gUELBytes + modPJL::lineBytes(QStringLiteral(" ") + kPJL)); }
 
 void clsJob::sendBytes(const QByteArray& bytes) {
   if (!printer_ || sendFailed_ || bytes.isEmpty()) return;

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <optional>
 
-#include "Ansi.h"
 #include "MLRuntime.h"
 #include "MlStringModule.h"
 #include "RegObj.h"
@@ -13,6 +12,7 @@
 #include "clsServerCon.h"
 #include "frmProgress.h"
 #include "modLumasetCommon.h"
+#include "modPJL.h"
 
 namespace {
 
@@ -128,9 +128,9 @@ QByteArray statusQuery() {
                              QStringLiteral(" INQUIRE IOTNUMTRAYS"),
                              QStringLiteral(" INFO PLVFONTS"),
                              QStringLiteral(" INFO ID")};
-  QString text;
-  for (const QString& command : commands) text += kPJL + command + QStringLiteral("\r\n");
-  return toAnsi(text);
+  QByteArray query;
+  for (const QString& command : commands) query += modPJL::lineBytes(kPJL + command);
+  return query;
 }
 
 const QStringList kListKeys{QStringLiteral("Finish Programs"), QStringLiteral("Sizes"),

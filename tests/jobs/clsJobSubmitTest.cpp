@@ -285,6 +285,24 @@ TEST_F(JobSubmission, CancelStopsASendToAPrinterThatStoppedReading) {
   EXPECT_FALSE(received.contains(kEOJ));
 }
 
+// Characters without a Windows-1252 byte used to go out as SUB (0x1A).
+TEST_F(JobSubmission, CharactersWithoutAnAnsiByteGoOutAsQuestionMarks) {
+  job.jobName = QString::fromUtf8("Plan\u2028A");
+  job.jobOpts->setPjlOpt(QStringLiteral("OWNER"), QString::fromUtf8("Ann\u2029Lee"));
+  const QByteArray data = printData(400, 21);
+  clsDocument* doc = addFile("odd.plt", data);
+  doc->opts->setPjlOpt(QStringLiteral("PAPER"), QString::fromUtf8("abc\u2028d\u2029ef"));
+  doc->opts->setPjlOpt(QStringLiteral("LABELSTRING"), QString::fromUtf8("x\xef\xbf\xbdy\U0001F600z"));
+
+  EXPECT_TRUE(job.submit(printer.get()));
+
+  const QByteArray expected =
+      jobHeader("Plan?A", {"@PJL SET OWNER=\"Ann?Lee\""}) +
+      documentPart({"@PJL SET PAPER=abc?d?ef", "@PJL SET LABELSTRING=\"x?y?z\""}, "odd", "plt", data) +
+      kExitLanguage + kEOJ;
+  EXPECT_TRUE(sameBytes(wire(), expected));
+}
+
 TEST_F(JobSubmission, TheSameJobSubmittedTwiceSendsTheWholeJobEachTime) {
   const QByteArray data = printData(1200, 17);
   addFile("plan.plt", data)->opts->setPjlOpt(QStringLiteral("DOCCOPIES"), QStringLiteral("2"));
