@@ -25,6 +25,9 @@ class clsJob : public QObject {
   using Documents = KeyedCollection<std::shared_ptr<clsDocument>>;
   // A ticket that names more documents is damaged (or hostile) and is refused.
   static constexpr qsizetype MaxTicketDocuments = 65535;
+  // How long a job that no one can cancel waits for the printer to take a byte:
+  // controllers may stop reading for a while as they process a large sheet.
+  static constexpr int StallLimitMs = 5 * 60 * 1000;
 
   clsJob();
   ~clsJob() override;
@@ -49,7 +52,11 @@ class clsJob : public QObject {
   clsDocument* addDoc(qint32 beforeId, const QString& fileName, const clsPJLOptionSet* options = nullptr);
 
   // Sends the job to the printer behind the progress dialog. True when it ran to its end.
-  bool submit(clsPrinter* destPrn);
+  // `unattended`: no one is there to cancel (as with /PRINT /QUIT); a platform without
+  // windows counts as such anyway. Then a printer that takes no byte for the stall limit fails the job.
+  bool submit(clsPrinter* destPrn, bool unattended = false);
+  // Tests shorten the stall limit.
+  void setStallLimit(int milliseconds) { stallLimit_ = milliseconds; }
 
   bool saveToKVT();
   bool loadFromKVT();
@@ -87,6 +94,7 @@ class clsJob : public QObject {
 
   Documents documents_;
   qint32 nextDocId_ = 0;
+  int stallLimit_ = StallLimitMs;
 
   clsPrinter* printer_ = nullptr;
   clsDocument* currentDocument_ = nullptr;

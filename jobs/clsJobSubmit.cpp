@@ -48,7 +48,7 @@ QString temporaryOptionLine(const QString& name, const QString& value) {
 
 }  // namespace
 
-bool clsJob::submit(clsPrinter* destPrn) {
+bool clsJob::submit(clsPrinter* destPrn, bool unattended) {
   modPJL::Init();
   frmProgress* dialog = frmProgress::Load();
   dialog->pbProgress->setRange(0, ProgressMax);
@@ -56,6 +56,8 @@ bool clsJob::submit(clsPrinter* destPrn) {
   dialog->lblFilename->clear();
 
   printer_ = destPrn;
+  // With a window the progress dialog's Cancel is the way out of a stalled printer.
+  if (printer_) printer_->setStallLimit(unattended || !canAnswerDialogs() ? stallLimit_ : 0);
   pjlStream_UpdateProgress(-1);
   bytesDone_ = 0;
   documentIndex_ = -1;
@@ -70,7 +72,10 @@ bool clsJob::submit(clsPrinter* destPrn) {
   const bool result = !dialog->cancelled;
   if (pjlStream) pjlStream->StopNow();
   tmr->setEnabled(false);
-  if (printer_) printer_->disconnect();
+  if (printer_) {
+    printer_->disconnect();
+    printer_->setStallLimit(0);
+  }
   QCoreApplication::processEvents();
   printer_ = nullptr;
   currentDocument_ = nullptr;

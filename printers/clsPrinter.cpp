@@ -174,6 +174,7 @@ bool clsPrinter::connect() {
   if (!statusCon) {
     statusCon = std::make_unique<clsServerCon>();
     if (connectLimit_ > 0) statusCon->setConnectLimit(connectLimit_);
+    statusCon->setStallLimit(stallLimit_);
     QObject::connect(statusCon.get(), &clsServerCon::ProcessResult, this,
                      &clsPrinter::statusCon_ProcessResult);
     QObject::connect(statusCon.get(), &clsServerCon::ConnectionLost, this,
@@ -196,6 +197,11 @@ int clsPrinter::port() const {
   const bool plainDigits =
       !digits.isEmpty() && std::all_of(digits.begin(), digits.end(), [](QChar c) { return c.isDigit(); });
   return ok && plainDigits && n >= 1 && n <= 65535 ? n : 0;
+}
+
+void clsPrinter::setStallLimit(int milliseconds) {
+  stallLimit_ = milliseconds;
+  if (statusCon) statusCon->setStallLimit(milliseconds);
 }
 
 void clsPrinter::send(const QByteArray& bData, qint32 length) {

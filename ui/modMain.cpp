@@ -86,9 +86,9 @@ frmMain* loadMainWindow() {
 }
 
 // The automatic print; false when it did not run to its end.
-bool printJob() {
+bool printJob(bool unattended) {
   clsPrinter* printer = gSettings->printers.printer(gJob->printerName);
-  if (gJob->submit(printer)) return true;
+  if (gJob->submit(printer, unattended)) return true;
   MsgBox(GetResString(126), MsgBoxStyle::Critical | MsgBoxStyle::OkOnly, GetResString(116));
   return false;
 }
@@ -127,7 +127,7 @@ std::optional<int> Main(const QStringList& arguments) {
   const SwitchFlags flags = ApplySwitches(arguments, *gJob);
   if (flags.usage) return ExitUsage;
   QPointer<frmMain> window = loadMainWindow();
-  const bool printed = !flags.print || printJob();
+  const bool printed = !flags.print || printJob(flags.quit);
   if (flags.quit) {
     delete window;
     return printed ? ExitSuccess : ExitPrintFailed;

@@ -7,6 +7,7 @@
 #include <QSet>
 #include <QTimer>
 
+#include "MessageBox.h"
 #include "PJLTestSupport.h"
 #include "PjlWire.h"
 #include "PrinterEmulator.h"
@@ -283,6 +284,81 @@ TEST_F(JobSubmission, CancelStopsASendToAPrinterThatStoppedReading) {
   const QByteArray received = stalled.received(0);
   EXPECT_TRUE(received.startsWith(jobHeader("Drawings", {ownerLine()})));
   EXPECT_FALSE(received.contains(kEOJ));
+}
+
+// Nobody can press Cancel when the platform shows no windows or the print runs
+// unattended (/PRINT /QUIT): a printer that takes no byte for the stall limit
+// fails the job, and the connection is closed.
+TEST_F(JobSubmission, APrinterThatTakesNothingForTheStallLimitFailsAJobNoOneCanCancel) {
+  for (const bool unattendedWithADisplay : {false, true}) {
+    if (unattendedWithADisplay) setDialogAnswerer([](QDialog&) {});
+    PrinterEmulator stalled(PrinterEmulator::Options{4096});
+    stalled.setReading(false);
+    clsPrinter stalledPrinter(QStringLiteral("Stalled"), addressOf(stalled));
+    clsJob stalling;
+    stalling.jobName = QStringLiteral("Drawings");
+    stalling.addDoc(-1, writeFile("big.plt", printData(8 * 1024 * 1024, 18)));
+    stalling.setStallLimit(300);
+    // Without the limit the job would wait for ever; this only turns a hang into a failure.
+    bool rescued = false;
+    QObject scope;
+    QTimer::singleShot(30000, &scope, [&] {
+      if (frmProgress* dialog = frmProgress::instance()) {
+        dialog->cmdCancel->click();
+        rescued = true;
+      }
+    });
+
+    EXPECT_FALSE(stalling.submit(&stalledPrinter, unattendedWithADisplay));
+    setDialogAnswerer(nullptr);
+    EXPECT_FALSE(rescued) << unattendedWithADisplay;
+
+    stalled.setReading(true);
+    EXPECT_TRUE(PrinterEmulator::waitFor([&] { return stalled.closed(0); }));
+    const QByteArray received = stalled.received(0);
+    EXPECT_TRUE(received.startsWith(jobHeader("Drawings", {ownerLine()})));
+    EXPECT_FALSE(received.contains(kEOJ));
+  }
+}
+
+TEST_F(JobSubmission, APrinterThatPausesForLessThanTheStallLimitGetsTheWholeJob) {
+  PrinterEmulator pausing(PrinterEmulator::Options{4096});
+  pausing.setReading(false);
+  clsPrinter pausingPrinter(QStringLiteral("Pausing"), addressOf(pausing));
+  const QByteArray data = printData(8 * 1024 * 1024, 19);
+  addFile("big.plt", data);
+  job.setStallLimit(5000);
+  QTimer::singleShot(1000, [&] { pausing.setReading(true); });
+
+  EXPECT_TRUE(job.submit(&pausingPrinter));
+
+  EXPECT_TRUE(PrinterEmulator::waitFor([&] { return pausing.closed(0); }));
+  EXPECT_TRUE(sameBytes(
+      pausing.received(0),
+      jobHeader("Drawings", {ownerLine()}) + documentPart({}, "big", "plt", data) + kExitLanguage + kEOJ));
+}
+
+// With someone at the window the progress dialog's Cancel is the way out, however long the printer stalls.
+TEST_F(JobSubmission, AWatchedJobWaitsPastTheStallLimitUntilCancel) {
+  setDialogAnswerer([](QDialog&) {});
+  PrinterEmulator stalled(PrinterEmulator::Options{4096});
+  stalled.setReading(false);
+  clsPrinter stalledPrinter(QStringLiteral("Stalled"), addressOf(stalled));
+  addFile("big.plt", printData(8 * 1024 * 1024, 20));
+  job.setStallLimit(100);
+  bool pressed = false;
+  QTimer::singleShot(1500, [&] {
+    if (frmProgress* dialog = frmProgress::instance()) {
+      dialog->cmdCancel->click();
+      pressed = true;
+    }
+  });
+
+  EXPECT_FALSE(job.submit(&stalledPrinter));
+  setDialogAnswerer(nullptr);
+  EXPECT_TRUE(pressed);
+  stalled.setReading(true);
+  EXPECT_TRUE(PrinterEmulator::waitFor([&] { return stalled.closed(0); }));
 }
 
 // Characters without a Windows-1252 byte used to go out as SUB (0x1A).
