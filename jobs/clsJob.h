@@ -48,8 +48,12 @@ class clsJob : public QObject {
   void moveDocs(const QList<qint32>& docIds, qint32 beforeId);
   void deleteDoc(qint32 id);
   // Adds a file, or every file of a folder tree; the options default to
-  // docDefaults. The document added last, or nullptr when none was.
+  // docDefaults. Only a regular file (links followed) becomes a document:
+  // anything else is refused with the "Could Not Read File" message. The
+  // document added last, or nullptr when none was.
   clsDocument* addDoc(qint32 beforeId, const QString& fileName, const clsPJLOptionSet* options = nullptr);
+  // How many named documents were refused since the job was created, a ticket's included.
+  qint32 refusedDocuments() const { return refused_; }
 
   // Sends the job to the printer behind the progress dialog. True when it ran to its end.
   // `unattended`: no one is there to cancel (as with /PRINT /QUIT); a platform without
@@ -62,8 +66,13 @@ class clsJob : public QObject {
   bool loadFromKVT();
 
  private:
+  // The ticket reader adds its documents before it knows their files.
+  friend class TicketReader;
+
   clsDocument* addDocument(qint32 beforeId, const QString& fileName, const clsPJLOptionSet& options);
+  clsDocument* addFile(qint32 beforeId, const QString& fileName, const clsPJLOptionSet& options);
   clsDocument* addFolder(qint32 beforeId, const QString& folder, const clsPJLOptionSet& options);
+  void refuse(const QString& fileName);
 
   // Sending.
   static constexpr int StepMs = 450;
@@ -91,9 +100,11 @@ class clsJob : public QObject {
   // Job tickets.
   void convertLoadedOptions(clsPJLOptionSet& set);
   void removeTemporaryKeys();
+  void refuseTicketDocumentsThatAreNoFiles();
 
   Documents documents_;
   qint32 nextDocId_ = 0;
+  qint32 refused_ = 0;
   int stallLimit_ = StallLimitMs;
 
   clsPrinter* printer_ = nullptr;

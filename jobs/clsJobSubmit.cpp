@@ -107,11 +107,14 @@ bool clsJob::startJob() {
   totalBytes_ = 0;
   for (const auto& [key, doc] : documents_) {
     dialog->lblFilename->setText(GetResString(103) + doc->fileName + QStringLiteral("..."));
-    QFile file(doc->fileName);
-    if (PathExists(doc->fileName, false) && file.open(QIODevice::ReadOnly))
-      totalBytes_ += file.size() * timesSent(*doc);
-    else
+    QFile file;
+    if (!openRegularFile(file, doc->fileName)) {
+      // A document that vanished is never sent as empty data: the job fails before it starts.
       MsgBox(doc->fileName, MsgBoxStyle::Information, GetResString(101));
+      failSend();
+      return false;
+    }
+    totalBytes_ += file.size() * timesSent(*doc);
   }
 
   if (printer_) dialog->lblFilename->setText(GetResString(102) + printer_->name + QStringLiteral("..."));
@@ -189,6 +192,8 @@ void clsJob::sendDocumentHeader() {
 void clsJob::pjlStream_StreamComplete(bool success) {
   sendExitLanguage();
   releaseStream();
+  // A document that could not be read to its end leaves the job incomplete.
+  if (!success) failSend();
   if (success && currentDocument_) bytesDone_ += GetPathSize(currentDocument_->fileName);
   tmr->setEnabled(true);
 }

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QFile>
 #include <QLabel>
@@ -215,23 +216,49 @@ TEST_F(JobSubmission, AFileWithoutExtensionSendsAnEmptyExtension) {
                                     kExitLanguage + kEOJ));
 }
 
-TEST_F(JobSubmission, AMissingDocumentIsReportedAndTheJobGoesOn) {
-  const QString missing = folder + "/gone.plt";
-  job.addDoc(-1, missing);
-  const QByteArray data = printData(900, 11);
-  addFile("here.plt", data);
+// A document that vanished or became something that cannot be read (a FIFO would
+// block the program) since it was added is never sent as empty data.
+TEST_F(JobSubmission, ADocumentThatIsNoLongerAFileFailsTheJobBeforeAnythingIsSent) {
+  for (const bool fifo : {false, true}) {
+    clsJob vanishing;
+    const QString path = writeFile(QStringLiteral("gone.plt"), printData(900, 11));
+    ASSERT_NE(vanishing.addDoc(-1, path), nullptr);
+    vanishing.addDoc(-1, writeFile(QStringLiteral("here.plt"), printData(900, 12)));
+    ASSERT_TRUE(QFile::remove(path));
+    if (fifo) {
+      ASSERT_EQ(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    }
 
-  testing::internal::CaptureStderr();
-  const bool result = job.submit(printer.get());
-  const std::string messages = testing::internal::GetCapturedStderr();
+    testing::internal::CaptureStderr();
+    const bool result = vanishing.submit(printer.get());
+    const QString messages = QString::fromStdString(testing::internal::GetCapturedStderr());
 
-  EXPECT_TRUE(result);
-  const QString text = QString::fromStdString(messages);
-  EXPECT_EQ(text.count(QStringLiteral("Could Not Read File")), 1);
-  EXPECT_TRUE(text.contains(missing));
-  // The missing copy sends nothing but its closing line.
-  EXPECT_TRUE(sameBytes(wire(), jobHeader("Drawings", {ownerLine()}) + kExitLanguage +
-                                    documentPart({}, "here", "plt", data) + kExitLanguage + kEOJ));
+    EXPECT_FALSE(result) << fifo;
+    EXPECT_EQ(messages.count(QStringLiteral("Could Not Read File: ")), 1);
+    EXPECT_TRUE(messages.contains("Could Not Read File: " + path + "\n"));
+    EXPECT_EQ(emulator.connectionCount(), 0);
+    QFile::remove(path);
+  }
+}
+
+TEST_F(JobSubmission, ADocumentThatVanishesBeforeItsTurnFailsTheJob) {
+  const QByteArray first = printData(2000, 13);
+  addFile("first.plt", first);
+  const QString second = writeFile("second.plt", printData(2000, 14));
+  job.addDoc(-1, second);
+  // Once the first document is on its way, the second is gone.
+  QTimer watch;
+  QObject::connect(&watch, &QTimer::timeout, [&] {
+    const frmProgress* dialog = frmProgress::instance();
+    if (dialog && dialog->lblFilename->text() == QStringLiteral("first.plt")) QFile::remove(second);
+  });
+  watch.start(1);
+
+  EXPECT_FALSE(job.submit(printer.get()));
+
+  // The failed document sends nothing but its closing line, and the job gets no end.
+  EXPECT_TRUE(sameBytes(wire(), jobHeader("Drawings", {ownerLine()}) +
+                                    documentPart({}, "first", "plt", first) + kExitLanguage + kExitLanguage));
 }
 
 TEST_F(JobSubmission, ARefusedConnectionFailsAndSendsNothing) {

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -207,6 +208,18 @@ TEST(StreamProcessorData, MissingFileFailsWithoutParts) {
   EXPECT_EQ(result.completions, 1);
   EXPECT_TRUE(result.parts.empty());
   EXPECT_TRUE(result.progress.empty());
+}
+
+// Opening a FIFO for reading would wait for a writer with the program frozen.
+TEST(StreamProcessorData, AFifoOrADeviceFailsAtOnceWithoutParts) {
+  const QString fifo = TestEnv::sandbox() + "/plot.fifo";
+  ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+  for (const QString& path : {fifo, QStringLiteral("/dev/zero")}) {
+    const Streamed result = streamFile(path);
+    EXPECT_FALSE(result.success) << path.toStdString();
+    EXPECT_EQ(result.completions, 1);
+    EXPECT_TRUE(result.parts.empty());
+  }
 }
 
 TEST(StreamProcessorData, FilesShorterThanAUelArriveWhole) {
