@@ -130,7 +130,8 @@ std::optional<int> Main(const QStringList& arguments) {
   const bool printed = !flags.print || printJob(flags.quit);
   if (flags.quit) {
     delete window;
-    return printed ? ExitSuccess : ExitPrintFailed;
+    if (!printed) return ExitPrintFailed;
+    return gJob->refusedDocuments() > 0 ? ExitDocumentRefused : ExitSuccess;
   }
   if (window) window->show();
   return std::nullopt;
@@ -157,6 +158,8 @@ void ReadLogSwitch(const QStringList& arguments) {
 SwitchFlags ApplySwitches(const QStringList& arguments, clsJob& job) {
   SwitchFlags flags;
   clsPJLOptionSet* target = job.docDefaults.get();
+  // Options that follow a refused document belong to no document.
+  clsPJLOptionSet refusedOptions;
   for (qsizetype i = 0; i < arguments.size(); ++i) {
     const QString& argument = arguments.at(i);
     const QString upper = argument.toUpper();
@@ -170,7 +173,11 @@ SwitchFlags ApplySwitches(const QStringList& arguments, clsJob& job) {
     } else if (isSwitchIn(upper, {"/ADD", "--ADD"})) {
       target = job.docDefaults.get();
       if (!nextIsValue(arguments, i)) continue;
-      if (clsDocument* added = job.addDoc(-1, arguments.at(++i))) target = added->opts.get();
+      const qint32 refusedBefore = job.refusedDocuments();
+      if (clsDocument* added = job.addDoc(-1, arguments.at(++i)))
+        target = added->opts.get();
+      else if (job.refusedDocuments() > refusedBefore)
+        target = &refusedOptions;
     } else if (isSwitchIn(upper, {"/PRINT", "--PRINT", "/P", "-P"})) {
       flags.print = true;
     } else if (isSwitchIn(upper, {"/QUIT", "--QUIT", "/Q", "-Q"})) {

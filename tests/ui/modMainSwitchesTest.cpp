@@ -82,6 +82,23 @@ TEST_F(Switches, AddTakesAnAbsolutePathAndPrintAndQuitKeepTheDocumentTarget) {
   EXPECT_EQ(optionOf(*job.docs().at(0)->opts, "PAPER"), "A1");
 }
 
+// The options meant for a refused document belong to no other: not to the defaults
+// every later document copies, nor to the document before it.
+TEST_F(Switches, OptionsAfterARefusedDocumentAreDropped) {
+  testing::internal::CaptureStderr();
+  apply({"/ADD", doc("plan.plt"), "/ADD", doc("missing.plt"), "/OPTS", "PAPER=A0", "/ADD", "/dev/zero",
+         "/OPTS", "MEDIA=Film", "/ADD", doc("photo.tif")});
+  const QString messages = QString::fromStdString(testing::internal::GetCapturedStderr());
+  EXPECT_TRUE(messages.contains("Could Not Read File: " + doc("missing.plt") + "\n"));
+  EXPECT_TRUE(messages.contains("Could Not Read File: /dev/zero\n"));
+  EXPECT_EQ(job.refusedDocuments(), 2);
+  ASSERT_EQ(job.documentCount(), 2);
+  EXPECT_EQ(job.docs().at(1)->fileName, doc("photo.tif"));
+  EXPECT_EQ(job.docDefaults->count(), 0);
+  EXPECT_EQ(job.docs().at(0)->opts->count(), 0);
+  EXPECT_EQ(job.docs().at(1)->opts->count(), 0);
+}
+
 TEST_F(Switches, AddFollowedBySwitchAddsNothingAndSkipsNothing) {
   const auto flags = apply({"/ADD", "/PRINT"});
   EXPECT_EQ(job.documentCount(), 0);
