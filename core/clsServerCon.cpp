@@ -13,8 +13,11 @@ void PumpEvents() {
   QThread::msleep(20);
 }
 
-clsServerCon::clsServerCon(QObject* parent) : QObject(parent), tmr(std::make_unique<ccrpTimer>()) {
+clsServerCon::clsServerCon(QObject* parent)
+    : QObject(parent), tmr(std::make_unique<ccrpTimer>()), stallTmr(std::make_unique<ccrpTimer>()) {
   QObject::connect(tmr.get(), &ccrpTimer::Timer, this, &clsServerCon::tmr_Timer);
+  stallTmr->setEventType(ccrpTimer::TimerPeriodic);
+  QObject::connect(stallTmr.get(), &ccrpTimer::Timer, this, &clsServerCon::stallTmr_Timer);
 }
 
 clsServerCon::~clsServerCon() { disconnect(); }
@@ -66,6 +69,7 @@ void clsServerCon::send(const QByteArray& bData, qint32 length) {
   if (total_ <= 0) return;
   sending = true;
   sendSuccess = true;
+  watchForStall();
   writeData();
 }
 
@@ -89,6 +93,7 @@ void clsServerCon::writeData() {
 }
 
 void clsServerCon::stopSend() {
+  stallTmr->setEnabled(false);
   abort_ = true;
   if (sending) sendSuccess = false;
   sending = false;
@@ -151,4 +156,36 @@ void clsServerCon::serverCon_Write() {
 void clsServerCon::tmr_Timer() {
   tmr->setEnabled(false);
   abort_ = true;
+}
+
+void clsServerCon::setStallLimit(int milliseconds) {
+  stallLimit_ = qMax(0, milliseconds);
+  watchForStall();
+}
+
+// Looked at a few times within the limit (at least once a second): the printer has
+// taken something when the socket took more, or when less waits in it for the printer.
+void clsServerCon::watchForStall() {
+  stallTmr->setEnabled(false);
+  if (!sending || stallLimit_ == 0) return;
+  lastAccepted_ = accepted_;
+  lastQueued_ = serverCon ? serverCon->QueuedBytes() : -1;
+  sinceProgress_.start();
+  stallTmr->setInterval(qBound(10, stallLimit_ / 10, 1000));
+  stallTmr->setEnabled(true);
+}
+
+void clsServerCon::stallTmr_Timer() {
+  if (!sending || !serverCon) {
+    stallTmr->setEnabled(false);
+    return;
+  }
+  const int queued = serverCon->QueuedBytes();
+  if (accepted_ != lastAccepted_ || queued < lastQueued_) sinceProgress_.start();
+  lastAccepted_ = accepted_;
+  lastQueued_ = queued;
+  if (sinceProgress_.elapsed() < stallLimit_) return;
+  LogMessage(QStringLiteral("clsServerCon-send: No byte accepted for ") + QString::number(stallLimit_) +
+             QStringLiteral(" ms. Closing the connection."));
+  lose();
 }

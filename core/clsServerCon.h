@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -46,6 +47,9 @@ class clsServerCon : public QObject {
 
   // How long connect waits; tests shorten it.
   void setConnectLimit(int milliseconds) { connectLimit_ = milliseconds; }
+  // A send that gets no byte accepted for this long gives the connection up; 0
+  // (the default) waits as long as it takes.
+  void setStallLimit(int milliseconds);
 
  signals:
   void ProcessResult(const QString& result);
@@ -62,12 +66,20 @@ class clsServerCon : public QObject {
   void serverCon_Timer();
   void serverCon_Write();
   void tmr_Timer();
+  void stallTmr_Timer();
+  void watchForStall();
   void releaseControl();
   void lose();
 
   QPointer<SocketWrenchCtrl> serverCon;
   std::unique_ptr<ccrpTimer> tmr;
+  std::unique_ptr<ccrpTimer> stallTmr;
   int connectLimit_ = ConnectLimitMs;
+  int stallLimit_ = 0;
+  // What the printer had taken when last seen to take something, and when that was.
+  qint32 lastAccepted_ = 0;
+  int lastQueued_ = -1;
+  QElapsedTimer sinceProgress_;
   bool abort_ = false;
   const QByteArray* data_ = nullptr;
   qint32 total_ = 0;

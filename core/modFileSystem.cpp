@@ -1,8 +1,14 @@
 #include "modFileSystem.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QDir>
 #include <QDirIterator>
+#include <QFile>
 #include <QFileInfo>
+#include <cerrno>
 
 namespace {
 
@@ -136,3 +142,25 @@ qint64 GetPathSize(const QString& path) {
 QStringList GetSubFolderNames(const QString& folder, bool* ok) { return entryNames(folder, QDir::Dirs, ok); }
 
 QStringList GetFileNames(const QString& folder, bool* ok) { return entryNames(folder, QDir::Files, ok); }
+
+PathKind pathKind(const QString& path) {
+  if (path.isEmpty()) return PathKind::Missing;
+  struct stat st {};
+  if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+    return errno == ELOOP ? PathKind::NotAFile : PathKind::Missing;
+  return S_ISREG(st.st_mode) ? PathKind::File : PathKind::NotAFile;
+}
+
+bool openRegularFile(QFile& file, const QString& path) {
+  if (pathKind(path) != PathKind::File) return false;
+  // Non-blocking, in case something else took the file's place since it was looked at.
+  const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
+      !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+    ::close(fd);
+    return false;
+  }
+  return true;
+}

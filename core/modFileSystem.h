@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+class QFile;
+
 // Path helpers on native paths ("/" separated).
 
 // A folder (isFolder) or a file of that name exists.
@@ -36,3 +38,16 @@ qint64 GetPathSize(const QString& path);
 // case. `ok` is false when the folder cannot be read.
 QStringList GetSubFolderNames(const QString& folder, bool* ok = nullptr);
 QStringList GetFileNames(const QString& folder, bool* ok = nullptr);
+
+// What a path names, links followed.
+enum class PathKind {
+  File,      // a regular file
+  Missing,   // nothing that can be found: no such entry, a link to nothing, a folder closed to us
+  NotAFile,  // a folder, FIFO, device or socket, or a loop of links
+};
+// Looks only: nothing is opened, so nothing can block.
+PathKind pathKind(const QString& path);
+
+// Opens a regular file for reading. Never blocks, and never opens anything else
+// (a FIFO or a device that took the file's place).
+bool openRegularFile(QFile& file, const QString& path);

@@ -33,3 +33,9 @@ void modPJL::Init() {
   gAPPLDATABytes = toAnsi(QStringLiteral("APPLDATA"));
   initialised = true;
 }
+
+QByteArray modPJL::lineBytes(const QString& text) {
+  QByteArray bytes = toAnsi(text, '?');
+  bytes.removeIf([](char c) { return static_cast<quint8>(c) < 0x20 || c == 0x7F; });
+  return bytes + "\r\n";
+}

@@ -2,6 +2,8 @@
 
 #include <QFileInfo>
 
+#include "MessageBox.h"
+#include "MlStringModule.h"
 #include "UserInfo.h"
 #include "ccrpTimer.h"
 #include "clsSettings.h"
@@ -57,13 +59,25 @@ void clsJob::deleteDoc(qint32 id) { documents_.remove(keyOf(id)); }
 clsDocument* clsJob::addDoc(qint32 beforeId, const QString& fileName, const clsPJLOptionSet* options) {
   const clsPJLOptionSet& opts = options ? *options : *docDefaults;
   if (PathExists(fileName, true)) return addFolder(beforeId, fileName, opts);
-  return addDocument(beforeId, fileName, opts);
+  return addFile(beforeId, fileName, opts);
+}
+
+// Opening anything but a regular file could block (a FIFO) or never end (a device).
+clsDocument* clsJob::addFile(qint32 beforeId, const QString& fileName, const clsPJLOptionSet& options) {
+  if (pathKind(fileName) == PathKind::File) return addDocument(beforeId, fileName, options);
+  refuse(fileName);
+  return nullptr;
+}
+
+void clsJob::refuse(const QString& fileName) {
+  ++refused_;
+  MsgBox(fileName, MsgBoxStyle::Information, GetResString(101));
 }
 
 clsDocument* clsJob::addFolder(qint32 beforeId, const QString& folder, const clsPJLOptionSet& options) {
   clsDocument* last = nullptr;
   for (const QString& name : GetFileNames(folder))
-    last = addDocument(beforeId, folder + QLatin1Char('/') + name, options);
+    if (clsDocument* added = addFile(beforeId, folder + QLatin1Char('/') + name, options)) last = added;
   for (const QString& name : GetSubFolderNames(folder)) {
     const QString sub = folder + QLatin1Char('/') + name;
     // A link back up the tree would never end.

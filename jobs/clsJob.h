@@ -25,6 +25,9 @@ class clsJob : public QObject {
   using Documents = KeyedCollection<std::shared_ptr<clsDocument>>;
   // A ticket that names more documents is damaged (or hostile) and is refused.
   static constexpr qsizetype MaxTicketDocuments = 65535;
+  // How long a job that no one can cancel waits for the printer to take a byte:
+  // controllers may stop reading for a while as they process a large sheet.
+  static constexpr int StallLimitMs = 5 * 60 * 1000;
 
   clsJob();
   ~clsJob() override;
@@ -45,18 +48,31 @@ class clsJob : public QObject {
   void moveDocs(const QList<qint32>& docIds, qint32 beforeId);
   void deleteDoc(qint32 id);
   // Adds a file, or every file of a folder tree; the options default to
-  // docDefaults. The document added last, or nullptr when none was.
+  // docDefaults. Only a regular file (links followed) becomes a document:
+  // anything else is refused with the "Could Not Read File" message. The
+  // document added last, or nullptr when none was.
   clsDocument* addDoc(qint32 beforeId, const QString& fileName, const clsPJLOptionSet* options = nullptr);
+  // How many named documents were refused since the job was created, a ticket's included.
+  qint32 refusedDocuments() const { return refused_; }
 
   // Sends the job to the printer behind the progress dialog. True when it ran to its end.
-  bool submit(clsPrinter* destPrn);
+  // `unattended`: no one is there to cancel (as with /PRINT /QUIT); a platform without
+  // windows counts as such anyway. Then a printer that takes no byte for the stall limit fails the job.
+  bool submit(clsPrinter* destPrn, bool unattended = false);
+  // Tests shorten the stall limit.
+  void setStallLimit(int milliseconds) { stallLimit_ = milliseconds; }
 
   bool saveToKVT();
   bool loadFromKVT();
 
  private:
+  // The ticket reader adds its documents before it knows their files.
+  friend class TicketReader;
+
   clsDocument* addDocument(qint32 beforeId, const QString& fileName, const clsPJLOptionSet& options);
+  clsDocument* addFile(qint32 beforeId, const QString& fileName, const clsPJLOptionSet& options);
   clsDocument* addFolder(qint32 beforeId, const QString& folder, const clsPJLOptionSet& options);
+  void refuse(const QString& fileName);
 
   // Sending.
   static constexpr int StepMs = 450;
@@ -73,7 +89,9 @@ class clsJob : public QObject {
   void sendJobHeader();
   void sendDocumentHeader();
   void sendBytes(const QByteArray& bytes);
+  // One line, with or without its own line end.
   void sendString(const QString& text);
+  void sendExitLanguage();
   void failSend();
   void releaseStream();
   // The dialog was cancelled, by the user or by a failure.
@@ -82,9 +100,12 @@ class clsJob : public QObject {
   // Job tickets.
   void convertLoadedOptions(clsPJLOptionSet& set);
   void removeTemporaryKeys();
+  void refuseTicketDocumentsThatAreNoFiles();
 
   Documents documents_;
   qint32 nextDocId_ = 0;
+  qint32 refused_ = 0;
+  int stallLimit_ = StallLimitMs;
 
   clsPrinter* printer_ = nullptr;
   clsDocument* currentDocument_ = nullptr;

@@ -9,7 +9,6 @@
 #include <cmath>
 #include <limits>
 
-#include "Ansi.h"
 #include "MessageBox.h"
 #include "MlStringModule.h"
 #include "ccrpTimer.h"
@@ -26,10 +25,6 @@
 namespace {
 
 const QString kPJL = QStringLiteral("@PJL");
-const QString kCRLF = QStringLiteral("\r\n");
-
-// Closes a part or a copy: the printer leaves the document's language.
-QString exitLanguage() { return gUEL + QStringLiteral(" ") + kPJL + kCRLF; }
 
 // How often a document's data goes out: its DOCCOPIES rounded up, at least once.
 qint32 timesSent(const clsDocument& doc) {
@@ -53,7 +48,7 @@ QString temporaryOptionLine(const QString& name, const QString& value) {
 
 }  // namespace
 
-bool clsJob::submit(clsPrinter* destPrn) {
+bool clsJob::submit(clsPrinter* destPrn, bool unattended) {
   modPJL::Init();
   frmProgress* dialog = frmProgress::Load();
   dialog->pbProgress->setRange(0, ProgressMax);
@@ -61,6 +56,8 @@ bool clsJob::submit(clsPrinter* destPrn) {
   dialog->lblFilename->clear();
 
   printer_ = destPrn;
+  // With a window the progress dialog's Cancel is the way out of a stalled printer.
+  if (printer_) printer_->setStallLimit(unattended || !canAnswerDialogs() ? stallLimit_ : 0);
   pjlStream_UpdateProgress(-1);
   bytesDone_ = 0;
   documentIndex_ = -1;
@@ -75,7 +72,10 @@ bool clsJob::submit(clsPrinter* destPrn) {
   const bool result = !dialog->cancelled;
   if (pjlStream) pjlStream->StopNow();
   tmr->setEnabled(false);
-  if (printer_) printer_->disconnect();
+  if (printer_) {
+    printer_->disconnect();
+    printer_->setStallLimit(0);
+  }
   QCoreApplication::processEvents();
   printer_ = nullptr;
   currentDocument_ = nullptr;
@@ -107,11 +107,14 @@ bool clsJob::startJob() {
   totalBytes_ = 0;
   for (const auto& [key, doc] : documents_) {
     dialog->lblFilename->setText(GetResString(103) + doc->fileName + QStringLiteral("..."));
-    QFile file(doc->fileName);
-    if (PathExists(doc->fileName, false) && file.open(QIODevice::ReadOnly))
-      totalBytes_ += file.size() * timesSent(*doc);
-    else
+    QFile file;
+    if (!openRegularFile(file, doc->fileName)) {
+      // A document that vanished is never sent as empty data: the job fails before it starts.
       MsgBox(doc->fileName, MsgBoxStyle::Information, GetResString(101));
+      failSend();
+      return false;
+    }
+    totalBytes_ += file.size() * timesSent(*doc);
   }
 
   if (printer_) dialog->lblFilename->setText(GetResString(102) + printer_->name + QStringLiteral("..."));
@@ -126,8 +129,8 @@ bool clsJob::startJob() {
 }
 
 void clsJob::sendJobHeader() {
-  sendString(exitLanguage());
-  sendString(kPJL + QStringLiteral(" JOB NAME=\"") + cleanJobName(jobName) + QStringLiteral("\"") + kCRLF);
+  sendExitLanguage();
+  sendString(kPJL + QStringLiteral(" JOB NAME=\"") + cleanJobName(jobName) + QStringLiteral("\""));
   for (const auto& [key, option] : jobOpts->jobOptions) sendString(option->GetPJLString());
 }
 
@@ -149,7 +152,7 @@ void clsJob::startFileStream(const QString& path) {
 }
 
 void clsJob::endJob() {
-  sendString(kPJL + QStringLiteral(" EOJ") + kCRLF);
+  sendString(kPJL + QStringLiteral(" EOJ"));
   currentDocument_ = nullptr;
   printer_->disconnect();
   if (frmProgress* dialog = frmProgress::instance()) dialog->hide();
@@ -160,7 +163,7 @@ void clsJob::pjlStream_ProcessData(const QStringList* headers, const ByteView& b
   if (stopped()) return;
   if (headers) {
     if (dataSent_) {
-      sendString(exitLanguage());
+      sendExitLanguage();
       optionsSent_ = false;
     }
     dataSent_ = false;
@@ -183,12 +186,14 @@ void clsJob::sendDocumentHeader() {
     sendString(temporaryOptionLine(QStringLiteral("SOURCEFILENAME"), GetBaseName(path)));
     sendString(temporaryOptionLine(QStringLiteral("SOURCEFILEEXT"), GetExtensionName(path)));
   }
-  sendString(kPJL + QStringLiteral(" ENTER LANGUAGE=AUTO") + kCRLF);
+  sendString(kPJL + QStringLiteral(" ENTER LANGUAGE=AUTO"));
 }
 
 void clsJob::pjlStream_StreamComplete(bool success) {
-  sendString(exitLanguage());
+  sendExitLanguage();
   releaseStream();
+  // A document that could not be read to its end leaves the job incomplete.
+  if (!success) failSend();
   if (success && currentDocument_) bytesDone_ += GetPathSize(currentDocument_->fileName);
   tmr->setEnabled(true);
 }
@@ -217,7 +222,11 @@ void clsJob::pjlStream_UpdateProgress(qint64 bytesDone) {
   lastProgress_ = value;
 }
 
-void clsJob::sendString(const QString& text) { sendBytes(toAnsi(text)); }
+// One PJL line; whatever could break the line never reaches the printer.
+void clsJob::sendString(const QString& text) { sendBytes(modPJL::lineBytes(text)); }
+
+// Closes a part or a copy: the printer leaves the document's language.
+void clsJob::sendExitLanguage() { sendBytes(gUELBytes + modPJL::lineBytes(QStringLiteral(" ") + kPJL)); }
 
 void clsJob::sendBytes(const QByteArray& bytes) {
   if (!printer_ || sendFailed_ || bytes.isEmpty()) return;

@@ -374,6 +374,8 @@ qsizetype documentsNamed(const QString& content) {
   return numbers.size();
 }
 
+}  // namespace
+
 // Reads the lines of a ticket into a job, section by section.
 class TicketReader {
  public:
@@ -413,7 +415,7 @@ class TicketReader {
   void startDocument(qint64 number) {
     convert_(*current_);
     clsDocument*& document = documents_[number];
-    if (!document) document = job_.addDoc(-1, QString());
+    if (!document) document = job_.addDocument(-1, QString(), *job_.docDefaults);
     document_ = document;
     current_ = document_->opts.get();
     skipping_ = false;
@@ -522,6 +524,8 @@ class TicketReader {
   QString base_;
 };
 
+namespace {
+
 QString text(clsPJLOptionSet& set, const QString& key) { return set.pjlOpt(key).toString(); }
 
 void convertToInches(clsPJLOptionSet& set, const QString& key) {
@@ -575,7 +579,20 @@ bool clsJob::loadFromKVT() {
   for (const QStringView line : QStringTokenizer(content, u'\n')) reader.read(line.toString());
   reader.finish();
   removeTemporaryKeys();
+  refuseTicketDocumentsThatAreNoFiles();
   return true;
+}
+
+// A ticket may name a file that is missing for now (the job fails if it still is
+// when sent), but never a folder, FIFO, device or socket.
+void clsJob::refuseTicketDocumentsThatAreNoFiles() {
+  QList<qint32> refused;
+  for (const auto& [key, doc] : documents_)
+    if (pathKind(doc->fileName) == PathKind::NotAFile) refused.append(doc->id);
+  for (const qint32 id : refused) {
+    refuse(document(id)->fileName);
+    deleteDoc(id);
+  }
 }
 
 void clsJob::convertLoadedOptions(clsPJLOptionSet& set) {

@@ -46,8 +46,9 @@ void clsPJLStreamProcessor::BeginFileStream(const QString& fileName, const QStri
   ++generation_;
   idle_ = false;
   closeFiles();
-  input_ = std::make_unique<QFile>(fileName);
-  if (!input_->open(QIODevice::ReadOnly)) input_.reset();
+  // Only a regular file is opened: a FIFO would block the program, a device never end.
+  input_ = std::make_unique<QFile>();
+  if (!openRegularFile(*input_, fileName)) input_.reset();
   if (!forwardFileName.isEmpty()) openCapture(forwardFileName);
   tmr_->setInterval(FirstStepMs);
   tmr_->setEnabled(true);

@@ -42,6 +42,19 @@ QByteArray toAnsi(const QString& text) {
   return out;
 }
 
+QByteArray toAnsi(const QString& text, char standIn) {
+  QByteArray out;
+  out.reserve(text.size());
+  for (qsizetype i = 0; i < text.size(); ++i) {
+    const char16_t c = text[i].unicode();
+    const int byte = byteOf(c);
+    out.append(byte < 0 ? standIn : static_cast<char>(byte));
+    // A character beyond the first plane takes two units but is one character.
+    if (QChar::isHighSurrogate(c) && i + 1 < text.size() && text[i + 1].isLowSurrogate()) ++i;
+  }
+  return out;
+}
+
 QString fromAnsi(const char* data, qsizetype length) {
   QString out(length, Qt::Uninitialized);
   QChar* to = out.data();

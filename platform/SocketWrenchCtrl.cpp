@@ -1,6 +1,7 @@
 #include "SocketWrenchCtrl.h"
 
 #include <arpa/inet.h>
+#include <linux/sockios.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <sys/ioctl.h>
@@ -130,6 +131,12 @@ int SocketWrenchCtrl::WriteBytes(const char* data, int len) {
   }
   if (sendLen_ < len) writeNotifier_->setEnabled(true);
   return 0;
+}
+
+int SocketWrenchCtrl::QueuedBytes() const {
+  int queued = 0;
+  if (state_ != StateConnected || ::ioctl(fd_, SIOCOUTQ, &queued) != 0) return -1;
+  return queued;
 }
 
 int SocketWrenchCtrl::Read(QByteArray& buffer, int length) {

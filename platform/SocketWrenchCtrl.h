@@ -38,6 +38,8 @@ class SocketWrenchCtrl : public QObject {
   // SendLen tells how many the kernel accepted, 0 when it takes nothing now.
   int WriteBytes(const char* data, int len);
   int SendLen() const { return sendLen_; }
+  // Bytes written that the peer has not taken yet (in flight or still queued); -1 when unknown.
+  int QueuedBytes() const;
 
   // Reads up to `length` bytes into `buffer` (replacing it); the count, or -1 on failure.
   int Read(QByteArray& buffer, int length);

@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <optional>
 
-#include "Ansi.h"
 #include "MLRuntime.h"
 #include "MlStringModule.h"
 #include "RegObj.h"
@@ -14,6 +13,7 @@
 #include "clsServerCon.h"
 #include "frmProgress.h"
 #include "modLumasetCommon.h"
+#include "modPJL.h"
 
 namespace {
 
@@ -129,9 +129,9 @@ QByteArray statusQuery() {
                              QStringLiteral(" INQUIRE IOTNUMTRAYS"),
                              QStringLiteral(" INFO PLVFONTS"),
                              QStringLiteral(" INFO ID")};
-  QString text;
-  for (const QString& command : commands) text += kPJL + command + QStringLiteral("\r\n");
-  return toAnsi(text);
+  QByteArray query;
+  for (const QString& command : commands) query += modPJL::lineBytes(kPJL + command);
+  return query;
 }
 
 const QStringList kListKeys{QStringLiteral("Finish Programs"), QStringLiteral("Sizes"),
@@ -175,6 +175,7 @@ bool clsPrinter::connect() {
   if (!statusCon) {
     statusCon = std::make_unique<clsServerCon>();
     if (connectLimit_ > 0) statusCon->setConnectLimit(connectLimit_);
+    statusCon->setStallLimit(stallLimit_);
     QObject::connect(statusCon.get(), &clsServerCon::ProcessResult, this,
                      &clsPrinter::statusCon_ProcessResult);
     QObject::connect(statusCon.get(), &clsServerCon::ConnectionLost, this,
@@ -197,6 +198,11 @@ int clsPrinter::port() const {
   const bool plainDigits =
       !digits.isEmpty() && std::all_of(digits.begin(), digits.end(), [](QChar c) { return c.isDigit(); });
   return ok && plainDigits && n >= 1 && n <= 65535 ? n : 0;
+}
+
+void clsPrinter::setStallLimit(int milliseconds) {
+  stallLimit_ = milliseconds;
+  if (statusCon) statusCon->setStallLimit(milliseconds);
 }
 
 void clsPrinter::send(const QByteArray& bData, qint32 length) {

@@ -70,6 +70,8 @@ class clsPrinter : public QObject {
   void setStatusTick(int milliseconds) { statusTick_ = milliseconds; }
   // The connect limit of the TCP client; tests shorten it.
   void setConnectLimit(int milliseconds) { connectLimit_ = milliseconds; }
+  // How long a send may get no byte accepted before the connection is given up; 0 waits.
+  void setStallLimit(int milliseconds);
 
  private:
   void tmr_Timer();
@@ -101,6 +103,7 @@ class clsPrinter : public QObject {
   QByteArray query_;
   int statusTick_ = StatusTickMs;
   int connectLimit_ = 0;
+  int stallLimit_ = 0;
   std::unique_ptr<clsServerCon> statusCon;
   std::unique_ptr<ccrpTimer> tmr;
   std::unique_ptr<MLRuntime::RuntimeSupport> ml_RuntimeSupport;

@@ -89,9 +89,9 @@ frmMain* loadMainWindow() {
 }
 
 // The automatic print; false when it did not run to its end.
-bool printJob() {
+bool printJob(bool unattended) {
   clsPrinter* printer = gSettings->printers.printer(gJob->printerName);
-  if (gJob->submit(printer)) return true;
+  if (gJob->submit(printer, unattended)) return true;
   MsgBox(GetResString(126), MsgBoxStyle::Critical | MsgBoxStyle::OkOnly, GetResString(116));
   return false;
 }
@@ -132,10 +132,11 @@ std::optional<int> Main(const QStringList& arguments) {
   const SwitchFlags flags = ApplySwitches(arguments, *gJob);
   if (flags.usage) return ExitUsage;
   QPointer<frmMain> window = loadMainWindow();
-  const bool printed = !flags.print || printJob();
+  const bool printed = !flags.print || printJob(flags.quit);
   if (flags.quit) {
     delete window;
-    return printed ? ExitSuccess : ExitPrintFailed;
+    if (!printed) return ExitPrintFailed;
+    return gJob->refusedDocuments() > 0 ? ExitDocumentRefused : ExitSuccess;
   }
   if (window) window->show();
   return std::nullopt;
@@ -161,6 +162,8 @@ void ReadLogSwitch(const QStringList& arguments) {
 SwitchFlags ApplySwitches(const QStringList& arguments, clsJob& job) {
   SwitchFlags flags;
   clsPJLOptionSet* target = job.docDefaults.get();
+  // Options that follow a refused document belong to no document.
+  clsPJLOptionSet refusedOptions;
   for (qsizetype i = 0; i < arguments.size(); ++i) {
     const QString& argument = arguments.at(i);
     const QString upper = argument.toUpper();
@@ -174,7 +177,11 @@ SwitchFlags ApplySwitches(const QStringList& arguments, clsJob& job) {
     } else if (isSwitchIn(upper, {"/ADD", "--ADD"})) {
       target = job.docDefaults.get();
       if (!nextIsValue(arguments, i)) continue;
-      if (clsDocument* added = job.addDoc(-1, arguments.at(++i))) target = added->opts.get();
+      const qint32 refusedBefore = job.refusedDocuments();
+      if (clsDocument* added = job.addDoc(-1, arguments.at(++i)))
+        target = added->opts.get();
+      else if (job.refusedDocuments() > refusedBefore)
+        target = &refusedOptions;
     } else if (isSwitchIn(upper, {"/PRINT", "--PRINT", "/P", "-P"})) {
       flags.print = true;
     } else if (isSwitchIn(upper, {"/QUIT", "--QUIT", "/Q", "-Q"})) {

@@ -18,6 +18,8 @@ constexpr int ExitSuccess = 0;
 constexpr int ExitPrintFailed = 1;
 constexpr int ExitSettingsCancelled = 2;
 constexpr int ExitUsage = 3;
+// A document named on the command line (or by its ticket) was refused; the rest went out.
+constexpr int ExitDocumentRefused = 4;
 
 // What the switches asked for beyond the job itself.
 struct SwitchFlags {

@@ -252,3 +252,45 @@ TEST(clsServerConConnect, DisconnectStopsASendInProgress) {
   EXPECT_FALSE(con.sendSuccess);
   EXPECT_FALSE(con.connected());
 }
+
+// A printer may stop reading for a while; a caller that no one watches gives it a limit.
+TEST(clsServerConSend, ASendThatGetsNoByteAcceptedForTheStallLimitGivesTheConnectionUp) {
+  startLogging();
+  PrinterEmulator printer(PrinterEmulator::Options{4096});
+  printer.setReading(false);
+  clsServerCon con;
+  int lost = 0;
+  QObject::connect(&con, &clsServerCon::ConnectionLost, [&] { ++lost; });
+  ASSERT_TRUE(con.connect(kLoopback, printer.port()));
+  con.setStallLimit(200);
+  const QByteArray data = pattern(24 * 1024 * 1024);
+  ASSERT_TRUE(sendAndWait(con, data));
+  EXPECT_FALSE(con.sendSuccess);
+  EXPECT_FALSE(con.connected());
+  EXPECT_EQ(lost, 1);
+  EXPECT_EQ(
+      logLines()
+          .filter(QStringLiteral("clsServerCon-send: No byte accepted for 200 ms. Closing the connection."))
+          .size(),
+      1);
+  printer.setReading(true);
+  EXPECT_TRUE(PrinterEmulator::waitFor([&] { return printer.closed(0); }));
+  EXPECT_LT(printer.bytesReceived(0), data.size());
+}
+
+// Every byte the printer takes starts the limit afresh, also while the socket
+// still holds more than it can take: a slow but steady printer whose whole send
+// takes far longer than the limit gets everything.
+TEST(clsServerConSend, ASlowButSteadyPrinterNeverReachesTheStallLimit) {
+  PrinterEmulator printer(PrinterEmulator::Options{4096});
+  printer.setReadRate(1024 * 1024);
+  clsServerCon con;
+  ASSERT_TRUE(con.connect(kLoopback, printer.port()));
+  con.setStallLimit(700);
+  const QByteArray data = pattern(4 * 1024 * 1024);
+  ASSERT_TRUE(sendAndWait(con, data));
+  EXPECT_TRUE(con.sendSuccess);
+  EXPECT_TRUE(con.connected());
+  ASSERT_TRUE(PrinterEmulator::waitFor([&] { return printer.bytesReceived(0) == data.size(); }, 30000));
+  EXPECT_TRUE(printer.received(0) == data);
+}

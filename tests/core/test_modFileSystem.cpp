@@ -1,9 +1,11 @@
-#include "TestEnv.h"
-#include "modFileSystem.h"
+#include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QDir>
 #include <QFile>
-#include <gtest/gtest.h>
+
+#include "TestEnv.h"
+#include "modFileSystem.h"
 
 namespace {
 
@@ -112,4 +114,52 @@ TEST(Folders, SizesAndListings) {
   bool ok = true;
   EXPECT_TRUE(GetFileNames(root + "/none", &ok).isEmpty());
   EXPECT_FALSE(ok);
+}
+
+TEST(DocumentFiles, OnlyARegularFileLinksFollowedIsAFile) {
+  const QString dir = TestEnv::freshDir("kinds");
+  const QString file = touch(dir + "/plan.plt");
+  const QString fifo = dir + "/plan.fifo";
+  ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+  QFile::link(file, dir + "/link.plt");
+  QFile::link(dir + "/loop", dir + "/loop");
+  QFile::link(dir + "/gone.plt", dir + "/dangling.plt");
+  const struct {
+    QString path;
+    PathKind kind;
+  } cases[] = {
+      {file, PathKind::File},
+      {dir + "/link.plt", PathKind::File},
+      {fifo, PathKind::NotAFile},
+      {dir, PathKind::NotAFile},
+      {"/dev/zero", PathKind::NotAFile},
+      {dir + "/loop", PathKind::NotAFile},
+      {dir + "/dangling.plt", PathKind::Missing},
+      {dir + "/none.plt", PathKind::Missing},
+      {file + "/under-a-file", PathKind::Missing},
+      {QString(), PathKind::Missing},
+  };
+  for (const auto& c : cases) EXPECT_EQ(pathKind(c.path), c.kind) << c.path.toStdString();
+}
+
+// Opening a FIFO for reading waits for a writer; nothing but a regular file is opened.
+TEST(DocumentFiles, OpeningNeverBlocksAndTakesOnlyARegularFile) {
+  const QString dir = TestEnv::freshDir("open");
+  const QString file = dir + "/plan.plt";
+  {
+    QFile out(file);
+    ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+    out.write("PA0,0;");
+  }
+  const QString fifo = dir + "/plan.fifo";
+  ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+
+  QFile regular;
+  ASSERT_TRUE(openRegularFile(regular, file));
+  EXPECT_EQ(regular.readAll(), "PA0,0;");
+  for (const QString& other : {fifo, QStringLiteral("/dev/zero"), dir, dir + "/none.plt"}) {
+    QFile refused;
+    EXPECT_FALSE(openRegularFile(refused, other)) << other.toStdString();
+    EXPECT_FALSE(refused.isOpen());
+  }
 }

@@ -147,3 +147,31 @@ TEST(modPJL, PatternsAreBuiltOnce) {
   EXPECT_EQ(gENDMFBytes, QByteArray("ENDMF;"));
   EXPECT_EQ(gAPPLDATABytes, QByteArray("APPLDATA"));
 }
+
+// Nothing below 0x20 nor 0x7F may reach a PJL line; a character the code page
+// lacks used to go out as SUB (0x1A).
+TEST(modPJL, LineBytesHoldNoControlByteButTheirLineEnd) {
+  const struct {
+    QString text;
+    QByteArray bytes;
+  } cases[] = {
+      {QStringLiteral("@PJL SET PAPER=A0"), "@PJL SET PAPER=A0\r\n"},
+      {QStringLiteral("@PJL SET PAPER=A0\r\n"), "@PJL SET PAPER=A0\r\n"},
+      {QString::fromUtf8("abc\u2028d\u2029ef"), "abc?d?ef\r\n"},
+      {QString::fromUtf8("a\xef\xbf\xbd"
+                         "b"),
+       "a?b\r\n"},
+      {QString::fromUcs4(U"a\U0001F600b"), "a?b\r\n"},
+      {QString(QChar(0xD800)) + "x", "?x\r\n"},
+      {QStringLiteral("a\tb\x7f"
+                      "c\x1a"
+                      "d\x1b"
+                      "e\x1f"
+                      "f"),
+       "abcdef\r\n"},
+      {QString(QChar(0)) + QStringLiteral("x\ny"), "xy\r\n"},
+      {QString::fromUtf8("caf\u00e9 \u20ac \u0081"), "caf\xe9 \x80 \x81\r\n"},
+      {QStringLiteral(" ~"), " ~\r\n"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(modPJL::lineBytes(c.text), c.bytes) << c.text.toStdString();
+}

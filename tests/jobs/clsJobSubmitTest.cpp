@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QFile>
 #include <QLabel>
@@ -7,6 +8,7 @@
 #include <QSet>
 #include <QTimer>
 
+#include "MessageBox.h"
 #include "PJLTestSupport.h"
 #include "PjlWire.h"
 #include "PrinterEmulator.h"
@@ -214,23 +216,49 @@ TEST_F(JobSubmission, AFileWithoutExtensionSendsAnEmptyExtension) {
                                     kExitLanguage + kEOJ));
 }
 
-TEST_F(JobSubmission, AMissingDocumentIsReportedAndTheJobGoesOn) {
-  const QString missing = folder + "/gone.plt";
-  job.addDoc(-1, missing);
-  const QByteArray data = printData(900, 11);
-  addFile("here.plt", data);
+// A document that vanished or became something that cannot be read (a FIFO would
+// block the program) since it was added is never sent as empty data.
+TEST_F(JobSubmission, ADocumentThatIsNoLongerAFileFailsTheJobBeforeAnythingIsSent) {
+  for (const bool fifo : {false, true}) {
+    clsJob vanishing;
+    const QString path = writeFile(QStringLiteral("gone.plt"), printData(900, 11));
+    ASSERT_NE(vanishing.addDoc(-1, path), nullptr);
+    vanishing.addDoc(-1, writeFile(QStringLiteral("here.plt"), printData(900, 12)));
+    ASSERT_TRUE(QFile::remove(path));
+    if (fifo) {
+      ASSERT_EQ(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    }
 
-  testing::internal::CaptureStderr();
-  const bool result = job.submit(printer.get());
-  const std::string messages = testing::internal::GetCapturedStderr();
+    testing::internal::CaptureStderr();
+    const bool result = vanishing.submit(printer.get());
+    const QString messages = QString::fromStdString(testing::internal::GetCapturedStderr());
 
-  EXPECT_TRUE(result);
-  const QString text = QString::fromStdString(messages);
-  EXPECT_EQ(text.count(QStringLiteral("Could Not Read File")), 1);
-  EXPECT_TRUE(text.contains(missing));
-  // The missing copy sends nothing but its closing line.
-  EXPECT_TRUE(sameBytes(wire(), jobHeader("Drawings", {ownerLine()}) + kExitLanguage +
-                                    documentPart({}, "here", "plt", data) + kExitLanguage + kEOJ));
+    EXPECT_FALSE(result) << fifo;
+    EXPECT_EQ(messages.count(QStringLiteral("Could Not Read File: ")), 1);
+    EXPECT_TRUE(messages.contains("Could Not Read File: " + path + "\n"));
+    EXPECT_EQ(emulator.connectionCount(), 0);
+    QFile::remove(path);
+  }
+}
+
+TEST_F(JobSubmission, ADocumentThatVanishesBeforeItsTurnFailsTheJob) {
+  const QByteArray first = printData(2000, 13);
+  addFile("first.plt", first);
+  const QString second = writeFile("second.plt", printData(2000, 14));
+  job.addDoc(-1, second);
+  // Once the first document is on its way, the second is gone.
+  QTimer watch;
+  QObject::connect(&watch, &QTimer::timeout, [&] {
+    const frmProgress* dialog = frmProgress::instance();
+    if (dialog && dialog->lblFilename->text() == QStringLiteral("first.plt")) QFile::remove(second);
+  });
+  watch.start(1);
+
+  EXPECT_FALSE(job.submit(printer.get()));
+
+  // The failed document sends nothing but its closing line, and the job gets no end.
+  EXPECT_TRUE(sameBytes(wire(), jobHeader("Drawings", {ownerLine()}) +
+                                    documentPart({}, "first", "plt", first) + kExitLanguage + kExitLanguage));
 }
 
 TEST_F(JobSubmission, ARefusedConnectionFailsAndSendsNothing) {
@@ -283,6 +311,99 @@ TEST_F(JobSubmission, CancelStopsASendToAPrinterThatStoppedReading) {
   const QByteArray received = stalled.received(0);
   EXPECT_TRUE(received.startsWith(jobHeader("Drawings", {ownerLine()})));
   EXPECT_FALSE(received.contains(kEOJ));
+}
+
+// Nobody can press Cancel when the platform shows no windows or the print runs
+// unattended (/PRINT /QUIT): a printer that takes no byte for the stall limit
+// fails the job, and the connection is closed.
+TEST_F(JobSubmission, APrinterThatTakesNothingForTheStallLimitFailsAJobNoOneCanCancel) {
+  for (const bool unattendedWithADisplay : {false, true}) {
+    if (unattendedWithADisplay) setDialogAnswerer([](QDialog&) {});
+    PrinterEmulator stalled(PrinterEmulator::Options{4096});
+    stalled.setReading(false);
+    clsPrinter stalledPrinter(QStringLiteral("Stalled"), addressOf(stalled));
+    clsJob stalling;
+    stalling.jobName = QStringLiteral("Drawings");
+    stalling.addDoc(-1, writeFile("big.plt", printData(8 * 1024 * 1024, 18)));
+    stalling.setStallLimit(300);
+    // Without the limit the job would wait for ever; this only turns a hang into a failure.
+    bool rescued = false;
+    QObject scope;
+    QTimer::singleShot(30000, &scope, [&] {
+      if (frmProgress* dialog = frmProgress::instance()) {
+        dialog->cmdCancel->click();
+        rescued = true;
+      }
+    });
+
+    EXPECT_FALSE(stalling.submit(&stalledPrinter, unattendedWithADisplay));
+    setDialogAnswerer(nullptr);
+    EXPECT_FALSE(rescued) << unattendedWithADisplay;
+
+    stalled.setReading(true);
+    EXPECT_TRUE(PrinterEmulator::waitFor([&] { return stalled.closed(0); }));
+    const QByteArray received = stalled.received(0);
+    EXPECT_TRUE(received.startsWith(jobHeader("Drawings", {ownerLine()})));
+    EXPECT_FALSE(received.contains(kEOJ));
+  }
+}
+
+TEST_F(JobSubmission, APrinterThatPausesForLessThanTheStallLimitGetsTheWholeJob) {
+  PrinterEmulator pausing(PrinterEmulator::Options{4096});
+  pausing.setReading(false);
+  clsPrinter pausingPrinter(QStringLiteral("Pausing"), addressOf(pausing));
+  const QByteArray data = printData(8 * 1024 * 1024, 19);
+  addFile("big.plt", data);
+  job.setStallLimit(5000);
+  QTimer::singleShot(1000, [&] { pausing.setReading(true); });
+
+  EXPECT_TRUE(job.submit(&pausingPrinter));
+
+  EXPECT_TRUE(PrinterEmulator::waitFor([&] { return pausing.closed(0); }));
+  EXPECT_TRUE(sameBytes(
+      pausing.received(0),
+      jobHeader("Drawings", {ownerLine()}) + documentPart({}, "big", "plt", data) + kExitLanguage + kEOJ));
+}
+
+// With someone at the window the progress dialog's Cancel is the way out, however long the printer stalls.
+TEST_F(JobSubmission, AWatchedJobWaitsPastTheStallLimitUntilCancel) {
+  setDialogAnswerer([](QDialog&) {});
+  PrinterEmulator stalled(PrinterEmulator::Options{4096});
+  stalled.setReading(false);
+  clsPrinter stalledPrinter(QStringLiteral("Stalled"), addressOf(stalled));
+  addFile("big.plt", printData(8 * 1024 * 1024, 20));
+  job.setStallLimit(100);
+  bool pressed = false;
+  QTimer::singleShot(1500, [&] {
+    if (frmProgress* dialog = frmProgress::instance()) {
+      dialog->cmdCancel->click();
+      pressed = true;
+    }
+  });
+
+  EXPECT_FALSE(job.submit(&stalledPrinter));
+  setDialogAnswerer(nullptr);
+  EXPECT_TRUE(pressed);
+  stalled.setReading(true);
+  EXPECT_TRUE(PrinterEmulator::waitFor([&] { return stalled.closed(0); }));
+}
+
+// Characters without a Windows-1252 byte used to go out as SUB (0x1A).
+TEST_F(JobSubmission, CharactersWithoutAnAnsiByteGoOutAsQuestionMarks) {
+  job.jobName = QString::fromUtf8("Plan\u2028A");
+  job.jobOpts->setPjlOpt(QStringLiteral("OWNER"), QString::fromUtf8("Ann\u2029Lee"));
+  const QByteArray data = printData(400, 21);
+  clsDocument* doc = addFile("odd.plt", data);
+  doc->opts->setPjlOpt(QStringLiteral("PAPER"), QString::fromUtf8("abc\u2028d\u2029ef"));
+  doc->opts->setPjlOpt(QStringLiteral("LABELSTRING"), QString::fromUtf8("x\xef\xbf\xbdy\U0001F600z"));
+
+  EXPECT_TRUE(job.submit(printer.get()));
+
+  const QByteArray expected =
+      jobHeader("Plan?A", {"@PJL SET OWNER=\"Ann?Lee\""}) +
+      documentPart({"@PJL SET PAPER=abc?d?ef", "@PJL SET LABELSTRING=\"x?y?z\""}, "odd", "plt", data) +
+      kExitLanguage + kEOJ;
+  EXPECT_TRUE(sameBytes(wire(), expected));
 }
 
 TEST_F(JobSubmission, TheSameJobSubmittedTwiceSendsTheWholeJobEachTime) {

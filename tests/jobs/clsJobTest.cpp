@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QDir>
 #include <QFile>
 
+#include "MessageBox.h"
 #include "TestEnv.h"
 #include "UserInfo.h"
 #include "clsJob.h"
@@ -21,12 +23,32 @@ void touch(const QString& path) {
   ASSERT_TRUE(file.open(QIODevice::WriteOnly));
 }
 
+// An empty file of that name in a folder of its own; only an existing file can be added.
+QString document(const QString& name) {
+  const QString path = TestEnv::freshDir(QStringLiteral("docs")) + QLatin1Char('/') + name;
+  touch(path);
+  return path;
+}
+
+// The message boxes shown while it lives, as "title|text".
+struct MessageLog {
+  MessageLog() {
+    setMsgBoxAnswerer([this](const QString& text, int, const QString& title) {
+      shown.append(title + "|" + text);
+      return MsgBoxResult::Ok;
+    });
+  }
+  ~MessageLog() { setMsgBoxAnswerer(nullptr); }
+  QStringList shown;
+};
+
 class JobWithFour : public ::testing::Test {
  protected:
   void SetUp() override {
-    for (int i = 0; i < 4; ++i) job.addDoc(-1, QStringLiteral("/docs/%1.plt").arg(i));
+    for (int i = 0; i < 4; ++i) job.addDoc(-1, paths.emplace_back(document(QStringLiteral("%1.plt").arg(i))));
   }
   clsJob job;
+  QStringList paths;
 };
 
 }  // namespace
@@ -49,9 +71,9 @@ TEST(Job, TakesTheFirstConfiguredPrinter) {
 
 TEST(Job, IdsAreNeverReused) {
   clsJob job;
-  EXPECT_EQ(job.addDoc(-1, "/docs/a.plt")->id, 0);
+  EXPECT_EQ(job.addDoc(-1, document("a.plt"))->id, 0);
   job.deleteDoc(0);
-  clsDocument* next = job.addDoc(-1, "/docs/b.plt");
+  clsDocument* next = job.addDoc(-1, document("b.plt"));
   EXPECT_EQ(next->id, 1);
   EXPECT_EQ(job.documentCount(), 1);
   EXPECT_EQ(job.document(0), nullptr);
@@ -63,7 +85,7 @@ TEST(Job, IdsAreNeverReused) {
 TEST_F(JobWithFour, MoveBeforeATargetKeepsTheListedOrder) {
   job.moveDocs({2, 0}, 1);
   EXPECT_EQ(order(job), (QList<qint32>{2, 0, 1, 3}));
-  EXPECT_EQ(job.document(2)->fileName, "/docs/2.plt");
+  EXPECT_EQ(job.document(2)->fileName, paths.at(2));
 }
 
 TEST_F(JobWithFour, MoveToTheEnd) {
@@ -82,21 +104,21 @@ TEST_F(JobWithFour, MoveOfTheTargetItselfAndOfUnknownIds) {
 }
 
 TEST_F(JobWithFour, AddBeforeADocument) {
-  job.addDoc(2, "/docs/new.plt");
+  job.addDoc(2, document("new.plt"));
   EXPECT_EQ(order(job), (QList<qint32>{0, 1, 4, 2, 3}));
-  job.addDoc(99, "/docs/late.plt");
+  job.addDoc(99, document("late.plt"));
   EXPECT_EQ(order(job).last(), 5);
 }
 
 TEST(Job, DocumentsCopyTheDefaultsAtAddTime) {
   clsJob job;
   job.docDefaults->setPjlOpt(QStringLiteral("PAPER"), QStringLiteral("ISO_A1"));
-  clsDocument* doc = job.addDoc(-1, "/docs/a.plt");
+  clsDocument* doc = job.addDoc(-1, document("a.plt"));
   job.docDefaults->setPjlOpt(QStringLiteral("PAPER"), QStringLiteral("ISO_A0"));
   EXPECT_EQ(doc->opts->pjlOpt(QStringLiteral("PAPER")).toString(), "ISO_A1");
   clsPJLOptionSet own;
   own.setPjlOpt(QStringLiteral("DOCCOPIES"), QStringLiteral("3"));
-  clsDocument* withOwn = job.addDoc(-1, "/docs/b.plt", &own);
+  clsDocument* withOwn = job.addDoc(-1, document("b.plt"), &own);
   EXPECT_EQ(withOwn->opts->pjlOpt(QStringLiteral("DOCCOPIES")).toString(), "3");
   EXPECT_FALSE(withOwn->opts->pjlOpt(QStringLiteral("PAPER")).isValid());
 }
@@ -121,11 +143,35 @@ TEST(Job, EmptyFolderAddsNothing) {
   clsJob job;
   EXPECT_EQ(job.addDoc(-1, TestEnv::freshDir("empty")), nullptr);
   EXPECT_EQ(job.documentCount(), 0);
+  EXPECT_EQ(job.refusedDocuments(), 0);
 }
 
-TEST(Job, MissingFileIsAddedUnchecked) {
+// Opening a FIFO would block the program until a writer came, a device would never
+// end: only a regular file becomes a document, anything else gets its message.
+TEST(Job, NamesThatAreNoRegularFileAreRefusedWithTheirMessage) {
+  const QString fifo = TestEnv::freshDir(QStringLiteral("odd")) + "/plot.fifo";
+  ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+  for (const QString& name :
+       {fifo, QStringLiteral("/dev/zero"), QStringLiteral("/no/such/file.plt"), QString()}) {
+    MessageLog messages;
+    clsJob job;
+    EXPECT_EQ(job.addDoc(-1, name), nullptr) << name.toStdString();
+    EXPECT_EQ(job.documentCount(), 0);
+    EXPECT_EQ(job.refusedDocuments(), 1);
+    EXPECT_EQ(messages.shown, QStringList{"Could Not Read File|" + name});
+  }
+}
+
+TEST(Job, AFolderAddsItsFilesAndRefusesWhatIsNoFile) {
+  const QString root = TestEnv::freshDir(QStringLiteral("mixed"));
+  touch(root + "/a.plt");
+  ASSERT_EQ(::mkfifo(QFile::encodeName(root + "/b.fifo").constData(), 0600), 0);
+  MessageLog messages;
   clsJob job;
-  clsDocument* doc = job.addDoc(-1, "/no/such/file.plt");
-  ASSERT_NE(doc, nullptr);
-  EXPECT_EQ(doc->fileName, "/no/such/file.plt");
+  clsDocument* last = job.addDoc(-1, root);
+  ASSERT_NE(last, nullptr);
+  EXPECT_EQ(last->fileName, root + "/a.plt");
+  EXPECT_EQ(job.documentCount(), 1);
+  EXPECT_EQ(job.refusedDocuments(), 1);
+  EXPECT_EQ(messages.shown, QStringList{"Could Not Read File|" + root + "/b.fifo"});
 }

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 #include <QDir>
 #include <QFile>
@@ -7,6 +8,7 @@
 #include <QRegularExpression>
 #include <csignal>
 
+#include "MessageBox.h"
 #include "TestEnv.h"
 #include "clsJob.h"
 #include "clsSettings.h"
@@ -78,6 +80,16 @@ class Tickets : public ::testing::Test {
 
   QString path(const QString& name) const { return folder + QLatin1Char('/') + name; }
 
+  // A document named as a ticket may name it: only a file that exists can be
+  // added, but the ticket writes the name alone.
+  clsDocument* addNamed(clsJob& job, const QString& name) {
+    const QString file = TestEnv::sandbox() + QStringLiteral("/ticket-document.plt");
+    if (!QFile::exists(file)) writeFile(file, "PA0,0;");
+    clsDocument* doc = job.addDoc(-1, file);
+    if (doc) doc->fileName = name;
+    return doc;
+  }
+
   // The job saved as "job.kvt" and loaded into a new job; null when either fails.
   std::unique_ptr<clsJob> saveAndReload(clsJob& job) {
     job.kvtFile = path(QStringLiteral("job.kvt"));
@@ -119,7 +131,7 @@ class Tickets : public ::testing::Test {
     d.setPjlOpt(QStringLiteral("PAPER"), QStringLiteral("ISO_A1"));
     d.setPjlOpt(QStringLiteral("LABELSTRING"), QStringLiteral("Approved"));
     d.setPjlOpt(QStringLiteral("TITLEBLOCK"), QStringLiteral("UPPERLEFT"));
-    clsDocument* first = job->addDoc(-1, QStringLiteral("/plans/ground floor.plt"));
+    clsDocument* first = addNamed(*job, QStringLiteral("/plans/ground floor.plt"));
     clsPJLOptionSet& o = *first->opts;
     o.setPjlOpt(QStringLiteral("DOCCOPIES"), QStringLiteral("3"));
     o.setPjlOpt(QStringLiteral("MEDIANAME"), QStringLiteral("Glossy Paper"));
@@ -141,7 +153,7 @@ class Tickets : public ::testing::Test {
     o.setPjlOpt(QStringLiteral("FINISHPROGID"), QStringLiteral("Fold A4"));
     o.setPjlOpt(QStringLiteral("FININTTITLEBLOCK"), QStringLiteral("ON"));
     o.setPjlOpt(QStringLiteral("TITLEBLOCK"), QStringLiteral("LOWERLEFT"));
-    clsDocument* second = job->addDoc(-1, QStringLiteral("/plans/roof.plt"));
+    clsDocument* second = addNamed(*job, QStringLiteral("/plans/roof.plt"));
     second->opts->setPjlOpt(QStringLiteral("PAGESCALING"), QStringLiteral("AUTO"));
     second->opts->setPjlOpt(QStringLiteral("PAGEROTATE"), QStringLiteral("AUTO"));
     second->opts->setPjlOpt(QStringLiteral("MIRRORIMAGE"), QStringLiteral("MIRROR_XY"));
@@ -161,7 +173,7 @@ TEST_F(Tickets, SavedJobMatchesTheFormatLineForLine) {
   job->jobName = QStringLiteral("Site plans");
   job->jobOpts->setPjlOpt(QStringLiteral("COPIES"), QStringLiteral("2"));
   job->docDefaults->setPjlOpt(QStringLiteral("LABELLOCX"), QStringLiteral("1.25"));
-  clsDocument* doc = job->addDoc(-1, QStringLiteral("/plans/ground floor.plt"));
+  clsDocument* doc = addNamed(*job, QStringLiteral("/plans/ground floor.plt"));
   doc->opts->setPjlOpt(QStringLiteral("MEDIANAME"), QStringLiteral("Glossy Paper"));
   doc->opts->setPjlOpt(QStringLiteral("PAGESCALING"), QStringLiteral("50"));
   doc->opts->setPjlOpt(QStringLiteral("MIRRORIMAGE"), QStringLiteral("MIRROR_Y"));
@@ -241,7 +253,7 @@ TEST_F(Tickets, NumbersAreWrittenWithAPointWhateverTheLocale) {
 TEST_F(Tickets, ValuesCannotBreakALine) {
   auto job = std::make_unique<clsJob>();
   job->jobName = QStringLiteral("Line one\r\n[DOCSET]\nDOCUMENTCOUNT=9");
-  job->addDoc(-1, QStringLiteral("/plans/a\nb.plt"));
+  addNamed(*job, QStringLiteral("/plans/a\nb.plt"));
   job->kvtFile = path(QStringLiteral("job.kvt"));
   ASSERT_TRUE(job->saveToKVT());
   const QStringList saved = lines(readFile(job->kvtFile));
@@ -494,6 +506,35 @@ TEST_F(Tickets, EachNumberedFileSectionIsADocument) {
   EXPECT_EQ(job->docs().at(1)->fileName, "/plans/not a document.plt");
 }
 
+// A ticket's document that is a FIFO, device, folder or loop of links is refused
+// with its message; one that is missing stays, as its file may come back (a share
+// not mounted yet), and fails the print if it is still missing then.
+TEST_F(Tickets, DocumentsThatAreNoFilesAreRefusedAndMissingOnesKept) {
+  const QString fifo = path(QStringLiteral("plot.fifo"));
+  ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+  const QString loop = path(QStringLiteral("loop.plt"));
+  QFile::link(loop, loop);
+  const QString real = path(QStringLiteral("real.plt"));
+  writeFile(real, "PA0,0;");
+  QStringList shown;
+  setMsgBoxAnswerer([&](const QString& text, int, const QString& title) {
+    shown.append(title + "|" + text);
+    return MsgBoxResult::Ok;
+  });
+  auto job = loadTicket("[DOCUMENT001]\nDOCUMENTNAME=" + fifo.toUtf8() + "\n[DOCUMENT002]\nDOCUMENTNAME=" +
+                        real.toUtf8() + "\n[DOCUMENT003]\nDOCUMENTNAME=" + folder.toUtf8() +
+                        "\n[DOCUMENT004]\nDOCUMENTNAME=/plans/missing.plt\n[FILE005]\nFILEPATH=/dev/zero\n"
+                        "[FILE006]\nFILEPATH=" +
+                        loop.toUtf8() + "\n");
+  setMsgBoxAnswerer(nullptr);
+  ASSERT_EQ(job->documentCount(), 2);
+  EXPECT_EQ(job->docs().at(0)->fileName, real);
+  EXPECT_EQ(job->docs().at(1)->fileName, "/plans/missing.plt");
+  EXPECT_EQ(job->refusedDocuments(), 4);
+  const QString title = QStringLiteral("Could Not Read File|");
+  EXPECT_EQ(shown, (QStringList{title + fifo, title + folder, title + "/dev/zero", title + loop}));
+}
+
 TEST_F(Tickets, ALoneCarriageReturnInAValueIsDroppedAndTheJobRoundTrips) {
   auto job = loadTicket(
       "[DOCUMENT001]\r\nDOCUMENTNAME=/plans/a\rb.plt\r\n[FILE002]\r\nFILEPATH=/plans/c\r\rd.plt\r\n");
@@ -581,7 +622,7 @@ TEST_F(Tickets, NamesAndPathsKeepTheirDoubleQuotes) {
   auto job = std::make_unique<clsJob>();
   job->jobName = QStringLiteral("The \"final\" set");
   job->printerName = QStringLiteral("\"Big\" Plotter");
-  job->addDoc(-1, QStringLiteral("/plans/\"roof\".plt"));
+  addNamed(*job, QStringLiteral("/plans/\"roof\".plt"));
   const auto reloaded = saveAndReload(*job);
   ASSERT_NE(reloaded, nullptr);
   clsJob& loaded = *reloaded;
@@ -596,7 +637,7 @@ TEST_F(Tickets, NamesAndPathsKeepTheirDoubleQuotes) {
 TEST_F(Tickets, OptionsAJobLacksStayAbsentAfterARoundTrip) {
   auto job = std::make_unique<clsJob>();
   job->docDefaults->setPjlOpt(QStringLiteral("MEDIASOURCE"), QStringLiteral("ROLL1"));
-  clsDocument* doc = job->addDoc(-1, QStringLiteral("/plans/a.plt"));
+  clsDocument* doc = addNamed(*job, QStringLiteral("/plans/a.plt"));
   doc->opts->setPjlOpt(QStringLiteral("MEDIASOURCE"), QVariant());
   const auto reloaded = saveAndReload(*job);
   ASSERT_NE(reloaded, nullptr);
@@ -615,7 +656,7 @@ TEST_F(Tickets, OptionsAJobLacksStayAbsentAfterARoundTrip) {
 // used to be read, so it and every later one were lost.
 TEST_F(Tickets, AJobOfMoreThan999DocumentsRoundTrips) {
   clsJob job;
-  for (int i = 1; i <= 1001; ++i) job.addDoc(-1, QStringLiteral("/plans/%1.plt").arg(i));
+  for (int i = 1; i <= 1001; ++i) addNamed(job, QStringLiteral("/plans/%1.plt").arg(i));
   job.docs().at(999)->opts->setPjlOpt(QStringLiteral("PAPER"), QStringLiteral("ISO_A2"));
   const auto reloaded = saveAndReload(job);
   ASSERT_NE(reloaded, nullptr);

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -152,6 +153,16 @@ TEST(StreamProcessorPjl, HeaderSplitAcrossTheReadBoundaryIsStillCut) {
   }
 }
 
+// Once the document has entered its language, what follows is its data, PJL or not.
+TEST(StreamProcessorPjl, APjlLineAfterEnterLanguageStaysInTheData) {
+  const QByteArray data = plainData(3000, 11);
+  const Streamed result = streamBytes(kUEL + "@PJL ENTER LANGUAGE=HPGL2\r\n@PJL COMMENT x\r\n" + data + kUEL);
+  EXPECT_EQ(result.data, "@PJL COMMENT x\r\n" + data);
+  ASSERT_FALSE(result.parts.empty());
+  ASSERT_TRUE(result.parts[0].headers.has_value());
+  EXPECT_EQ(*result.parts[0].headers, QStringList{" ENTER LANGUAGE=HPGL2"});
+}
+
 TEST(StreamProcessorData, FileWithoutFramingArrivesWholeAndInOrder) {
   const QByteArray data = plainData(2 * kBuffer + 12345, 6);
   const Streamed result = streamBytes(data);
@@ -209,6 +220,18 @@ TEST(StreamProcessorData, MissingFileFailsWithoutParts) {
   EXPECT_TRUE(result.progress.empty());
 }
 
+// Opening a FIFO for reading would wait for a writer with the program frozen.
+TEST(StreamProcessorData, AFifoOrADeviceFailsAtOnceWithoutParts) {
+  const QString fifo = TestEnv::sandbox() + "/plot.fifo";
+  ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+  for (const QString& path : {fifo, QStringLiteral("/dev/zero")}) {
+    const Streamed result = streamFile(path);
+    EXPECT_FALSE(result.success) << path.toStdString();
+    EXPECT_EQ(result.completions, 1);
+    EXPECT_TRUE(result.parts.empty());
+  }
+}
+
 TEST(StreamProcessorData, FilesShorterThanAUelArriveWhole) {
   for (const QByteArray& content :
        {QByteArray("A"), QByteArray("ABCDEFGH"), QByteArray("@PJL\r\n"), QByteArray("\x1b%-12")}) {
@@ -247,6 +270,17 @@ TEST(StreamProcessorCgm, BegmfThatIsNoHeaderRecordStaysData) {
   EXPECT_EQ(streamBytes("BEGMF without end\r\nmore").data, "BEGMF without end\r\nmore");
   const QByteArray longName = "BEGMF '" + QByteArray(600, 'n') + "';\r\nENDMF;\r\n";
   EXPECT_EQ(streamBytes(longName).data, longName);
+}
+
+// A clear-text header starts with a BEGMF line of at most 511 bytes, its line end included.
+TEST(StreamProcessorCgm, ABegmfLineOf511BytesIsAHeaderAndOneOf512IsData) {
+  const QByteArray body = "ENDMF;\r\nBEGPIC 'p';\r\nENDPIC;\r\n";
+  for (const qsizetype length : {511, 512}) {
+    const QByteArray begin = "BEGMF '" + QByteArray(length - 11, 'n') + "';\r\n";
+    ASSERT_EQ(begin.size(), length);
+    const Streamed result = streamBytes(begin + body);
+    EXPECT_EQ(result.data, length == 511 ? QByteArray("BEGPIC 'p';\r\nENDPIC;\r\n") : begin + body) << length;
+  }
 }
 
 TEST(StreamProcessorCgm, EndmfWithMoreOnItsLineKeepsTheRest) {

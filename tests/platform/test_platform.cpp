@@ -42,6 +42,14 @@ TEST(Ansi, AgreesWithTheSystemConverterOnEveryByteAndCharacter) {
   EXPECT_EQ(toAnsi(astral), QByteArray(encoder.encode(astral)));
 }
 
+TEST(Ansi, AStandInTakesThePlaceOfEachCharacterTheCodePageLacks) {
+  EXPECT_EQ(toAnsi(QString::fromUtf8("\u00e9\u20ac\u2028x\u2029"), '?'), QByteArray("\xE9\x80?x?"));
+  // A character beyond the first plane is one character, and a lone surrogate is one too.
+  EXPECT_EQ(toAnsi(QString::fromUcs4(U"a\U0001F600b"), '?'), QByteArray("a?b"));
+  EXPECT_EQ(toAnsi(QString(QChar(0xDC00)) + QChar(0xD800), '?'), QByteArray("??"));
+  EXPECT_EQ(toAnsi(QString(), '?'), QByteArray());
+}
+
 TEST(KeyedCollection, ComparesKeysWithoutCaseAndKeepsOrder) {
   KeyedCollection<int> c;
   c.insert("xBeta", 2);

@@ -125,6 +125,38 @@ TEST(clsPrinterDefaults, ANewPrinterHoldsTheDefaultLists) {
   EXPECT_FALSE(p.sending());
 }
 
+// An item line is read while at least six characters follow its first one
+// before the section ends (the next reply): a last line of seven characters is
+// listed, one of six is not.
+TEST(StatusReplyItems, ALastLineIsListedOnlyWithSixCharactersAfterItsStart) {
+  enum Section { Media, Finisher, Fonts };
+  const QString heads[] = {
+      QStringLiteral("@PJL INFO PLVMEDIA\r\n"),
+      QStringLiteral("@PJL INFO PLVFINISHER\r\nFINISHPROGRAMS [1 ENUMERATED]\r\nNAME\tDESC\r\n"),
+      QStringLiteral("@PJL INFO PLVFONTS\r\nFONTS [1 ENUMERATED]\r\n")};
+  const struct {
+    Section section;
+    const char* lastLine;
+    QStringList listed;
+  } cases[] = {
+      {Finisher, "Fo\tab\r\n", {"Fo"}},     {Finisher, "F\tab\r\n", {"Bypass"}},
+      {Media, "= Ab\t\r\n", {"ANY", "Ab"}}, {Media, "= A\t\r\n", {"ANY"}},
+      {Fonts, "\t\"Ab\"\r\n", {"Ab"}},      {Fonts, "\t\"A\"\r\n", {}},
+  };
+  for (const auto& c : cases) {
+    QString sections[3] = {heads[Media], heads[Finisher], heads[Fonts]};
+    sections[c.section] += QString::fromLatin1(c.lastLine);
+    clsPrinter p;
+    // Each section ends where the next reply begins.
+    p.takeStatusReply({sections[Media], sections[Finisher], QStringLiteral("@PJL INFO CONFIG\r\n"),
+                       QStringLiteral("@PJL INQUIRE IOTNUMTRAYS\r\n0\r\n"), sections[Fonts],
+                       QStringLiteral("@PJL INFO ID\r\n\"WF 1\"\r\n")});
+    const QStringList listed =
+        c.section == Media ? mediaNames(p) : items(c.section == Finisher ? p.finishProgs : p.fonts);
+    EXPECT_EQ(listed, c.listed) << c.lastLine;
+  }
+}
+
 TEST_F(StatusQuery, AReplyInOnePieceFillsEveryList) {
   PrinterEmulator emulator;
   emulator.setReplies(PrinterEmulator::fixture(QStringLiteral("status/full.txt")));

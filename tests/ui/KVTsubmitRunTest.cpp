@@ -2,6 +2,7 @@
 // registry folder holding printers that point at emulators on loopback.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QCoreApplication>
 #include <QDir>
@@ -188,6 +189,54 @@ TEST_F(KVTsubmitRun, PrinterThatClosesMidJobExitsNonZero) {
   const RunResult result = run({"/ADD", document, "/PRINT", "/QUIT"});
   ASSERT_TRUE(result.finished);
   EXPECT_EQ(result.exitCode, modMain::ExitPrintFailed) << result.errors.toStdString();
+}
+
+// A script must be able to tell that a document it named did not go out; opening
+// a FIFO used to freeze the program before any window showed.
+TEST_F(KVTsubmitRun, ADocumentThatCannotBeAddedIsLeftOutAndTheRunExitsFour) {
+  const QString fifo = folder + "/plot.fifo";
+  ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+  for (const QString& refused : {folder + "/missing.plt", fifo}) {
+    PrinterEmulator printer;
+    configurePrinter("Plotter", printer);
+    const QByteArray data = printData(1500, 6);
+    const QString document = writeFile("plan.plt", data);
+    writeFile("job.kvt",
+              "[JOBSETUP]\r\nNAME=Plans\r\n[DOCUMENT001]\r\nDOCUMENTNAME=" + document.toUtf8() + "\r\n");
+
+    const RunResult result = run({folder + "/job.kvt", "/ADD", refused, "/PRINT", "/QUIT"});
+    ASSERT_TRUE(result.finished) << refused.toStdString();
+    EXPECT_EQ(result.exitCode, modMain::ExitDocumentRefused) << result.errors.toStdString();
+    EXPECT_TRUE(result.errors.contains("Could Not Read File: " + refused + "\n"))
+        << result.errors.toStdString();
+    const QByteArray received = wire(printer);
+    EXPECT_TRUE(received.contains(line("@PJL SET SOURCEFILENAME=\"plan\"")));
+    EXPECT_TRUE(received.contains(kEnterLanguage + data + kExitLanguage + kEOJ));
+    EXPECT_EQ(received.count(kEnterLanguage), 1);
+  }
+}
+
+TEST_F(KVTsubmitRun, QuitWithoutPrintAlsoTellsOfARefusedDocument) {
+  configurePrinter("Plotter", emulator);
+  const RunResult result = run({"/ADD", "/dev/zero", "/QUIT"});
+  ASSERT_TRUE(result.finished);
+  EXPECT_EQ(result.exitCode, modMain::ExitDocumentRefused) << result.errors.toStdString();
+  EXPECT_EQ(emulator.connectionCount(), 0);
+}
+
+// A ticket may name a file that is away for now; if it still is when the job is
+// sent, the job fails rather than going out without it.
+TEST_F(KVTsubmitRun, ATicketDocumentMissingWhenSentFailsThePrint) {
+  configurePrinter("Plotter", emulator);
+  const QString missing = folder + "/away.plt";
+  writeFile("job.kvt", "[DOCUMENT001]\r\nDOCUMENTNAME=" + missing.toUtf8() + "\r\n");
+
+  const RunResult result = run({folder + "/job.kvt", "/PRINT", "/QUIT"});
+  ASSERT_TRUE(result.finished);
+  EXPECT_EQ(result.exitCode, modMain::ExitPrintFailed) << result.errors.toStdString();
+  EXPECT_TRUE(result.errors.contains("Could Not Read File: " + missing + "\n"));
+  EXPECT_TRUE(result.errors.contains("Printing Failed: The print job could not be completed\n"));
+  EXPECT_EQ(emulator.connectionCount(), 0);
 }
 
 TEST_F(KVTsubmitRun, QuitAloneEndsAtOnceWithoutPrinting) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QDialog>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QTest>
@@ -104,7 +105,12 @@ TEST_F(Switches, AddTakesAnAbsolutePathAndPrintAndQuitKeepTheDocumentTarget) {
 }
 
 TEST_F(Switches, ADashArgumentHoldingASlashIsATicketOrADocument) {
+  QDir(folder).mkdir("-plans");
+  QFile(doc("-plans/tower.plt")).open(QIODevice::WriteOnly);
+  const QString started = QDir::currentPath();
+  QDir::setCurrent(folder);
   const auto flags = apply({"-plans/today.kvt", "/ADD", "-plans/tower.plt", "/OPTS", "PAPER=A1"});
+  QDir::setCurrent(started);
   EXPECT_FALSE(flags.usage);
   EXPECT_EQ(job.kvtFile, "-plans/today.kvt");
   ASSERT_EQ(job.documentCount(), 1);
@@ -122,6 +128,23 @@ TEST_F(Switches, HoldReleaseGoesToTheJobWhereverItStands) {
   modMain::ApplySwitches({"/OPTS", "HOLDRELEASE=HOLD"}, first);
   EXPECT_EQ(optionOf(*first.jobOpts, "HOLDRELEASE"), "HOLD");
   EXPECT_FALSE(first.docDefaults->pjlOpt("HOLDRELEASE").isValid());
+}
+
+// The options meant for a refused document belong to no other: not to the defaults
+// every later document copies, nor to the document before it.
+TEST_F(Switches, OptionsAfterARefusedDocumentAreDropped) {
+  testing::internal::CaptureStderr();
+  apply({"/ADD", doc("plan.plt"), "/ADD", doc("missing.plt"), "/OPTS", "PAPER=A0", "/ADD", "/dev/zero",
+         "/OPTS", "MEDIA=Film", "/ADD", doc("photo.tif")});
+  const QString messages = QString::fromStdString(testing::internal::GetCapturedStderr());
+  EXPECT_TRUE(messages.contains("Could Not Read File: " + doc("missing.plt") + "\n"));
+  EXPECT_TRUE(messages.contains("Could Not Read File: /dev/zero\n"));
+  EXPECT_EQ(job.refusedDocuments(), 2);
+  ASSERT_EQ(job.documentCount(), 2);
+  EXPECT_EQ(job.docs().at(1)->fileName, doc("photo.tif"));
+  EXPECT_EQ(job.docDefaults->count(), 0);
+  EXPECT_EQ(job.docs().at(0)->opts->count(), 0);
+  EXPECT_EQ(job.docs().at(1)->opts->count(), 0);
 }
 
 TEST_F(Switches, AddFollowedBySwitchAddsNothingAndSkipsNothing) {
