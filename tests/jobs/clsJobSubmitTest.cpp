@@ -26,6 +26,17 @@ QString addressOf(const PrinterEmulator& emulator) {
   return QStringLiteral("127.0.0.1:") + QString::number(emulator.port());
 }
 
+// Presses the progress dialog's Cancel after `ms`, as a user would; `pressed`
+// tells whether the dialog was there to press.
+void pressCancelAfter(int ms, bool& pressed, const QObject* scope) {
+  QTimer::singleShot(ms, scope, [&pressed] {
+    if (frmProgress* dialog = frmProgress::instance()) {
+      dialog->cmdCancel->click();
+      pressed = true;
+    }
+  });
+}
+
 // What the progress dialog showed while a submission ran.
 class DialogWatch {
  public:
@@ -296,12 +307,8 @@ TEST_F(JobSubmission, CancelStopsASendToAPrinterThatStoppedReading) {
   clsPrinter stalledPrinter(QStringLiteral("Stalled"), addressOf(stalled));
   addFile("big.plt", printData(8 * 1024 * 1024, 16));
   bool pressed = false;
-  QTimer::singleShot(1500, [&] {
-    if (frmProgress* dialog = frmProgress::instance()) {
-      dialog->cmdCancel->click();
-      pressed = true;
-    }
-  });
+  QObject scope;
+  pressCancelAfter(1500, pressed, &scope);
 
   EXPECT_FALSE(job.submit(&stalledPrinter));
   EXPECT_TRUE(pressed);
@@ -329,12 +336,7 @@ TEST_F(JobSubmission, APrinterThatTakesNothingForTheStallLimitFailsAJobNoOneCanC
     // Without the limit the job would wait for ever; this only turns a hang into a failure.
     bool rescued = false;
     QObject scope;
-    QTimer::singleShot(30000, &scope, [&] {
-      if (frmProgress* dialog = frmProgress::instance()) {
-        dialog->cmdCancel->click();
-        rescued = true;
-      }
-    });
+    pressCancelAfter(30000, rescued, &scope);
 
     EXPECT_FALSE(stalling.submit(&stalledPrinter, unattendedWithADisplay));
     setDialogAnswerer(nullptr);
@@ -374,12 +376,8 @@ TEST_F(JobSubmission, AWatchedJobWaitsPastTheStallLimitUntilCancel) {
   addFile("big.plt", printData(8 * 1024 * 1024, 20));
   job.setStallLimit(100);
   bool pressed = false;
-  QTimer::singleShot(1500, [&] {
-    if (frmProgress* dialog = frmProgress::instance()) {
-      dialog->cmdCancel->click();
-      pressed = true;
-    }
-  });
+  QObject scope;
+  pressCancelAfter(1500, pressed, &scope);
 
   EXPECT_FALSE(job.submit(&stalledPrinter));
   setDialogAnswerer(nullptr);

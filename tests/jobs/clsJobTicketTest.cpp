@@ -21,16 +21,8 @@ const QStringList kTemporaryKeys = {"MIRRORX",   "MIRRORY",        "JUSTUNITS", 
                                     "JUSTDISTY", "PAGEROTATETYPE", "PAGESCALINGTYPE", "LABELUNITS",
                                     "LABELABSX", "LABELABSY"};
 
-QByteArray readFile(const QString& path) {
-  QFile file(path);
-  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void writeFile(const QString& path, const QByteArray& bytes) {
-  QFile file(path);
-  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-  file.write(bytes);
-}
+using TestEnv::readFile;
+using TestEnv::writeFile;
 
 // The date line differs from one save to the next.
 QByteArray afterFirstLine(const QByteArray& ticket) { return ticket.mid(ticket.indexOf("\r\n") + 2); }

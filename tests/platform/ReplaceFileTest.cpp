@@ -16,16 +16,8 @@ namespace {
 
 const char* const kHangingSaveVariable = "KVT_TEST_HANGING_SAVE";
 
-QByteArray readFile(const QString& path) {
-  QFile file(path);
-  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void writeFile(const QString& path, const QByteArray& bytes) {
-  QFile file(path);
-  ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-  file.write(bytes);
-}
+using TestEnv::readFile;
+using TestEnv::writeFile;
 
 QStringList filesIn(const QString& folder) {
   return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);

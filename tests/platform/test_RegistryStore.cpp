@@ -19,16 +19,8 @@ namespace {
 constexpr quint32 kUser = 0x80000001;
 constexpr quint32 kMachine = 0x80000002;
 
-QByteArray readFile(const QString& path) {
-  QFile file(path);
-  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void writeFile(const QString& path, const QByteArray& bytes) {
-  QFile file(path);
-  ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-  file.write(bytes);
-}
+using TestEnv::readFile;
+using TestEnv::writeFile;
 
 RegValue text(const QByteArray& t) { return {RegType::Sz, t + '\0'}; }
 RegValue dword(quint32 n) {

@@ -1,8 +1,10 @@
 #include "TestEnv.h"
 
-#include <QDir>
-#include <QTemporaryDir>
+#include <gtest/gtest.h>
 
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
 #include <cstdlib>
 #include <memory>
 
@@ -52,5 +54,16 @@ QString dataPath(const QString& relative) {
 }
 
 QString supportDir() { return qEnvironmentVariable("KVT_SUPPORT_DIR"); }
+
+QByteArray readFile(const QString& path) {
+  QFile file(path);
+  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void writeFile(const QString& path, const QByteArray& bytes) {
+  QFile file(path);
+  if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size())
+    ADD_FAILURE() << "cannot write " << path.toStdString();
+}
 
 }  // namespace TestEnv

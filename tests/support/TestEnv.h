@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 // Every test process runs in a sandbox of its own: a fresh temporary folder that
@@ -18,6 +19,12 @@ QString dataPath(const QString& relative);
 
 // The support/ folder of the build (option definitions, paper sizes).
 QString supportDir();
+
+// The whole of a file; empty when it cannot be read.
+QByteArray readFile(const QString& path);
+
+// Makes `path` hold `bytes`; a file that cannot be written fails the test.
+void writeFile(const QString& path, const QByteArray& bytes);
 
 void setUp();
 
