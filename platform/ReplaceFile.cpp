@@ -67,13 +67,12 @@ void removeLeftovers(const QString& target) {
 }
 
 // A new temporary file beside `target`, locked; -1 when none can be made.
-int createTemporary(const QString& target, QByteArray& native) {
+int createTemporary(const QString& target, mode_t mode, QString& path) {
   for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
     const quint64 number = QRandomGenerator::system()->generate64();
-    native =
-        QFile::encodeName(target + kTemporaryMark +
-                          QString::number(number, 16).rightJustified(kTemporaryDigits, QLatin1Char('0')));
-    const int fd = ::open(native.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    path = target + kTemporaryMark +
+           QString::number(number, 16).rightJustified(kTemporaryDigits, QLatin1Char('0'));
+    const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
     if (fd < 0 && errno == EEXIST) continue;
     if (fd < 0) return -1;
     int rc;
@@ -108,22 +107,49 @@ bool syncFolder(const QString& folder) {
 
 }  // namespace
 
-bool replaceFile(const QString& path, const QByteArray& bytes) {
-  const QString target = targetOf(path);
-  const QByteArray nativeTarget = QFile::encodeName(target);
+FileReplacement::FileReplacement(const QString& path, mode_t newFileMode)
+    : target_(targetOf(path)), newFileMode_(newFileMode) {}
+
+FileReplacement::~FileReplacement() { discard(); }
+
+bool FileReplacement::open() {
+  const QByteArray nativeTarget = QFile::encodeName(target_);
   struct stat existing {};
   const bool exists = ::stat(nativeTarget.constData(), &existing) == 0;
   if (exists && ::access(nativeTarget.constData(), W_OK) != 0) return false;
-  removeLeftovers(target);
-  QByteArray temporary;
-  const int fd = createTemporary(target, temporary);
-  if (fd < 0) return false;
-  // The lock is held until the rename is done, so no other save takes the file for a leftover.
-  const bool ok = (!exists || ::fchmod(fd, existing.st_mode & 07777) == 0) && writeAll(fd, bytes) &&
-                  syncToDisk(fd) == 0 && ::rename(temporary.constData(), nativeTarget.constData()) == 0;
-  if (!ok) ::unlink(temporary.constData());
-  ::close(fd);
-  return ok && syncFolder(QFileInfo(target).absolutePath());
+  removeLeftovers(target_);
+  fd_ = createTemporary(target_, newFileMode_, temporary_);
+  if (fd_ < 0) return false;
+  if (exists && ::fchmod(fd_, existing.st_mode & 07777) != 0) {
+    discard();
+    return false;
+  }
+  return true;
+}
+
+// The lock on the temporary file is held until the rename is done, so no other
+// replacement takes it for a leftover.
+bool FileReplacement::commit() {
+  if (fd_ < 0 || syncToDisk(fd_) != 0 ||
+      ::rename(QFile::encodeName(temporary_).constData(), QFile::encodeName(target_).constData()) != 0) {
+    discard();
+    return false;
+  }
+  ::close(std::exchange(fd_, -1));
+  return syncFolder(QFileInfo(target_).absolutePath());
+}
+
+void FileReplacement::discard() {
+  if (fd_ < 0) return;
+  ::unlink(QFile::encodeName(temporary_).constData());
+  ::close(std::exchange(fd_, -1));
+}
+
+bool replaceFile(const QString& path, const QByteArray& bytes) {
+  FileReplacement replacement(path);
+  if (!replacement.open()) return false;
+  if (!writeAll(replacement.fd(), bytes)) return false;
+  return replacement.commit();
 }
 
 void setSyncCall(std::function<int(int)> call) { syncCall() = std::move(call); }

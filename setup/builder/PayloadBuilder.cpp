@@ -15,7 +15,7 @@
 #include "ContainedPath.h"
 #include "FileWrite.h"
 #include "PayloadFormat.h"
-#include "ReplacingFile.h"
+#include "ReplaceFile.h"
 #include "VerifyFileMd5.h"
 
 using namespace PayloadFormat;
@@ -125,7 +125,8 @@ QString PayloadBuilder::writeBlock(int fd, qint64& size) const {
 QString PayloadBuilder::write(const QString& path) const {
   if (const QString error = checkNames(); !error.isEmpty()) return error;
   if (const QString error = checkOutputIsNoInput(path); !error.isEmpty()) return error;
-  ReplacingFile out(path);
+  // A failed build leaves the old output, or none.
+  FileReplacement out(path, 0777);
   if (!out.open()) return "cannot write " + path;
   if (const QString error = writePayload(out, path); !error.isEmpty()) return error;
   return out.commit() ? QString() : "cannot write " + path;
@@ -185,7 +186,7 @@ QString PayloadBuilder::checkOffsetLimit(const QString& what, qint64 end) const 
       .arg(m_offsetLimit);
 }
 
-QString PayloadBuilder::writePayload(const ReplacingFile& out, const QString& path) const {
+QString PayloadBuilder::writePayload(const FileReplacement& out, const QString& path) const {
   const auto toOut = [&](const char* bytes, qint64 length) { return writeAll(out.fd(), bytes, length); };
   const auto position = [&] { return qint64(::lseek(out.fd(), 0, SEEK_CUR)); };
   qint64 size = 0;
@@ -222,7 +223,7 @@ QString PayloadBuilder::writePayload(const ReplacingFile& out, const QString& pa
   trailer.trailerOffset = quint32(trailerAt);
   trailer.flags = m_flags;
   if (!writeBytes(out.fd(), table + sideFiles)) return "cannot write " + path;
-  if (trailer.has(Flag::VerifyMd5)) trailer.md5 = FileMd5Hex(out.path(), 0);
+  if (trailer.has(Flag::VerifyMd5)) trailer.md5 = FileMd5Hex(out.temporaryPath(), 0);
   if (!writeBytes(out.fd(), trailer.toBytes() + QByteArray(m_tail, '\0'))) return "cannot write " + path;
   return {};
 }

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-class ReplacingFile;
+class FileReplacement;
 
 // Writes a copy of the setup program with a payload appended: the data of its
 // files (one of them may be an xz-compressed tar block made here), the file
@@ -54,7 +54,7 @@ class PayloadBuilder {
   QString checkEntryLimits(const QString& name, qint64 size, qint64 end) const;
   // `end` is where the next offset would point.
   QString checkOffsetLimit(const QString& what, qint64 end) const;
-  QString writePayload(const ReplacingFile& out, const QString& path) const;
+  QString writePayload(const FileReplacement& out, const QString& path) const;
   QString writeBlock(int fd, qint64& size) const;
 
   QString m_stub;

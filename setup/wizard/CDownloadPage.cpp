@@ -52,7 +52,6 @@ constexpr int SavingTo = 1031;
 
 namespace Column {
 constexpr int Url = 0;
-constexpr int Size = 1;
 constexpr int Status = 2;
 }  // namespace Column
 
