@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -223,7 +222,7 @@ TEST(StreamProcessorData, MissingFileFailsWithoutParts) {
 // Opening a FIFO for reading would wait for a writer with the program frozen.
 TEST(StreamProcessorData, AFifoOrADeviceFailsAtOnceWithoutParts) {
   const QString fifo = TestEnv::sandbox() + "/plot.fifo";
-  ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+  TestEnv::makeFifo(fifo);
   for (const QString& path : {fifo, QStringLiteral("/dev/zero")}) {
     const Streamed result = streamFile(path);
     EXPECT_FALSE(result.success) << path.toStdString();

@@ -3,7 +3,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -407,12 +406,8 @@ TEST(RegistryStoreConcurrency, WriterHelper) {
 
 TEST(RegistryStoreConcurrency, TwoProcessesWritingOneKeyLoseNothing) {
   QProcess child;
-  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-  env.insert(kWriterDirVariable, qEnvironmentVariable("KVT_REGISTRY_DIR"));
-  child.setProcessEnvironment(env);
-  child.setProcessChannelMode(QProcess::ForwardedChannels);
-  child.start(QCoreApplication::applicationFilePath(),
-              {"--gtest_filter=RegistryStoreConcurrency.WriterHelper"});
+  TestEnv::startSelf(child, "RegistryStoreConcurrency.WriterHelper",
+                     {{kWriterDirVariable, qEnvironmentVariable("KVT_REGISTRY_DIR")}});
   ASSERT_TRUE(child.waitForStarted());
   writeValues("parent");
   ASSERT_TRUE(child.waitForFinished(60000));
