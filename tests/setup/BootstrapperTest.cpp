@@ -90,8 +90,11 @@ class BootstrapperTest : public ::testing::Test {
 
   // `bytes` served as `name` by an HTTP peer on loopback.
   void serve(const QString& name, const QByteArray& bytes) {
-    if (!peer) peer.reset(DownloadPeer::http(TestEnv::freshDir("served")));
-    BootstrapperRun::writeFile(TestEnv::sandbox() + "/served/" + name, bytes);
+    if (!peer) {
+      served = TestEnv::freshDir("served");
+      peer.reset(DownloadPeer::http(served));
+    }
+    BootstrapperRun::writeFile(served + "/" + name, bytes);
   }
 
   // A download that records its arguments into "downloaded" when it runs.
@@ -132,6 +135,7 @@ class BootstrapperTest : public ::testing::Test {
   }
 
   BootstrapperRun s;
+  QString served;
   std::unique_ptr<DownloadPeer> peer;
 };
 
@@ -283,7 +287,6 @@ TEST_F(BootstrapperTest, QuietPassesInstallDownloadAndSkipAsDetected) {
   const QByteArray download = recordingDownload();
   serve("tool.sh", download);
   serve("wrong.sh", download);
-  const QString md5 = QCryptographicHash::hash(download, QCryptographicHash::Md5).toHex().toUpper();
   const QString script = s.recordingScript("prereq.sh", "prereq");
   const QString config =
       kGeneral + "Options=q\r\nDownloadFolder=" + s.work +
@@ -291,7 +294,7 @@ TEST_F(BootstrapperTest, QuietPassesInstallDownloadAndSkipAsDetected) {
       "[App1]\r\nSetupFile=prereq.sh\r\nCommandLine=/Q \"a b\"\r\nSearchType=0\r\n"
       "SearchString=[SystemFolder]rt.dll\r\n" +
       downloadSection(2, "files/tool.sh", download.size(),
-                      "MD5=" + md5 + "\r\nFolder=tools\r\nCommandLine=/S\r\n") +
+                      "MD5=" + md5(download).toUpper() + "\r\nFolder=tools\r\nCommandLine=/S\r\n") +
       downloadSection(3, "files/wrong.sh", download.size(), "MD5=00000000000000000000000000000000\r\n") +
       "[App4]\r\nTargetOS=0\r\nSetupFile=prereq.sh\r\nSearchType=0\r\nSearchString=[SystemFolder]old.dll\r\n";
   const QString program = setupWith(config, {"--file", "100:1:prereq.sh=" + script});
@@ -315,12 +318,11 @@ TEST_F(BootstrapperTest, QuietDownloadsFetchAWrongPartFileAgainAndTellAFailure) 
   serve("tool.sh", download);
   serve("endless.sh", download);
   BootstrapperRun::writeFile(s.work + "/dl/tool.sh.part", QByteArray(download.size(), '#'));
-  const QString md5 = QCryptographicHash::hash(download, QCryptographicHash::Md5).toHex();
-  const QString config =
-      kGeneral + "Options=q\r\nDownloadFolder=" + s.work +
-      "/dl\r\n[PREREQUISITES]\r\nApp1=Tool\r\nApp2=Endless\r\n" +
-      downloadSection(1, "files/tool.sh", download.size(), "MD5=" + md5 + "\r\nCommandLine=/S\r\n") +
-      downloadSection(2, "endless/endless.sh", download.size());
+  const QString config = kGeneral + "Options=q\r\nDownloadFolder=" + s.work +
+                         "/dl\r\n[PREREQUISITES]\r\nApp1=Tool\r\nApp2=Endless\r\n" +
+                         downloadSection(1, "files/tool.sh", download.size(),
+                                         "MD5=" + md5(download) + "\r\nCommandLine=/S\r\n") +
+                         downloadSection(2, "endless/endless.sh", download.size());
   ASSERT_TRUE(s.run(setupWith(config), {}));
   EXPECT_EQ(s.exitCode, 0) << s.standardError.toStdString();
   EXPECT_EQ(BootstrapperRun::readFile(s.records + "/downloaded"), "/S\n");
