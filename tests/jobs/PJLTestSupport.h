@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+#include "MessageBox.h"
+
 // Loading option definitions from test files, and reading the log they write.
 namespace PJLTest {
 
@@ -17,5 +19,19 @@ void loadDefinitions(const QByteArray& content);
 // Logging into a sandbox file from now on; the lines written since.
 void startLog();
 QStringList logLines();
+
+// The message boxes shown while it lives, as "title|text", each answered with OK.
+struct MessageLog {
+  MessageLog() {
+    setMsgBoxAnswerer([this](const QString& text, int, const QString& title) {
+      shown.append(title + "|" + text);
+      return MsgBoxResult::Ok;
+    });
+  }
+  ~MessageLog() { setMsgBoxAnswerer(nullptr); }
+  MessageLog(const MessageLog&) = delete;
+  MessageLog& operator=(const MessageLog&) = delete;
+  QStringList shown;
+};
 
 }  // namespace PJLTest

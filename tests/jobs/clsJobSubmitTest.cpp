@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <QFile>
 #include <QLabel>
@@ -37,6 +36,19 @@ void pressCancelAfter(int ms, bool& pressed, const QObject* scope) {
   });
 }
 
+// A printer that takes no byte until it is told to read again.
+struct StalledPrinter {
+  StalledPrinter() { emulator.setReading(false); }
+  // Everything it received, once it reads again and the job has closed the connection.
+  QByteArray resumeAndReceive() {
+    emulator.setReading(true);
+    EXPECT_TRUE(PrinterEmulator::waitFor([&] { return emulator.closed(0); }));
+    return emulator.received(0);
+  }
+  PrinterEmulator emulator{PrinterEmulator::Options{4096}};
+  clsPrinter printer{QStringLiteral("Stalled"), addressOf(emulator)};
+};
+
 // What the progress dialog showed while a submission ran.
 class DialogWatch {
  public:
@@ -70,9 +82,7 @@ class JobSubmission : public ::testing::Test {
 
   QString writeFile(const QString& name, const QByteArray& bytes) {
     const QString path = folder + "/" + name;
-    QFile file(path);
-    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
+    TestEnv::writeFile(path, bytes);
     return path;
   }
 
@@ -236,9 +246,7 @@ TEST_F(JobSubmission, ADocumentThatIsNoLongerAFileFailsTheJobBeforeAnythingIsSen
     ASSERT_NE(vanishing.addDoc(-1, path), nullptr);
     vanishing.addDoc(-1, writeFile(QStringLiteral("here.plt"), printData(900, 12)));
     ASSERT_TRUE(QFile::remove(path));
-    if (fifo) {
-      ASSERT_EQ(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
-    }
+    if (fifo) TestEnv::makeFifo(path);
 
     testing::internal::CaptureStderr();
     const bool result = vanishing.submit(printer.get());
@@ -301,89 +309,58 @@ TEST_F(JobSubmission, APrinterThatClosesBeforeTheEndOfJobMakesTheJobFail) {
   EXPECT_FALSE(wire().contains(kEOJ));
 }
 
-TEST_F(JobSubmission, CancelStopsASendToAPrinterThatStoppedReading) {
-  PrinterEmulator stalled(PrinterEmulator::Options{4096});
-  stalled.setReading(false);
-  clsPrinter stalledPrinter(QStringLiteral("Stalled"), addressOf(stalled));
-  addFile("big.plt", printData(8 * 1024 * 1024, 16));
-  bool pressed = false;
-  QObject scope;
-  pressCancelAfter(1500, pressed, &scope);
-
-  EXPECT_FALSE(job.submit(&stalledPrinter));
-  EXPECT_TRUE(pressed);
-
-  stalled.setReading(true);
-  EXPECT_TRUE(PrinterEmulator::waitFor([&] { return stalled.closed(0); }));
-  const QByteArray received = stalled.received(0);
-  EXPECT_TRUE(received.startsWith(jobHeader("Drawings", {ownerLine()})));
-  EXPECT_FALSE(received.contains(kEOJ));
-}
-
-// Nobody can press Cancel when the platform shows no windows or the print runs
-// unattended (/PRINT /QUIT): a printer that takes no byte for the stall limit
-// fails the job, and the connection is closed.
-TEST_F(JobSubmission, APrinterThatTakesNothingForTheStallLimitFailsAJobNoOneCanCancel) {
-  for (const bool unattendedWithADisplay : {false, true}) {
-    if (unattendedWithADisplay) setDialogAnswerer([](QDialog&) {});
-    PrinterEmulator stalled(PrinterEmulator::Options{4096});
-    stalled.setReading(false);
-    clsPrinter stalledPrinter(QStringLiteral("Stalled"), addressOf(stalled));
+// Where someone could press Cancel, the job waits for it however long the
+// printer stalls; where no one can (no windows shown, or an unattended print:
+// /PRINT /QUIT) the stall limit fails the job. Either way the connection is
+// closed without the end of the job.
+TEST_F(JobSubmission, AStalledPrinterEndsTheJobByCancelOrWhereNoOneCanCancelByTheStallLimit) {
+  const struct {
+    const char* what;
+    bool dialogsShown;
+    bool unattended;
+    int stallLimit;  // 0: the product's
+    int cancelAt;
+    bool cancelled;
+  } cases[] = {
+      {"no windows, Cancel before the limit", false, false, 0, 1500, true},
+      {"no windows", false, false, 300, 30000, false},
+      {"unattended with windows", true, true, 300, 30000, false},
+      {"watched", true, false, 100, 1500, true},
+  };
+  for (const auto& c : cases) {
+    if (c.dialogsShown) setDialogAnswerer([](QDialog&) {});
+    StalledPrinter stalled;
     clsJob stalling;
     stalling.jobName = QStringLiteral("Drawings");
-    stalling.addDoc(-1, writeFile("big.plt", printData(8 * 1024 * 1024, 18)));
-    stalling.setStallLimit(300);
-    // Without the limit the job would wait for ever; this only turns a hang into a failure.
-    bool rescued = false;
+    stalling.addDoc(-1, writeFile("big.plt", printData(8 * 1024 * 1024, 16)));
+    if (c.stallLimit > 0) stalling.setStallLimit(c.stallLimit);
+    // Where the limit should end the job, a late Cancel only turns a hang into a failure.
+    bool pressed = false;
     QObject scope;
-    pressCancelAfter(30000, rescued, &scope);
+    pressCancelAfter(c.cancelAt, pressed, &scope);
 
-    EXPECT_FALSE(stalling.submit(&stalledPrinter, unattendedWithADisplay));
+    EXPECT_FALSE(stalling.submit(&stalled.printer, c.unattended)) << c.what;
     setDialogAnswerer(nullptr);
-    EXPECT_FALSE(rescued) << unattendedWithADisplay;
+    EXPECT_EQ(pressed, c.cancelled) << c.what;
 
-    stalled.setReading(true);
-    EXPECT_TRUE(PrinterEmulator::waitFor([&] { return stalled.closed(0); }));
-    const QByteArray received = stalled.received(0);
-    EXPECT_TRUE(received.startsWith(jobHeader("Drawings", {ownerLine()})));
-    EXPECT_FALSE(received.contains(kEOJ));
+    const QByteArray received = stalled.resumeAndReceive();
+    EXPECT_TRUE(received.startsWith(jobHeader("Drawings", {ownerLine()}))) << c.what;
+    EXPECT_FALSE(received.contains(kEOJ)) << c.what;
   }
 }
 
 TEST_F(JobSubmission, APrinterThatPausesForLessThanTheStallLimitGetsTheWholeJob) {
-  PrinterEmulator pausing(PrinterEmulator::Options{4096});
-  pausing.setReading(false);
-  clsPrinter pausingPrinter(QStringLiteral("Pausing"), addressOf(pausing));
+  StalledPrinter pausing;
   const QByteArray data = printData(8 * 1024 * 1024, 19);
   addFile("big.plt", data);
   job.setStallLimit(5000);
-  QTimer::singleShot(1000, [&] { pausing.setReading(true); });
+  QTimer::singleShot(1000, [&] { pausing.emulator.setReading(true); });
 
-  EXPECT_TRUE(job.submit(&pausingPrinter));
+  EXPECT_TRUE(job.submit(&pausing.printer));
 
-  EXPECT_TRUE(PrinterEmulator::waitFor([&] { return pausing.closed(0); }));
   EXPECT_TRUE(sameBytes(
-      pausing.received(0),
+      pausing.resumeAndReceive(),
       jobHeader("Drawings", {ownerLine()}) + documentPart({}, "big", "plt", data) + kExitLanguage + kEOJ));
-}
-
-// With someone at the window the progress dialog's Cancel is the way out, however long the printer stalls.
-TEST_F(JobSubmission, AWatchedJobWaitsPastTheStallLimitUntilCancel) {
-  setDialogAnswerer([](QDialog&) {});
-  PrinterEmulator stalled(PrinterEmulator::Options{4096});
-  stalled.setReading(false);
-  clsPrinter stalledPrinter(QStringLiteral("Stalled"), addressOf(stalled));
-  addFile("big.plt", printData(8 * 1024 * 1024, 20));
-  job.setStallLimit(100);
-  bool pressed = false;
-  QObject scope;
-  pressCancelAfter(1500, pressed, &scope);
-
-  EXPECT_FALSE(job.submit(&stalledPrinter));
-  setDialogAnswerer(nullptr);
-  EXPECT_TRUE(pressed);
-  stalled.setReading(true);
-  EXPECT_TRUE(PrinterEmulator::waitFor([&] { return stalled.closed(0); }));
 }
 
 // Characters without a Windows-1252 byte used to go out as SUB (0x1A).

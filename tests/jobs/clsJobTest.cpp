@@ -1,10 +1,9 @@
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <QDir>
 #include <QFile>
 
-#include "MessageBox.h"
+#include "PJLTestSupport.h"
 #include "TestEnv.h"
 #include "UserInfo.h"
 #include "clsJob.h"
@@ -18,10 +17,7 @@ QList<qint32> order(const clsJob& job) {
   return ids;
 }
 
-void touch(const QString& path) {
-  QFile file(path);
-  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-}
+void touch(const QString& path) { TestEnv::writeFile(path, {}); }
 
 // An empty file of that name in a folder of its own; only an existing file can be added.
 QString document(const QString& name) {
@@ -29,18 +25,6 @@ QString document(const QString& name) {
   touch(path);
   return path;
 }
-
-// The message boxes shown while it lives, as "title|text".
-struct MessageLog {
-  MessageLog() {
-    setMsgBoxAnswerer([this](const QString& text, int, const QString& title) {
-      shown.append(title + "|" + text);
-      return MsgBoxResult::Ok;
-    });
-  }
-  ~MessageLog() { setMsgBoxAnswerer(nullptr); }
-  QStringList shown;
-};
 
 class JobWithFour : public ::testing::Test {
  protected:
@@ -150,10 +134,10 @@ TEST(Job, EmptyFolderAddsNothing) {
 // end: only a regular file becomes a document, anything else gets its message.
 TEST(Job, NamesThatAreNoRegularFileAreRefusedWithTheirMessage) {
   const QString fifo = TestEnv::freshDir(QStringLiteral("odd")) + "/plot.fifo";
-  ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+  TestEnv::makeFifo(fifo);
   for (const QString& name :
        {fifo, QStringLiteral("/dev/zero"), QStringLiteral("/no/such/file.plt"), QString()}) {
-    MessageLog messages;
+    PJLTest::MessageLog messages;
     clsJob job;
     EXPECT_EQ(job.addDoc(-1, name), nullptr) << name.toStdString();
     EXPECT_EQ(job.documentCount(), 0);
@@ -165,8 +149,8 @@ TEST(Job, NamesThatAreNoRegularFileAreRefusedWithTheirMessage) {
 TEST(Job, AFolderAddsItsFilesAndRefusesWhatIsNoFile) {
   const QString root = TestEnv::freshDir(QStringLiteral("mixed"));
   touch(root + "/a.plt");
-  ASSERT_EQ(::mkfifo(QFile::encodeName(root + "/b.fifo").constData(), 0600), 0);
-  MessageLog messages;
+  TestEnv::makeFifo(root + "/b.fifo");
+  PJLTest::MessageLog messages;
   clsJob job;
   clsDocument* last = job.addDoc(-1, root);
   ASSERT_NE(last, nullptr);

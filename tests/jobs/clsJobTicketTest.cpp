@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
-#include <sys/stat.h>
 
 #include <QDir>
 #include <QFile>
@@ -8,7 +7,7 @@
 #include <QRegularExpression>
 #include <csignal>
 
-#include "MessageBox.h"
+#include "PJLTestSupport.h"
 #include "TestEnv.h"
 #include "clsJob.h"
 #include "clsSettings.h"
@@ -503,28 +502,23 @@ TEST_F(Tickets, EachNumberedFileSectionIsADocument) {
 // not mounted yet), and fails the print if it is still missing then.
 TEST_F(Tickets, DocumentsThatAreNoFilesAreRefusedAndMissingOnesKept) {
   const QString fifo = path(QStringLiteral("plot.fifo"));
-  ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+  TestEnv::makeFifo(fifo);
   const QString loop = path(QStringLiteral("loop.plt"));
   QFile::link(loop, loop);
   const QString real = path(QStringLiteral("real.plt"));
   writeFile(real, "PA0,0;");
-  QStringList shown;
-  setMsgBoxAnswerer([&](const QString& text, int, const QString& title) {
-    shown.append(title + "|" + text);
-    return MsgBoxResult::Ok;
-  });
+  PJLTest::MessageLog messages;
   auto job = loadTicket("[DOCUMENT001]\nDOCUMENTNAME=" + fifo.toUtf8() + "\n[DOCUMENT002]\nDOCUMENTNAME=" +
                         real.toUtf8() + "\n[DOCUMENT003]\nDOCUMENTNAME=" + folder.toUtf8() +
                         "\n[DOCUMENT004]\nDOCUMENTNAME=/plans/missing.plt\n[FILE005]\nFILEPATH=/dev/zero\n"
                         "[FILE006]\nFILEPATH=" +
                         loop.toUtf8() + "\n");
-  setMsgBoxAnswerer(nullptr);
   ASSERT_EQ(job->documentCount(), 2);
   EXPECT_EQ(job->docs().at(0)->fileName, real);
   EXPECT_EQ(job->docs().at(1)->fileName, "/plans/missing.plt");
   EXPECT_EQ(job->refusedDocuments(), 4);
   const QString title = QStringLiteral("Could Not Read File|");
-  EXPECT_EQ(shown, (QStringList{title + fifo, title + folder, title + "/dev/zero", title + loop}));
+  EXPECT_EQ(messages.shown, (QStringList{title + fifo, title + folder, title + "/dev/zero", title + loop}));
 }
 
 TEST_F(Tickets, ALoneCarriageReturnInAValueIsDroppedAndTheJobRoundTrips) {

@@ -2,7 +2,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
@@ -100,11 +99,7 @@ TEST(ReplaceFileProcess, TheLeftoverOfAKilledSaveGoesWithTheNextSaveAndNotBefore
   const QString path = folder + "/job.kvt";
   writeFile(path, "old");
   QProcess saver;
-  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-  env.insert(kHangingSaveVariable, path);
-  saver.setProcessEnvironment(env);
-  saver.start(QCoreApplication::applicationFilePath(),
-              {"--gtest_filter=ReplaceFileProcess.HangingSaveHelper"});
+  TestEnv::startSelf(saver, "ReplaceFileProcess.HangingSaveHelper", {{kHangingSaveVariable, path}});
   ASSERT_TRUE(saver.waitForStarted());
   // The saver has written its temporary file once it is as large as the data.
   const QDeadlineTimer deadline(30000);

@@ -9,11 +9,7 @@
 
 namespace {
 
-void writeFile(const QString& path, const QByteArray& bytes) {
-  QFile file(path);
-  ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-  file.write(bytes);
-}
+using TestEnv::writeFile;
 
 QString value(const QString& section, const QString& key, const QString& file) {
   QString result;

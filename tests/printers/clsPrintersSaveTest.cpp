@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
 #include <QMap>
 #include <QProcess>
 #include <functional>
@@ -9,6 +8,7 @@
 #include "RegObj.h"
 #include "RegistryStore.h"
 #include "ReplaceFile.h"
+#include "TestEnv.h"
 #include "clsSettings.h"
 #include "modLumasetCommon.h"
 
@@ -52,12 +52,9 @@ class PrintersSave : public ::testing::Test {
 
 // Runs this test program again as a helper process on the registry of this test.
 void startHelper(QProcess& helper, const QString& test, const QString& prefix = QString()) {
-  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-  env.insert(kRegistryVariable, qEnvironmentVariable("KVT_REGISTRY_DIR"));
-  env.insert(kPrefixVariable, prefix);
-  helper.setProcessEnvironment(env);
-  helper.setProcessChannelMode(QProcess::ForwardedChannels);
-  helper.start(QCoreApplication::applicationFilePath(), {"--gtest_filter=" + test});
+  TestEnv::startSelf(
+      helper, test,
+      {{kRegistryVariable, qEnvironmentVariable("KVT_REGISTRY_DIR")}, {kPrefixVariable, prefix}});
 }
 
 // The helper's part: true when the test runs as a helper.

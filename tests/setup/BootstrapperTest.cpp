@@ -79,15 +79,64 @@ class BootstrapperTest : public ::testing::Test {
     return false;
   }
 
-  // The first setup, started, waits in its installer until `release` exists.
-  std::unique_ptr<QProcess> firstRunInstalling(const QString& release) {
-    s.setInstallerWaitingFor(release);
+  // A setup carrying `package` as the package of a compressed block, and the decompressor.
+  QString compressedSetupOf(const QString& package) {
+    const QString program = s.work + "/setup";
+    EXPECT_TRUE(
+        s.build(program, {"--file", QStringLiteral("2:7:KVTdecompress.so=") + KVT_DECOMPRESSOR, "--block",
+                          "2:pkg\\package.dat", "--member", "package.msi=" + package, "--compressed"}));
+    return program;
+  }
+
+  // `bytes` served as `name` by an HTTP peer on loopback.
+  void serve(const QString& name, const QByteArray& bytes) {
+    if (!peer) {
+      served = TestEnv::freshDir("served");
+      peer.reset(DownloadPeer::http(served));
+    }
+    BootstrapperRun::writeFile(served + "/" + name, bytes);
+  }
+
+  // A download that records its arguments into "downloaded" when it runs.
+  QByteArray recordingDownload() const {
+    return "#!/bin/sh\nprintf '%s\\n' \"$@\" > '" + s.records.toUtf8() + "/downloaded'\n";
+  }
+
+  // The section of prerequisite `n`: missing, and downloaded from `path` on the peer.
+  QString downloadSection(int n, const QString& path, qint64 size, const QString& more = {}) const {
+    return QStringLiteral(
+               "[App%1]\r\nUrl=%2\r\nExactSize=%3\r\n%4SearchType=0\r\n"
+               "SearchString=[SystemFolder]app%1.dll\r\n")
+        .arg(n)
+        .arg(peer->url("http", path))
+        .arg(size)
+        .arg(more);
+  }
+
+  // What a waiting installer or prerequisite waits for.
+  QString release() const { return s.work + "/release"; }
+
+  // The first setup, started, waits in its installer until release() exists.
+  std::unique_ptr<QProcess> firstRunInstalling() {
+    s.setInstallerWaitingFor(release());
     auto first = s.start(setupWith({}), {});
     EXPECT_TRUE(BootstrapperRun::waitFor(s.records + "/installing"));
     return first;
   }
 
+  // A stop asked for while the package or a prerequisite runs: the setup waits
+  // for it, and ends once it has ended.
+  void stopWhileBusy(QProcess& setup) {
+    ::kill(pid_t(setup.processId()), SIGTERM);
+    QThread::msleep(500);
+    EXPECT_EQ(setup.state(), QProcess::Running);
+    BootstrapperRun::writeFile(release(), "");
+    ASSERT_TRUE(s.finish(setup));
+  }
+
   BootstrapperRun s;
+  QString served;
+  std::unique_ptr<DownloadPeer> peer;
 };
 
 }  // namespace
@@ -235,26 +284,18 @@ TEST_F(BootstrapperTest, AMainPackageUrlGoesToTheInstallerWithoutExtraction) {
 }
 
 TEST_F(BootstrapperTest, QuietPassesInstallDownloadAndSkipAsDetected) {
-  const QString served = TestEnv::freshDir("served");
-  const QByteArray download = "#!/bin/sh\nprintf '%s\\n' \"$@\" > '" + s.records.toUtf8() + "/downloaded'\n";
-  BootstrapperRun::writeFile(served + "/tool.sh", download);
-  BootstrapperRun::writeFile(served + "/wrong.sh", download);
-  std::unique_ptr<DownloadPeer> peer(DownloadPeer::http(served));
-  const QString md5 = QCryptographicHash::hash(download, QCryptographicHash::Md5).toHex().toUpper();
+  const QByteArray download = recordingDownload();
+  serve("tool.sh", download);
+  serve("wrong.sh", download);
   const QString script = s.recordingScript("prereq.sh", "prereq");
-  const QString size = QString::number(download.size());
   const QString config =
       kGeneral + "Options=q\r\nDownloadFolder=" + s.work +
-      "/dl\r\n[PREREQUISITES]\r\nApp1=Runtime\r\nApp2=Tool\r\n"
-      "App3=Wrong\r\nApp4=Old\r\n"
-      "[App1]\r\nSetupFile=prereq.sh\r\nCommandLine=/Q \"a "
-      "b\"\r\nSearchType=0\r\nSearchString=[SystemFolder]rt.dll\r\n"
-      "[App2]\r\nUrl=" +
-      peer->url("http", "files/tool.sh") + "\r\nExactSize=" + size + "\r\nMD5=" + md5 +
-      "\r\nFolder=tools\r\nCommandLine=/S\r\nSearchType=0\r\nSearchString=[SystemFolder]tool.dll\r\n"
-      "[App3]\r\nUrl=" +
-      peer->url("http", "files/wrong.sh") + "\r\nExactSize=" + size +
-      "\r\nMD5=00000000000000000000000000000000\r\nSearchType=0\r\nSearchString=[SystemFolder]wrong.dll\r\n"
+      "/dl\r\n[PREREQUISITES]\r\nApp1=Runtime\r\nApp2=Tool\r\nApp3=Wrong\r\nApp4=Old\r\n"
+      "[App1]\r\nSetupFile=prereq.sh\r\nCommandLine=/Q \"a b\"\r\nSearchType=0\r\n"
+      "SearchString=[SystemFolder]rt.dll\r\n" +
+      downloadSection(2, "files/tool.sh", download.size(),
+                      "MD5=" + md5(download).toUpper() + "\r\nFolder=tools\r\nCommandLine=/S\r\n") +
+      downloadSection(3, "files/wrong.sh", download.size(), "MD5=00000000000000000000000000000000\r\n") +
       "[App4]\r\nTargetOS=0\r\nSetupFile=prereq.sh\r\nSearchType=0\r\nSearchString=[SystemFolder]old.dll\r\n";
   const QString program = setupWith(config, {"--file", "100:1:prereq.sh=" + script});
   ASSERT_TRUE(s.run(program, {}));
@@ -273,21 +314,15 @@ TEST_F(BootstrapperTest, QuietPassesInstallDownloadAndSkipAsDetected) {
 // Without a window, a ".part" file as large as the file but wrong is fetched
 // again, and a download that fails is told on standard error.
 TEST_F(BootstrapperTest, QuietDownloadsFetchAWrongPartFileAgainAndTellAFailure) {
-  const QString served = TestEnv::freshDir("served");
-  const QByteArray download = "#!/bin/sh\nprintf '%s\\n' \"$@\" > '" + s.records.toUtf8() + "/downloaded'\n";
-  BootstrapperRun::writeFile(served + "/tool.sh", download);
-  BootstrapperRun::writeFile(served + "/endless.sh", download);
+  const QByteArray download = recordingDownload();
+  serve("tool.sh", download);
+  serve("endless.sh", download);
   BootstrapperRun::writeFile(s.work + "/dl/tool.sh.part", QByteArray(download.size(), '#'));
-  std::unique_ptr<DownloadPeer> peer(DownloadPeer::http(served));
-  const QString md5 = QCryptographicHash::hash(download, QCryptographicHash::Md5).toHex();
-  const QString size = QString::number(download.size());
   const QString config = kGeneral + "Options=q\r\nDownloadFolder=" + s.work +
-                         "/dl\r\n[PREREQUISITES]\r\nApp1=Tool\r\nApp2=Endless\r\n[App1]\r\nUrl=" +
-                         peer->url("http", "files/tool.sh") + "\r\nExactSize=" + size + "\r\nMD5=" + md5 +
-                         "\r\nCommandLine=/S\r\nSearchType=0\r\nSearchString=[SystemFolder]tool.dll\r\n"
-                         "[App2]\r\nUrl=" +
-                         peer->url("http", "endless/endless.sh") + "\r\nExactSize=" + size +
-                         "\r\nSearchType=0\r\nSearchString=[SystemFolder]endless.dll\r\n";
+                         "/dl\r\n[PREREQUISITES]\r\nApp1=Tool\r\nApp2=Endless\r\n" +
+                         downloadSection(1, "files/tool.sh", download.size(),
+                                         "MD5=" + md5(download) + "\r\nCommandLine=/S\r\n") +
+                         downloadSection(2, "endless/endless.sh", download.size());
   ASSERT_TRUE(s.run(setupWith(config), {}));
   EXPECT_EQ(s.exitCode, 0) << s.standardError.toStdString();
   EXPECT_EQ(BootstrapperRun::readFile(s.records + "/downloaded"), "/S\n");
@@ -363,12 +398,7 @@ TEST_F(BootstrapperTest, AHandGivenOriginalPathDeletesNothing) {
 }
 
 TEST_F(BootstrapperTest, CompressedModeOpensThePackageFromTheBlock) {
-  const QStringList items{"--file",      QStringLiteral("2:7:KVTdecompress.so=") + KVT_DECOMPRESSOR,
-                          "--block",     "2:pkg\\package.dat",
-                          "--member",    "package.msi=" + s.work + "/package.msi",
-                          "--compressed"};
-  const QString program = s.work + "/setup";
-  ASSERT_TRUE(s.build(program, items));
+  const QString program = compressedSetupOf(s.work + "/package.msi");
   ASSERT_TRUE(s.run(program, {"/extractlzma"}));
   EXPECT_EQ(s.exitCode, 0) << s.standardError.toStdString();
   EXPECT_TRUE(QFile::exists(privateFolder() + "pkg/package.msi"));
@@ -383,14 +413,13 @@ TEST_F(BootstrapperTest, CompressedModeOpensThePackageFromTheBlock) {
 }
 
 TEST_F(BootstrapperTest, TwoRunsTakeTurnsAndEachInstallsItsOwnWholePackage) {
-  const QString release = s.work + "/release";
-  auto first = firstRunInstalling(release);
+  auto first = firstRunInstalling();
   BootstrapperRun::writeFile(s.work + "/package.msi", "another package");
   auto second = s.start(setupWith({}, {}, "setup2"), {});
   QThread::msleep(1500);
   EXPECT_EQ(second->state(), QProcess::Running);
   EXPECT_EQ(BootstrapperRun::readFile(privateFolder() + "package.msi"), "package");
-  BootstrapperRun::writeFile(release, "");
+  BootstrapperRun::writeFile(release(), "");
   ASSERT_TRUE(s.finish(*first));
   EXPECT_EQ(s.exitCode, 0) << s.standardError.toStdString();
   ASSERT_TRUE(s.finish(*second));
@@ -402,8 +431,7 @@ TEST_F(BootstrapperTest, TwoRunsTakeTurnsAndEachInstallsItsOwnWholePackage) {
 }
 
 TEST_F(BootstrapperTest, AnUnattendedRunGivesUpWaitingWithAMessage) {
-  const QString release = s.work + "/release";
-  auto first = firstRunInstalling(release);
+  auto first = firstRunInstalling();
   const QString second = setupWith(kGeneral + "Options=q\r\n", {}, "setup2");
   s.environment.insert("KVT_SETUP_LOCK_WAIT_MS", "500");
   ASSERT_TRUE(s.run(second, {}));
@@ -412,7 +440,7 @@ TEST_F(BootstrapperTest, AnUnattendedRunGivesUpWaitingWithAMessage) {
                                        privateFolder() + "\"."))
       << s.standardError.toStdString();
   EXPECT_EQ(BootstrapperRun::readFile(privateFolder() + "package.msi"), "package");
-  BootstrapperRun::writeFile(release, "");
+  BootstrapperRun::writeFile(release(), "");
   ASSERT_TRUE(s.finish(*first));
   EXPECT_EQ(s.exitCode, 0);
   EXPECT_EQ(BootstrapperRun::readFile(s.records + "/installs"), md5("package") + " 700\n");
@@ -433,8 +461,7 @@ TEST_F(BootstrapperTest, APrivateFolderOpenToOthersIsNamedAndLeftToTheUser) {
 }
 
 TEST_F(BootstrapperTest, EachStopSignalEndsARunWaitingForTheFolderAsCancelled) {
-  const QString release = s.work + "/release";
-  auto first = firstRunInstalling(release);
+  auto first = firstRunInstalling();
   const QString second = setupWith({}, {}, "setup2");
   for (const int number : {SIGTERM, SIGINT, SIGHUP}) {
     auto waiting = s.start(second, {});
@@ -445,39 +472,29 @@ TEST_F(BootstrapperTest, EachStopSignalEndsARunWaitingForTheFolderAsCancelled) {
     EXPECT_EQ(s.exitCode, 255) << number << s.standardError.toStdString();
     EXPECT_EQ(BootstrapperRun::readFile(privateFolder() + "package.msi"), "package");
   }
-  BootstrapperRun::writeFile(release, "");
+  BootstrapperRun::writeFile(release(), "");
   ASSERT_TRUE(s.finish(*first));
   EXPECT_EQ(s.exitCode, 0);
 }
 
 // The installer is not left running without its parent: the run waits for it, then removes everything.
 TEST_F(BootstrapperTest, AStopWhileThePackageInstallsWaitsForItAndLeavesNothing) {
-  const QString release = s.work + "/release";
-  s.setInstallerWaitingFor(release, 7);
+  s.setInstallerWaitingFor(release(), 7);
   auto setup = s.start(setupWith(kGeneral + "KeepFiles=complete\r\n"), {});
   ASSERT_TRUE(BootstrapperRun::waitFor(s.records + "/installing"));
-  ::kill(pid_t(setup->processId()), SIGTERM);
-  QThread::msleep(500);
-  EXPECT_EQ(setup->state(), QProcess::Running);
-  BootstrapperRun::writeFile(release, "");
-  ASSERT_TRUE(s.finish(*setup));
+  stopWhileBusy(*setup);
   EXPECT_EQ(s.exitCode, 7);
   EXPECT_FALSE(QDir(privateFolder()).exists());
 }
 
 TEST_F(BootstrapperTest, AStopDuringQuietPassesWaitsForThePrerequisiteAndEndsCancelled) {
-  const QString release = s.work + "/release";
-  const QString script = s.waitingScript("prereq.sh", "prereq", release);
+  const QString script = s.waitingScript("prereq.sh", "prereq", release());
   const QString program = setupWith(kGeneral + "Options=q\r\nKeepFiles=complete\r\n" + kRuntime,
                                     {"--file", "100:1:prereq.sh=" + script});
   auto setup = s.start(program, {});
   ASSERT_TRUE(BootstrapperRun::waitFor(s.records + "/prereq.started"));
   EXPECT_TRUE(s.runValuePresent(program));
-  ::kill(pid_t(setup->processId()), SIGTERM);
-  QThread::msleep(500);
-  EXPECT_EQ(setup->state(), QProcess::Running);
-  BootstrapperRun::writeFile(release, "");
-  ASSERT_TRUE(s.finish(*setup));
+  stopWhileBusy(*setup);
   EXPECT_EQ(s.exitCode, 255);
   EXPECT_FALSE(s.runValuePresent(program));
   EXPECT_TRUE(s.installerArguments().isEmpty());
@@ -485,25 +502,21 @@ TEST_F(BootstrapperTest, AStopDuringQuietPassesWaitsForThePrerequisiteAndEndsCan
 }
 
 TEST_F(BootstrapperTest, AStopDuringAStalledDownloadEndsAtOnceAndKeepsThePart) {
-  const QString served = TestEnv::freshDir("served");
   const QByteArray big(16 * 1024 * 1024, 'x');
-  BootstrapperRun::writeFile(served + "/big.sh", big);
-  std::unique_ptr<DownloadPeer> peer(DownloadPeer::http(served));
+  serve("big.sh", big);
   for (const QString option : {"q", "b"}) {
+    SCOPED_TRACE(option.toStdString());
     const QString folder = s.work + "/dl-" + option;
-    const QString config =
-        kGeneral + "Options=" + option + "\r\nDownloadFolder=" + folder +
-        "\r\n[PREREQUISITES]\r\nApp1=Big\r\n[App1]\r\nUrl=" + peer->url("http", "slow/big.sh") +
-        "\r\nExactSize=" + QString::number(big.size()) +
-        "\r\nSearchType=0\r\nSearchString=[SystemFolder]big.dll\r\n";
-    const QString program = setupWith(config);
+    const QString program =
+        setupWith(kGeneral + "Options=" + option + "\r\nDownloadFolder=" + folder +
+                  "\r\n[PREREQUISITES]\r\nApp1=Big\r\n" + downloadSection(1, "slow/big.sh", big.size()));
     auto setup = s.start(program, {});
-    ASSERT_TRUE(BootstrapperRun::waitFor(folder + "/big.sh.part")) << option.toStdString();
+    ASSERT_TRUE(BootstrapperRun::waitFor(folder + "/big.sh.part"));
     QThread::msleep(300);
     ::kill(pid_t(setup->processId()), SIGTERM);
     ASSERT_TRUE(s.finish(*setup));
-    EXPECT_EQ(s.exitCode, 255) << option.toStdString() << s.standardError.toStdString();
-    EXPECT_GT(QFileInfo(folder + "/big.sh.part").size(), 0) << option.toStdString();
+    EXPECT_EQ(s.exitCode, 255) << s.standardError.toStdString();
+    EXPECT_GT(QFileInfo(folder + "/big.sh.part").size(), 0);
     EXPECT_LT(QFileInfo(folder + "/big.sh.part").size(), big.size());
     EXPECT_FALSE(s.runValuePresent(program));
     EXPECT_TRUE(s.installerArguments().isEmpty());
@@ -514,12 +527,7 @@ TEST_F(BootstrapperTest, AStopDuringAStalledDownloadEndsAtOnceAndKeepsThePart) {
 // A full disk stands in as a limit on the size of the files the program writes.
 TEST_F(BootstrapperTest, AFullDiskDuringACompressedExtractionLeavesNoCutOffPackage) {
   BootstrapperRun::writeFile(s.work + "/big.msi", QByteArray(3 * 1024 * 1024, 'p'));
-  const QStringList items{"--file",      QStringLiteral("2:7:KVTdecompress.so=") + KVT_DECOMPRESSOR,
-                          "--block",     "2:pkg\\package.dat",
-                          "--member",    "package.msi=" + s.work + "/big.msi",
-                          "--compressed"};
-  const QString program = s.work + "/setup";
-  ASSERT_TRUE(s.build(program, items));
+  const QString program = compressedSetupOf(s.work + "/big.msi");
   const QString out = TestEnv::freshDir("out");
   s.fileSizeLimit = 1024 * 1024;
   ASSERT_TRUE(s.run(program, {"/extract:" + out}));

@@ -1,9 +1,12 @@
 #include "TestEnv.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <cstdlib>
 #include <memory>
@@ -64,6 +67,19 @@ void writeFile(const QString& path, const QByteArray& bytes) {
   QFile file(path);
   if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size())
     ADD_FAILURE() << "cannot write " << path.toStdString();
+}
+
+void makeFifo(const QString& path) {
+  if (::mkfifo(QFile::encodeName(path).constData(), 0600) != 0)
+    ADD_FAILURE() << "cannot make the FIFO " << path.toStdString();
+}
+
+void startSelf(QProcess& process, const QString& test, const QList<QPair<QString, QString>>& variables) {
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  for (const auto& [name, value] : variables) env.insert(name, value);
+  process.setProcessEnvironment(env);
+  process.setProcessChannelMode(QProcess::ForwardedChannels);
+  process.start(QCoreApplication::applicationFilePath(), {"--gtest_filter=" + test});
 }
 
 }  // namespace TestEnv

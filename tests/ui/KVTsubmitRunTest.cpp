@@ -2,7 +2,6 @@
 // registry folder holding printers that point at emulators on loopback.
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <QCoreApplication>
 #include <QDir>
@@ -195,7 +194,7 @@ TEST_F(KVTsubmitRun, PrinterThatClosesMidJobExitsNonZero) {
 // a FIFO used to freeze the program before any window showed.
 TEST_F(KVTsubmitRun, ADocumentThatCannotBeAddedIsLeftOutAndTheRunExitsFour) {
   const QString fifo = folder + "/plot.fifo";
-  ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+  TestEnv::makeFifo(fifo);
   for (const QString& refused : {folder + "/missing.plt", fifo}) {
     PrinterEmulator printer;
     configurePrinter("Plotter", printer);

@@ -45,10 +45,7 @@ void writeFile(const QString& path, const QByteArray& data) {
   if (file.open(QIODevice::WriteOnly)) file.write(data);
 }
 
-QByteArray readFile(const QString& path) {
-  QFile file(path);
-  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
+QByteArray readFile(const QString& path) { return TestEnv::readFile(path); }
 
 namespace {
 

@@ -58,16 +58,9 @@ QString PayloadTest::folder(const QString& name) const {
   return path;
 }
 
-QByteArray PayloadTest::readFile(const QString& path) {
-  QFile file(path);
-  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
+QByteArray PayloadTest::readFile(const QString& path) { return TestEnv::readFile(path); }
 
-void PayloadTest::writeFile(const QString& path, const QByteArray& bytes) {
-  QFile file(path);
-  ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate)) << qPrintable(path);
-  file.write(bytes);
-}
+void PayloadTest::writeFile(const QString& path, const QByteArray& bytes) { TestEnv::writeFile(path, bytes); }
 
 void PayloadTest::patchU32(const QString& path, qint64 offset, quint32 value) {
   QByteArray bytes = readFile(path);

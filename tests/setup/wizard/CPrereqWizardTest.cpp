@@ -286,7 +286,8 @@ TEST_F(CPrereqWizardTest, TheSheetKeepsOneSizeThatFitsEveryPage) {
   QCoreApplication::processEvents();
   const QSize opened = wizard_->size();
   QList<int> seen;
-  const auto check = [&] {
+  for (int step = 0; step < 4; ++step) {
+    if (step > 0) click(QWizard::NextButton);
     QCoreApplication::processEvents();
     seen << wizard_->currentId();
     EXPECT_EQ(wizard_->size(), opened) << "on page " << wizard_->currentId();
@@ -296,14 +297,7 @@ TEST_F(CPrereqWizardTest, TheSheetKeepsOneSizeThatFitsEveryPage) {
       EXPECT_GE(current->contentsRect().width(), wanted.width()) << "page " << id;
       EXPECT_GE(current->contentsRect().height(), wanted.height()) << "page " << id;
     }
-  };
-  check();
-  click(QWizard::NextButton);
-  check();
-  click(QWizard::NextButton);
-  check();
-  click(QWizard::NextButton);
-  check();
+  }
   EXPECT_EQ(seen, QList<int>({CPrereqWizard::InformationPage, CPrereqWizard::PrerequisitesPage,
                               CPrereqWizard::OpenSitesPage, CPrereqWizard::InstallPage}));
 }
