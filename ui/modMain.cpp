@@ -4,11 +4,14 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QPointer>
+#include <cstdio>
 
 #include "LanguageSelect.h"
 #include "MessageBox.h"
 #include "MlStringModule.h"
 #include "ProgramIcons.h"
+#include "RegObj.h"
+#include "RegistryStore.h"
 #include "clsJob.h"
 #include "clsSettings.h"
 #include "frmDebug.h"
@@ -29,6 +32,9 @@ namespace {
 const QString kCrLf = QStringLiteral("\r\n");
 const QString kTab = QStringLiteral("\t");
 const QString kIndent = QStringLiteral("          ");
+
+constexpr int kNoPrinterConfigured = 174;
+constexpr int kPrintersUnreadable = 175;
 
 // The switch names: with one of these an argument is a switch even when it
 // would otherwise read as a path.
@@ -96,6 +102,15 @@ bool printJob(bool unattended) {
   return false;
 }
 
+// Nobody could answer the settings dialog: say why the run ends and how to
+// configure a printer without it.
+void reportUnusableSettings() {
+  const bool noPrinter = gSettings->printers.names().isEmpty();
+  const QString file = RegistryStore(HKEY_CURRENT_USER).filePath();
+  const QString text = GetResString(noPrinter ? kNoPrinterConfigured : kPrintersUnreadable).arg(file);
+  std::fprintf(stderr, "%s\n", qPrintable(text));
+}
+
 QString programName() { return QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName(); }
 
 QString helpLine(const QString& start, const QString& gap, int id) {
@@ -126,7 +141,10 @@ std::optional<int> Main(const QStringList& arguments) {
   if (gLanguageID != definitionsLanguage) modPJLOpts::Initialise(true);
   qAddPostRoutine(releaseGlobals);
   gSettings = std::make_unique<clsSettings>();
-  if (!EnsureSettings(true)) return ExitSettingsCancelled;
+  if (!EnsureSettings(true)) {
+    if (!canAnswerDialogs()) reportUnusableSettings();
+    return ExitSettingsCancelled;
+  }
 
   gJob = std::make_unique<clsJob>();
   const SwitchFlags flags = ApplySwitches(arguments, *gJob);

@@ -13,6 +13,7 @@
 #include "PjlWire.h"
 #include "PrinterEmulator.h"
 #include "RegObj.h"
+#include "RegistryStore.h"
 #include "TestEnv.h"
 #include "clsJob.h"
 #include "clsPrinter.h"
@@ -246,10 +247,46 @@ TEST_F(KVTsubmitRun, QuitAloneEndsAtOnceWithoutPrinting) {
   EXPECT_EQ(emulator.connectionCount(), 0);
 }
 
-TEST_F(KVTsubmitRun, NoPrinterConfiguredEndsAsACancelledSettingsDialog) {
-  const RunResult result = run({"/PRINT", "/QUIT"});
+// Headless, nobody can answer the settings dialog: the run says why it ends,
+// whatever the switches (they are read only once the settings stand).
+TEST_F(KVTsubmitRun, NoPrinterConfiguredEndsWithStatusTwoAndSaysHowToAddOne) {
+  const QString file = RegistryStore(HKEY_CURRENT_USER).filePath();
+  for (const QStringList& arguments :
+       {QStringList{"/ADD", "plan.plt", "/PRINT", "/QUIT"}, QStringList{"--help"}, QStringList{"/FOO"}}) {
+    const RunResult result = run(arguments);
+    ASSERT_TRUE(result.finished);
+    EXPECT_EQ(result.exitCode, modMain::ExitSettingsCancelled) << arguments.join(' ').toStdString();
+    EXPECT_TRUE(
+        result.errors.contains("No printer is configured, and the settings dialog cannot be shown without a "
+                               "display. Start the program on a desktop to add a printer, or name one with "
+                               "its address in the settings file " +
+                               file + ", as the README's section \"Settings\" shows."))
+        << result.errors.toStdString();
+  }
+}
+
+TEST_F(KVTsubmitRun, UnreadablePrinterSettingsEndWithStatusTwoAndSaySo) {
+  TestEnv::writeFile(RegistryStore(HKEY_CURRENT_USER).filePath(),
+                     "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\" + gRegRoot.toLatin1() +
+                         "Printers\\Plotter\\Fonts]\r\n\"1\"=\"Courier\"\r\n\"2\"=\"COURIER\"\r\n");
+  const RunResult result = run({"/QUIT"});
   ASSERT_TRUE(result.finished);
-  EXPECT_EQ(result.exitCode, modMain::ExitSettingsCancelled) << result.errors.toStdString();
+  EXPECT_EQ(result.exitCode, modMain::ExitSettingsCancelled);
+  EXPECT_TRUE(result.errors.contains("The printer settings in " +
+                                     RegistryStore(HKEY_CURRENT_USER).filePath() + " could not be read"))
+      << result.errors.toStdString();
+}
+
+// The least a settings file needs for a printer, as the README gives it.
+TEST_F(KVTsubmitRun, APrinterWrittenIntoTheSettingsFileByHandIsUsed) {
+  TestEnv::writeFile(RegistryStore(HKEY_CURRENT_USER).filePath(),
+                     "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Pelva\\Skyplain Vondir\\Vondir "
+                     "Submit\\Printers\\Plotter]\n\"address\"=\"" +
+                         addressOf(emulator).toLatin1() + "\"\n");
+  const RunResult result = run({"/ADD", writeFile("plan.plt", "IN;"), "/PRINT", "/QUIT"});
+  ASSERT_TRUE(result.finished);
+  EXPECT_EQ(result.exitCode, modMain::ExitSuccess) << result.errors.toStdString();
+  EXPECT_TRUE(wire(emulator).contains("IN;"));
 }
 
 TEST_F(KVTsubmitRun, QuestionMarkShowsTheUsageOnStandardErrorAndExitsNonZero) {
