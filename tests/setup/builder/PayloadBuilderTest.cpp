@@ -106,7 +106,11 @@ TEST_F(PayloadBuilderTest, AFailedBuildLeavesTheOldOutputOrNone) {
     QString expected;
   };
   const std::vector<Case> cases = {
-      {"a missing stub", [&](PayloadBuilder& b) { b.setStub(m_work + "/none"); },
+      {"a missing stub",
+       [&](PayloadBuilder& b) {
+         b.setStub(m_work + "/none");
+         b.addFile(1, 0, "a.msi", good);
+       },
        "cannot read " + m_work + "/none"},
       {"a missing source after a good one",
        [&](PayloadBuilder& b) {
