@@ -8,6 +8,7 @@
 
 #include <QFile>
 #include <QThread>
+#include <algorithm>
 #include <map>
 #include <memory>
 
@@ -123,6 +124,7 @@ QString PayloadBuilder::writeBlock(int fd, qint64& size) const {
 }
 
 QString PayloadBuilder::write(const QString& path) const {
+  if (const QString error = checkEntries(); !error.isEmpty()) return error;
   if (const QString error = checkNames(); !error.isEmpty()) return error;
   if (const QString error = checkOutputIsNoInput(path); !error.isEmpty()) return error;
   // A failed build leaves the old output, or none.
@@ -130,6 +132,21 @@ QString PayloadBuilder::write(const QString& path) const {
   if (!out.open()) return "cannot write " + path;
   if (const QString error = writePayload(out, path); !error.isEmpty()) return error;
   return out.commit() ? QString() : "cannot write " + path;
+}
+
+// From an empty table a setup has nothing to launch, and the configuration flag
+// without a configuration entry would be ignored. Side files lie beside the setup,
+// so their table may be empty.
+QString PayloadBuilder::checkEntries() const {
+  if (m_flags & Flag::SideFiles) return {};
+  if (m_files.empty())
+    return QStringLiteral("the payload has no entry; a setup needs at least one --file or --block");
+  const bool configured = std::any_of(m_files.begin(), m_files.end(),
+                                      [](const File& file) { return file.type == Type::Configuration; });
+  if ((m_flags & Flag::Configuration) && !configured)
+    return QStringLiteral(
+        "--configuration needs a type 3 entry, the configuration file (--file 0:3:NAME=SOURCE)");
+  return {};
 }
 
 // Names the payload would lose: characters Windows-1252 cannot hold, and two

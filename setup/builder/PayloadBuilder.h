@@ -9,9 +9,11 @@ class FileReplacement;
 
 // Writes a copy of the setup program with a payload appended: the data of its
 // files (one of them may be an xz-compressed tar block made here), the file
-// table, the side-file records and the trailer. Names are written as given,
-// so that hostile payloads can be made too, but never a name that would be
-// lost: one that Windows-1252 cannot hold, or two extracted as the same file.
+// table, the side-file records and the trailer. A payload that cannot make a
+// working setup is refused: a table without entries, or the configuration
+// flag without a configuration entry. Names are written as given, so that
+// hostile payloads can be made too, but never a name that would be lost: one
+// that Windows-1252 cannot hold, or two extracted as the same file.
 // The result replaces the output only once it is complete, and never when the
 // output is the stub or one of the sources.
 class PayloadBuilder {
@@ -49,6 +51,7 @@ class PayloadBuilder {
     QString name;
   };
 
+  QString checkEntries() const;
   QString checkNames() const;
   QString checkOutputIsNoInput(const QString& path) const;
   QString checkEntryLimits(const QString& name, qint64 size, qint64 end) const;

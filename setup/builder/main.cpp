@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QRegularExpression>
 #include <cstdio>
 #include <map>
 
@@ -58,27 +59,105 @@ constexpr char kUsage[] =
     "Example: a setup that hands the package app.msi to the installer, configured\n"
     "by setup.ini (an INI file with a [GeneralOptions] section):\n"
     "  KVTpayload --out MySetup --file 1:0:app.msi=app.msi \\\n"
-    "             --file 0:3:setup.ini=setup.ini --configuration\n";
+    "             --file 0:3:setup.ini=setup.ini --configuration\n"
+    "\n"
+    "The configuration file's keys: see the README, section \"Setup configuration\".\n";
 
 bool fail(const QString& message) {
   std::fprintf(stderr, "KVTpayload: %s\n", qPrintable(message));
   return false;
 }
 
-// "A:B=C" as {"A", "B", "C"}: the first `fields` parts split at ":", the rest after "=".
-bool splitItem(const QString& value, int fields, QStringList& parts) {
+// An item option: its form as the usage writes it, and how its fields go to the builder.
+struct ItemOption {
+  QString form;
+  int numbers;  // the leading fields that are numbers
+  void (*add)(PayloadBuilder&, const QStringList&);
+};
+
+const std::map<QString, ItemOption>& itemOptions() {
+  static const std::map<QString, ItemOption> items = {
+      {"--file",
+       {"GROUP:TYPE:NAME=SOURCE", 2,
+        [](PayloadBuilder& b, const QStringList& f) {
+          b.addFile(f[0].toUInt(), f[1].toUInt(), f[2], f[3]);
+        }}},
+      {"--block",
+       {"GROUP:NAME", 1, [](PayloadBuilder& b, const QStringList& f) { b.addBlock(f[0].toUInt(), f[1]); }}},
+      {"--member",
+       {"STORED=SOURCE", 0,
+        [](PayloadBuilder& b, const QStringList& f) { b.addMember(QFile::encodeName(f[0]), f[1]); }}},
+      {"--member-link",
+       {"STORED=TARGET", 0,
+        [](PayloadBuilder& b, const QStringList& f) {
+          b.addMemberLink(QFile::encodeName(f[0]), QFile::encodeName(f[1]));
+        }}},
+      {"--side",
+       {"TYPE:NAME", 1, [](PayloadBuilder& b, const QStringList& f) { b.addSideFile(f[0].toUInt(), f[1]); }}},
+  };
+  return items;
+}
+
+bool isNumber(const QString& text) {
+  bool ok = false;
+  text.toUInt(&ok);
+  return ok;
+}
+
+// What is wrong with each field of `fields`, named after the form's; empty when
+// nothing is. Names and link targets are written as given, even empty ones,
+// so that hostile payloads can be made too.
+QString checkFields(const ItemOption& item, const QStringList& names, const QStringList& fields) {
+  for (qsizetype i = 0; i < names.size(); ++i) {
+    const bool number = i < item.numbers;
+    if (fields[i].isEmpty() && (number || names[i] == "SOURCE")) return names[i] + " is empty";
+    if (number && !isNumber(fields[i]))
+      return QString("%1 \"%2\" is not a number from 0 to %3").arg(names[i], fields[i]).arg(UINT32_MAX);
+  }
+  return {};
+}
+
+// `value` split as the form: at ":" before the "=", the last of those fields
+// keeping any further ":" (names may hold one), then all after the "=".
+// What is wrong with it, empty when nothing is.
+QString splitItem(const ItemOption& item, const QString& value, QStringList& fields) {
+  const QStringList names = item.form.split(QRegularExpression("[:=]"));
+  const bool formHasEquals = item.form.contains('=');
   const qsizetype equals = value.indexOf('=');
-  parts = value.left(equals < 0 ? value.size() : equals).split(':');
-  if (parts.size() < fields) return false;
-  parts = parts.mid(0, fields - 1) << parts.mid(fields - 1).join(':');
-  if (equals >= 0) parts << value.mid(equals + 1);
+  if (formHasEquals && equals < 0) return QStringLiteral("no \"=\"");
+  if (!formHasEquals && equals >= 0) return QStringLiteral("\"=\" where the form has none");
+  const qsizetype beforeEquals = names.size() - (formHasEquals ? 1 : 0);
+  fields = value.left(equals < 0 ? value.size() : equals).split(':');
+  if (fields.size() < beforeEquals) return QStringLiteral("too few fields");
+  fields = fields.mid(0, beforeEquals - 1) << fields.mid(beforeEquals - 1).join(':');
+  if (formHasEquals) fields << value.mid(equals + 1);
+  return checkFields(item, names, fields);
+}
+
+bool addItem(const QString& option, const QString& value, PayloadBuilder& builder) {
+  const ItemOption& item = itemOptions().at(option);
+  QStringList fields;
+  if (const QString problem = splitItem(item, value, fields); !problem.isEmpty())
+    return fail(QString("%1 \"%2\": %3; expected %1 %4").arg(option, value, problem, item.form));
+  item.add(builder, fields);
   return true;
 }
 
-bool toNumber(const QString& text, quint32& number) {
-  bool ok = false;
-  number = text.toUInt(&ok);
-  return ok;
+bool takeValue(const QString& option, const QString& value, Arguments& a) {
+  if (option == "--stub") {
+    a.builder.setStub(value);
+  } else if (option == "--out") {
+    a.out = value;
+  } else if (option == "--tail") {
+    a.builder.setTail(value.toLongLong());
+  } else {
+    return addItem(option, value, a.builder);
+  }
+  return true;
+}
+
+bool takesValue(const QString& option) {
+  return option == "--stub" || option == "--out" || option == "--tail" || itemOptions().count(option) != 0;
 }
 
 bool parseArguments(const QStringList& args, Arguments& a) {
@@ -93,30 +172,9 @@ bool parseArguments(const QStringList& args, Arguments& a) {
       a.flags |= flag->second;
       continue;
     }
+    if (!takesValue(option)) return fail("unknown option " + option);
     if (i + 1 >= args.size()) return fail(option + " needs a value");
-    const QString value = args[++i];
-    QStringList p;
-    quint32 group = 0, type = 0;
-    if (option == "--stub") {
-      a.builder.setStub(value);
-    } else if (option == "--out") {
-      a.out = value;
-    } else if (option == "--tail") {
-      a.builder.setTail(value.toLongLong());
-    } else if (option == "--file" && splitItem(value, 3, p) && p.size() == 4 && toNumber(p[0], group) &&
-               toNumber(p[1], type)) {
-      a.builder.addFile(group, type, p[2], p[3]);
-    } else if (option == "--block" && splitItem(value, 2, p) && p.size() == 2 && toNumber(p[0], group)) {
-      a.builder.addBlock(group, p[1]);
-    } else if (option == "--member" && splitItem(value, 1, p) && p.size() == 2) {
-      a.builder.addMember(QFile::encodeName(p[0]), p[1]);
-    } else if (option == "--member-link" && splitItem(value, 1, p) && p.size() == 2) {
-      a.builder.addMemberLink(QFile::encodeName(p[0]), QFile::encodeName(p[1]));
-    } else if (option == "--side" && splitItem(value, 2, p) && p.size() == 2 && toNumber(p[0], type)) {
-      a.builder.addSideFile(type, p[1]);
-    } else {
-      return fail("cannot read " + option + " " + value);
-    }
+    if (!takeValue(option, args[++i], a)) return false;
   }
   if (a.out.isEmpty()) return fail(QStringLiteral("--out is missing"));
   a.builder.setFlags(a.flags);

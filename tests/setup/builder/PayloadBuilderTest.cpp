@@ -97,6 +97,63 @@ TEST_F(PayloadBuilderTest, TheOutputMayBeNeitherTheStubNorASource) {
   }
 }
 
+// Each refusal names its fault and writes nothing; a bad command line ends with 2, a refused build with 1.
+TEST_F(PayloadBuilderTest, TheCommandLineNamesItsFaultAndWritesNothing) {
+  const QString d = folder("command-line");
+  writeFile(d + "app.msi", "the package");
+  writeFile(d + "setup.ini", "[GeneralOptions]\r\n");
+  struct Case {
+    QStringList arguments;
+    int exitCode;
+    QString expected;  // empty when the setup is built
+  };
+  const QString file = "; expected --file GROUP:TYPE:NAME=SOURCE";
+  const QString number = " is not a number from 0 to 4294967295";
+  const QString noEntry = "the payload has no entry; a setup needs at least one --file or --block";
+  const std::vector<Case> cases = {
+      {{}, 1, noEntry},
+      {{"--side", "0:app.msi"}, 1, noEntry},
+      {{"--configuration"}, 1, noEntry},
+      {{"--configuration", "--file", "1:0:a.msi=app.msi"},
+       1,
+       "--configuration needs a type 3 entry, the configuration file (--file 0:3:NAME=SOURCE)"},
+      {{"--file", "1:0:a.msi=none"}, 1, "cannot read none"},
+      {{"--file", "1:0:a.msi=app.msi"}, 0, {}},
+      {{"--configuration", "--file", "0:3:setup.ini=setup.ini"}, 0, {}},
+      {{"--side-files", "--configuration"}, 0, {}},
+      {{"--file", "4294967295:4294967295:a.msi=app.msi"}, 0, {}},
+      {{"--file", "4294967296:0:a=app.msi"},
+       2,
+       "--file \"4294967296:0:a=app.msi\": GROUP \"4294967296\"" + number + file},
+      {{"--file", "1:4294967296:a=app.msi"},
+       2,
+       "--file \"1:4294967296:a=app.msi\": TYPE \"4294967296\"" + number + file},
+      {{"--file", "x:0:a=app.msi"}, 2, "--file \"x:0:a=app.msi\": GROUP \"x\"" + number + file},
+      {{"--file", "app.msi"}, 2, "--file \"app.msi\": no \"=\"" + file},
+      {{"--file", "1:a=app.msi"}, 2, "--file \"1:a=app.msi\": too few fields" + file},
+      {{"--file", ":0:a=app.msi"}, 2, "--file \":0:a=app.msi\": GROUP is empty" + file},
+      {{"--file", "1:0:a="}, 2, "--file \"1:0:a=\": SOURCE is empty" + file},
+      {{"--block", "2:a=b"},
+       2,
+       "--block \"2:a=b\": \"=\" where the form has none; expected --block GROUP:NAME"},
+      {{"--side", "x:a"}, 2, "--side \"x:a\": TYPE \"x\"" + number + "; expected --side TYPE:NAME"},
+      {{"--member", "a="}, 2, "--member \"a=\": SOURCE is empty; expected --member STORED=SOURCE"},
+      {{"--member-link", "a"}, 2, "--member-link \"a\": no \"=\"; expected --member-link STORED=TARGET"},
+      {{"--bogus", "x"}, 2, "unknown option --bogus"},
+      {{"--file"}, 2, "--file needs a value"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.arguments.join(' ').toStdString());
+    const auto before = snapshot(d);
+    const BuilderRun run =
+        runBuilder(KVT_PAYLOAD_BUILDER, QStringList{"--stub", m_stub, "--out", "setup"} + c.arguments, d);
+    EXPECT_EQ(run.exitCode, c.exitCode);
+    EXPECT_EQ(run.errors, c.expected.isEmpty() ? QString() : "KVTpayload: " + c.expected + "\n");
+    EXPECT_EQ(QFile::remove(d + "setup"), c.expected.isEmpty());
+    EXPECT_EQ(snapshot(d), before);
+  }
+}
+
 TEST_F(PayloadBuilderTest, AFailedBuildLeavesTheOldOutputOrNone) {
   const QString d = folder("failed");
   const QString good = source("good", "good");
@@ -106,7 +163,11 @@ TEST_F(PayloadBuilderTest, AFailedBuildLeavesTheOldOutputOrNone) {
     QString expected;
   };
   const std::vector<Case> cases = {
-      {"a missing stub", [&](PayloadBuilder& b) { b.setStub(m_work + "/none"); },
+      {"a missing stub",
+       [&](PayloadBuilder& b) {
+         b.setStub(m_work + "/none");
+         b.addFile(1, 0, "a.msi", good);
+       },
        "cannot read " + m_work + "/none"},
       {"a missing source after a good one",
        [&](PayloadBuilder& b) {
