@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QFontMetrics>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -103,7 +104,33 @@ QLabel* lineLabel(const QString& text) {
   return label;
 }
 
+// The box's buttons take at least its caption's width, so the box is never
+// narrower than its caption.
+void keepCaptionWhole(QDialog& box) {
+  box.findChild<QDialogButtonBox*>()->setMinimumWidth(captionWidth(box.windowTitle()));
+}
+
+// Qt's message box, which wraps long lines.
+std::unique_ptr<QDialog> plainBox(const QString& text, int style, const QString& title, QWidget* owner) {
+  const int buttons = style & 0x0F;
+  auto box = std::make_unique<QMessageBox>(iconOf(style), title, text, buttonsOf(buttons), owner);
+  if (style & MsgBoxStyle::DefaultButton2)
+    box->setDefaultButton(buttons == MsgBoxStyle::OkCancel ? QMessageBox::Cancel : QMessageBox::No);
+  keepCaptionWhole(*box);
+  return box;
+}
+
 }  // namespace
+
+int captionWidth(const QString& title) {
+  // Title bars mostly show their caption in bold; the window manager's icon and
+  // buttons with their gaps are taken as five title-bar heights.
+  QFont font = QApplication::font("QMdiSubWindowTitleBar");
+  font.setBold(true);
+  const QFontMetrics metrics(font);
+  const int barHeight = qMax(metrics.height(), QApplication::style()->pixelMetric(QStyle::PM_TitleBarHeight));
+  return metrics.horizontalAdvance(title) + 5 * barHeight;
+}
 
 std::unique_ptr<QDialog> columnsBox(const QString& text, int style, const QString& title, QWidget* owner) {
   auto box = std::make_unique<QDialog>(owner);
@@ -144,7 +171,14 @@ std::unique_ptr<QDialog> columnsBox(const QString& text, int style, const QStrin
   layout->setSizeConstraint(QLayout::SetFixedSize);
   layout->addLayout(content);
   layout->addWidget(buttons);
+  keepCaptionWhole(*dialog);
   return box;
+}
+
+std::unique_ptr<QDialog> messageBox(const QString& text, int style, const QString& title, QWidget* owner) {
+  if (text.contains(QLatin1Char('\t')) || (style & MsgBoxStyle::WholeLines) != 0)
+    return columnsBox(text, style, title, owner);
+  return plainBox(text, style, title, owner);
 }
 
 bool isHeadless() {
@@ -161,14 +195,8 @@ int MsgBox(const QString& text, int style, const QString& title) {
     std::fprintf(stderr, "%s: %s\n", title.toLocal8Bit().constData(), text.toLocal8Bit().constData());
     return defaultAnswer(buttons, secondIsDefault);
   }
-  if (text.contains(QLatin1Char('\t'))) {
-    const int clicked = columnsBox(text, style, title, dialogOwner())->exec();
-    return clicked == QDialog::Rejected ? defaultAnswer(buttons, secondIsDefault) : answerOf(clicked);
-  }
-  QMessageBox box(iconOf(style), title, text, buttonsOf(buttons), dialogOwner());
-  if (secondIsDefault && buttons == MsgBoxStyle::OkCancel) box.setDefaultButton(QMessageBox::Cancel);
-  if (secondIsDefault && buttons != MsgBoxStyle::OkCancel) box.setDefaultButton(QMessageBox::No);
-  return answerOf(box.exec());
+  const int clicked = messageBox(text, style, title, dialogOwner())->exec();
+  return clicked == QDialog::Rejected ? defaultAnswer(buttons, secondIsDefault) : answerOf(clicked);
 }
 
 void setMsgBoxAnswerer(MsgBoxAnswerer answerer) { msgBoxAnswerer() = std::move(answerer); }

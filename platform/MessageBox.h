@@ -18,6 +18,8 @@ constexpr int Question = 32;
 constexpr int Exclamation = 48;
 constexpr int Information = 64;
 constexpr int DefaultButton2 = 256;
+// Our own addition: every line of the text shown whole, as in a usage text.
+constexpr int WholeLines = 0x01000000;
 }  // namespace MsgBoxStyle
 
 namespace MsgBoxResult {
@@ -32,10 +34,19 @@ constexpr int No = 7;
 // default answer at once.
 int MsgBox(const QString& text, int style, const QString& title);
 
-// The box MsgBox shows for a text whose lines hold TABs, which a plain message
-// box would wrap: each line whole, what stands before its first TAB in one
-// column and what follows its last TAB in a second, so the descriptions line up.
+// The box MsgBox shows a user: the columns box below for a text whose lines
+// hold TABs or for the style WholeLines, else Qt's message box. Either is at
+// least captionWidth(title) wide.
+std::unique_ptr<QDialog> messageBox(const QString& text, int style, const QString& title, QWidget* owner);
+
+// A box that shows each line of its text whole, where a plain message box
+// would wrap it: what stands before a line's first TAB in one column and what
+// follows its last TAB in a second, so the descriptions line up.
 std::unique_ptr<QDialog> columnsBox(const QString& text, int style, const QString& title, QWidget* owner);
+
+// The least width of a box whose title bar shows `title` whole, with room for
+// the window manager's icon and buttons.
+int captionWidth(const QString& title);
 
 // True when windows cannot be seen or answered by anyone.
 bool isHeadless();

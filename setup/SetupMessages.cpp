@@ -33,7 +33,8 @@ void ShowUsageBox(const QString& programPath) {
   const QString fileName = QFileInfo(programPath).fileName();
   const qsizetype dot = fileName.lastIndexOf('.');
   const QString baseName = dot < 0 ? fileName : fileName.left(dot);
-  MsgBox(setupText(kUsageText, {fileName}), MsgBoxStyle::Information, setupText(kOptionsCaption, {baseName}));
+  MsgBox(setupText(kUsageText, {fileName}), MsgBoxStyle::Information | MsgBoxStyle::WholeLines,
+         setupText(kOptionsCaption, {baseName}));
 }
 
 void ShowSetupError(const QString& text) { MsgBox(text, MsgBoxStyle::Critical, QStringLiteral("Error")); }

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QMainWindow>
 #include <QTest>
@@ -69,6 +70,25 @@ TEST(ColumnsBox, ShowsEveryLineWholeWithTheDescriptionsInOneColumn) {
   EXPECT_NE(labelWith(*box, "          /OPTS option=value"), nullptr);
   EXPECT_NE(labelWith(*box, "Name [ticket]  [/OPTS option=value]  [/PRINT  [/QUIT] ]"), nullptr);
   EXPECT_FALSE(box->findChild<QLabel*>("icon")->pixmap().isNull());
+}
+
+// However short its text, a box leaves its caption room for the title bar's
+// icon and buttons, whether it lines its text up in columns or not.
+TEST(MessageBoxWidth, ABoxIsAtLeastAsWideAsItsCaptionNeeds) {
+  const char* captions[] = {"Printer Communication Error", "Erreur de communication avec l'imprimante",
+                            "Fehler bei der Druckerkommunikation", "Befehlszeilenoptionen"};
+  QFont titleFont = QApplication::font("QMdiSubWindowTitleBar");
+  titleFont.setBold(true);
+  const QFontMetrics title(titleFont);
+  for (const char* caption : captions) {
+    EXPECT_GE(captionWidth(caption), title.horizontalAdvance(caption) + 4 * title.height()) << caption;
+    for (const QString& text : {QStringLiteral("Could not add printer."), QStringLiteral("a\tb")}) {
+      const auto box = messageBox(text, MsgBoxStyle::Critical, caption, nullptr);
+      box->show();
+      ASSERT_TRUE(QTest::qWaitForWindowExposed(box.get()));
+      EXPECT_GE(box->width(), captionWidth(caption)) << caption << " " << text.toStdString();
+    }
+  }
 }
 
 TEST(DialogOwner, IsNoneWhileNoWindowIsShown) { EXPECT_EQ(dialogOwner(), nullptr); }

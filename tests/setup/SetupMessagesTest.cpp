@@ -1,7 +1,26 @@
 #include <gtest/gtest.h>
 
+#include <QDialog>
+#include <QFile>
+#include <QHash>
+#include <QLabel>
+#include <QTest>
+
+#include "MLRuntime.h"
 #include "MessageBox.h"
 #include "SetupMessages.h"
+
+namespace {
+
+// The usage text of the language `code`, as the box shows it for "KVTsetup.exe".
+QString usageText(const QString& code) {
+  QFile file(":/setup-strings/" + code + ".txt");
+  QHash<int, QString> table;
+  EXPECT_TRUE(file.open(QIODevice::ReadOnly) && MLRuntime::StringTable::parseTable(file.readAll(), table));
+  return table.value(144).replace("%s", "KVTsetup.exe");
+}
+
+}  // namespace
 
 TEST(SetupMessagesTest, PlaceholdersAreFilledInOrder) {
   EXPECT_EQ(setupText(161, {"KVT"}), "KVT Setup");
@@ -33,4 +52,29 @@ TEST(SetupMessagesTest, EachArchiveErrorShowsItsText) {
     EXPECT_EQ(shown, text) << code;
   }
   setMsgBoxAnswerer(nullptr);
+}
+
+// The languages with the longest usage lines still show each line whole.
+TEST(SetupMessagesTest, TheUsageBoxShowsEveryLineWhole) {
+  int style = 0;
+  setMsgBoxAnswerer([&style](const QString&, int boxStyle, const QString&) {
+    style = boxStyle;
+    return MsgBoxResult::Ok;
+  });
+  ShowUsageBox("/tmp/KVTsetup.exe");
+  setMsgBoxAnswerer(nullptr);
+  for (const char* code : {"fr", "de"}) {
+    const QString text = usageText(code);
+    const auto box = messageBox(text, style, "KVTsetup", nullptr);
+    box->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(box.get()));
+    QStringList shown;
+    for (const QLabel* label : box->findChildren<QLabel*>()) {
+      if (label->objectName() == "icon") continue;
+      shown.append(label->text());
+      EXPECT_FALSE(label->wordWrap()) << code;
+      EXPECT_GE(label->width(), label->sizeHint().width()) << code << " " << label->text().toStdString();
+    }
+    EXPECT_EQ(shown, text.split('\n')) << code;
+  }
 }
