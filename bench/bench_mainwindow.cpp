@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QTemporaryDir>
 #include <cstdio>
 #include <cstdlib>
@@ -28,6 +29,30 @@ double milliseconds(Step step) {
   return timer.nsecsElapsed() / 1e6;
 }
 
+bool writeDrawing(const QString& path) {
+  QFile file(path);
+  return file.open(QIODevice::WriteOnly) && file.write("IN;") == 3;
+}
+
+// Only a regular file can be added: each drawing is written before it joins the job.
+bool addDrawings(const QTemporaryDir& folder, int documents) {
+  for (int i = 0; i < documents; ++i) {
+    const QString path = folder.filePath(QStringLiteral("sheet-%1.plt").arg(i));
+    if (!writeDrawing(path)) {
+      std::fprintf(stderr, "could not write %s\n", qPrintable(path));
+      return false;
+    }
+    clsDocument* added = gJob->addDoc(-1, path);
+    if (!added) {
+      std::fprintf(stderr, "the job refused %s\n", qPrintable(path));
+      return false;
+    }
+    added->opts->setPjlOpt(QStringLiteral("PAPER"),
+                           i % 2 ? QStringLiteral("ISO_A1") : QStringLiteral("ISO_A0"));
+  }
+  return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -41,11 +66,8 @@ int main(int argc, char** argv) {
   InitLocalisation();
   gSettings = std::make_unique<clsSettings>();
   gJob = std::make_unique<clsJob>();
-  for (int i = 0; i < documents; ++i) {
-    clsDocument* added = gJob->addDoc(-1, QStringLiteral("/drawings/sheet-%1.plt").arg(i));
-    added->opts->setPjlOpt(QStringLiteral("PAPER"),
-                           i % 2 ? QStringLiteral("ISO_A1") : QStringLiteral("ISO_A0"));
-  }
+  QTemporaryDir drawings;
+  if (!addDrawings(drawings, documents)) return 1;
   frmMain window;
   const double cpuBefore = BenchMeasure::cpuSeconds();
   const double refresh = milliseconds([&] { window.RefreshFromJob(); });
