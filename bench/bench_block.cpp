@@ -23,6 +23,7 @@
 #include <cstdio>
 
 #include "BenchMeasure.h"
+#include "BenchSandbox.h"
 
 using BenchMeasure::cpuSeconds;
 using BenchMeasure::kMiB;
@@ -101,6 +102,8 @@ void report(const char* label, const Run& run, double mebibytes) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  const BenchSandbox sandbox;
+  if (!sandbox.isValid()) return 1;
   QCoreApplication app(argc, argv);
   const double mebibytes = argc > 1 ? QByteArray(argv[1]).toDouble() : 192;
   const int rounds = argc > 2 ? QByteArray(argv[2]).toInt() : 1;

@@ -12,6 +12,7 @@
 #include <cstdlib>
 
 #include "BenchMeasure.h"
+#include "BenchSandbox.h"
 #include "DocListView.h"
 #include "MlStringModule.h"
 #include "clsJob.h"
@@ -56,9 +57,8 @@ bool addDrawings(const QTemporaryDir& folder, int documents) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  // Settings go to a folder of the run's own, never the user's.
-  QTemporaryDir registry;
-  ::setenv("KVT_REGISTRY_DIR", QFile::encodeName(registry.path()).constData(), 1);
+  const BenchSandbox sandbox;
+  if (!sandbox.isValid()) return 1;
   if (!std::getenv("QT_QPA_PLATFORM")) ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
   QApplication app(argc, argv);
   const int documents = argc > 1 ? std::atoi(argv[1]) : 1000;
