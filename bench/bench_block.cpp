@@ -9,7 +9,7 @@
 // and the fastest round of each is reported. Files live in /dev/shm when it
 // exists, so that the disk does not decide the race.
 //
-//   bench_block [MiB in all, default 192] [rounds, default 1]
+//   bench_block [MiB in all, a fraction allowed, default 192] [rounds, default 1]
 
 #include <QCoreApplication>
 #include <QDir>
@@ -19,9 +19,11 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
+#include <algorithm>
 #include <cstdio>
 
 #include "BenchMeasure.h"
+#include "BenchSandbox.h"
 
 using BenchMeasure::cpuSeconds;
 using BenchMeasure::kMiB;
@@ -43,14 +45,14 @@ quint64 next(quint64& state) {
 }
 
 // Words from a small vocabulary, or bytes that do not repeat.
-bool writeFile(const QString& path, qint64 mebibytes, bool text, quint64 seed) {
+bool writeFile(const QString& path, qint64 bytes, bool text, quint64 seed) {
   static const char* const kWords[] = {"setup ", "printer ", "the ", "job ",  "paper ", "size ", "of ",
                                        "tray ",  "media ",   "and ", "roll ", "plot ",  "copy ", "%d\n"};
   QFile file(path);
   if (!file.open(QIODevice::WriteOnly)) return false;
   QByteArray block;
   quint64 state = seed;
-  for (qint64 m = 0; m < mebibytes; ++m) {
+  for (qint64 left = bytes; left > 0; left -= block.size()) {
     block.clear();
     while (block.size() < kMiB) {
       const quint64 r = next(state);
@@ -61,7 +63,7 @@ bool writeFile(const QString& path, qint64 mebibytes, bool text, quint64 seed) {
         block.append(reinterpret_cast<const char*>(&r), sizeof r);
       }
     }
-    block.truncate(kMiB);
+    block.truncate(std::min(kMiB, left));
     if (file.write(block) != block.size()) return false;
   }
   return true;
@@ -91,20 +93,23 @@ Run faster(const Run& best, const Run& run) {
   return best.ok && best.seconds <= run.seconds ? best : run;
 }
 
-void report(const char* label, const Run& run, qint64 mebibytes) {
-  std::printf("%-10s %lld MiB in %6.2f s = %6.1f MiB/s; CPU %6.2f s; %.1f MiB out; %s\n", label,
-              static_cast<long long>(mebibytes), run.seconds, mebibytes / run.seconds, run.cpu,
-              double(run.bytes) / kMiB, run.ok ? "complete" : "FAILED");
+void report(const char* label, const Run& run, double mebibytes) {
+  std::printf("%-10s %g MiB in %6.2f s = %6.1f MiB/s; CPU %6.2f s; %.1f MiB out; %s\n", label, mebibytes,
+              run.seconds, mebibytes / run.seconds, run.cpu, double(run.bytes) / kMiB,
+              run.ok ? "complete" : "FAILED");
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  const BenchSandbox sandbox;
+  if (!sandbox.isValid()) return 1;
   QCoreApplication app(argc, argv);
-  const qint64 mebibytes = argc > 1 ? QByteArray(argv[1]).toLongLong() : 192;
+  const double mebibytes = argc > 1 ? QByteArray(argv[1]).toDouble() : 192;
   const int rounds = argc > 2 ? QByteArray(argv[2]).toInt() : 1;
-  if (mebibytes < kFiles || rounds <= 0) {
-    std::fprintf(stderr, "usage: bench_block [MiB, at least %d] [rounds]\n", kFiles);
+  const qint64 fileBytes = static_cast<qint64>(mebibytes * kMiB) / kFiles;
+  if (fileBytes <= 0 || rounds <= 0) {
+    std::fprintf(stderr, "usage: bench_block [MiB, a fraction allowed] [rounds]\n");
     return 2;
   }
   const bool memoryFolder = QFileInfo(QStringLiteral("/dev/shm")).isWritable();
@@ -117,7 +122,7 @@ int main(int argc, char** argv) {
   QStringList files;
   for (int i = 0; i < kFiles; ++i) {
     const QString path = root + QStringLiteral("file%1.bin").arg(i);
-    if (!writeFile(path, mebibytes / kFiles, i % 2 == 0, 0x9E3779B97F4A7C15ull + i)) return 1;
+    if (!writeFile(path, fileBytes, i % 2 == 0, 0x9E3779B97F4A7C15ull + i)) return 1;
     members << "--member" << QFileInfo(path).fileName() + "=" + path;
     files << path;
   }

@@ -12,6 +12,7 @@
 #include <cstdio>
 
 #include "BenchMeasure.h"
+#include "BenchSandbox.h"
 #include "CBootstrapConfig.h"
 #include "PrivateProfile.h"
 
@@ -61,6 +62,8 @@ Result load(const QString& path, int prerequisites) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  const BenchSandbox sandbox;
+  if (!sandbox.isValid()) return 1;
   QCoreApplication app(argc, argv);
   const int largest = argc > 1 ? QByteArray(argv[1]).toInt() : 5000;
   QTemporaryDir folder;

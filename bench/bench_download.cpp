@@ -22,6 +22,7 @@
 #include <cstdio>
 
 #include "BenchMeasure.h"
+#include "BenchSandbox.h"
 #include "CDownloadJob.h"
 
 extern char** environ;
@@ -104,6 +105,8 @@ Run runCurlProgram(const QString& url, const QString& folder, qint64 bytes) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  const BenchSandbox sandbox;
+  if (!sandbox.isValid()) return 1;
   QCoreApplication app(argc, argv);
   const qint64 mebibytes = argc > 1 ? QByteArray(argv[1]).toLongLong() : 1024;
   const int rounds = argc > 2 ? QByteArray(argv[2]).toInt() : 3;

@@ -6,11 +6,13 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QTemporaryDir>
 #include <cstdio>
 #include <cstdlib>
 
 #include "BenchMeasure.h"
+#include "BenchSandbox.h"
 #include "DocListView.h"
 #include "MlStringModule.h"
 #include "clsJob.h"
@@ -28,12 +30,35 @@ double milliseconds(Step step) {
   return timer.nsecsElapsed() / 1e6;
 }
 
+bool writeDrawing(const QString& path) {
+  QFile file(path);
+  return file.open(QIODevice::WriteOnly) && file.write("IN;") == 3;
+}
+
+// Only a regular file can be added: each drawing is written before it joins the job.
+bool addDrawings(const QTemporaryDir& folder, int documents) {
+  for (int i = 0; i < documents; ++i) {
+    const QString path = folder.filePath(QStringLiteral("sheet-%1.plt").arg(i));
+    if (!writeDrawing(path)) {
+      std::fprintf(stderr, "could not write %s\n", qPrintable(path));
+      return false;
+    }
+    clsDocument* added = gJob->addDoc(-1, path);
+    if (!added) {
+      std::fprintf(stderr, "the job refused %s\n", qPrintable(path));
+      return false;
+    }
+    added->opts->setPjlOpt(QStringLiteral("PAPER"),
+                           i % 2 ? QStringLiteral("ISO_A1") : QStringLiteral("ISO_A0"));
+  }
+  return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  // Settings go to a folder of the run's own, never the user's.
-  QTemporaryDir registry;
-  ::setenv("KVT_REGISTRY_DIR", QFile::encodeName(registry.path()).constData(), 1);
+  const BenchSandbox sandbox;
+  if (!sandbox.isValid()) return 1;
   if (!std::getenv("QT_QPA_PLATFORM")) ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
   QApplication app(argc, argv);
   const int documents = argc > 1 ? std::atoi(argv[1]) : 1000;
@@ -41,11 +66,8 @@ int main(int argc, char** argv) {
   InitLocalisation();
   gSettings = std::make_unique<clsSettings>();
   gJob = std::make_unique<clsJob>();
-  for (int i = 0; i < documents; ++i) {
-    clsDocument* added = gJob->addDoc(-1, QStringLiteral("/drawings/sheet-%1.plt").arg(i));
-    added->opts->setPjlOpt(QStringLiteral("PAPER"),
-                           i % 2 ? QStringLiteral("ISO_A1") : QStringLiteral("ISO_A0"));
-  }
+  QTemporaryDir drawings;
+  if (!addDrawings(drawings, documents)) return 1;
   frmMain window;
   const double cpuBefore = BenchMeasure::cpuSeconds();
   const double refresh = milliseconds([&] { window.RefreshFromJob(); });

@@ -17,6 +17,7 @@
 #include <functional>
 
 #include "BenchMeasure.h"
+#include "BenchSandbox.h"
 #include "CPayloadArchive.h"
 #include "VerifyFileMd5.h"
 
@@ -66,6 +67,8 @@ void report(const char* what, double ours, double theirs, const char* tool, qint
 }  // namespace
 
 int main(int argc, char** argv) {
+  const BenchSandbox sandbox;
+  if (!sandbox.isValid()) return 1;
   QCoreApplication app(argc, argv);
   const qint64 mebibytes = argc > 1 ? std::atoll(argv[1]) : 1024;
   QTemporaryDir dir(QDir::tempPath() + "/bench_payload_XXXXXX");

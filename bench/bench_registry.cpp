@@ -8,12 +8,12 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QTemporaryDir>
 #include <cstdio>
 #include <cstdlib>
 
 #include "BenchMeasure.h"
 #include "BenchPrinters.h"
+#include "BenchSandbox.h"
 #include "RegistryStore.h"
 #include "clsSettings.h"
 #include "modLumasetCommon.h"
@@ -52,11 +52,10 @@ void measureLargeParse(qint64 mebibytes) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  const BenchSandbox sandbox;
+  if (!sandbox.isValid()) return 1;
   QCoreApplication app(argc, argv);
   const qint64 largeMiB = argc > 1 ? std::atoll(argv[1]) : 64;
-  QTemporaryDir folder;
-  if (!folder.isValid()) return 1;
-  qputenv("KVT_REGISTRY_DIR", QFile::encodeName(folder.path()));
   gRegRoot = QStringLiteral("Software\\Pelva\\Skyplain Vondir\\Vondir Submit\\");
   BenchPrinters::save(kPrinters);
   const qint64 fileSize = QFileInfo(RegistryStore(0x80000001).filePath()).size();

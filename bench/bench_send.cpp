@@ -9,6 +9,7 @@
 #include <cstdio>
 
 #include "BenchMeasure.h"
+#include "BenchSandbox.h"
 #include "PrinterEmulator.h"
 #include "clsServerCon.h"
 
@@ -57,6 +58,8 @@ bool run(const char* label, qint64 mebibytes, qint64 readRate) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  const BenchSandbox sandbox;
+  if (!sandbox.isValid()) return 1;
   QCoreApplication app(argc, argv);
   const qint64 mebibytes = argc > 1 ? QByteArray(argv[1]).toLongLong() : 1024;
   const qint64 slowRate = (argc > 2 ? QByteArray(argv[2]).toLongLong() : 20) * kMiB;

@@ -8,12 +8,12 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QTemporaryDir>
 #include <cstdio>
 #include <cstdlib>
 
 #include "BenchMeasure.h"
 #include "BenchPrinters.h"
+#include "BenchSandbox.h"
 #include "PrinterEmulator.h"
 #include "RegistryStore.h"
 #include "clsSettings.h"
@@ -30,11 +30,10 @@ double millisecondsSince(const QElapsedTimer& clock) { return double(clock.nsecs
 int main(int argc, char** argv) {
   // The status query shows its progress dialog: no one is there to see it.
   qputenv("QT_QPA_PLATFORM", "offscreen");
+  const BenchSandbox sandbox;
+  if (!sandbox.isValid()) return 1;
   QApplication app(argc, argv);
   const int printers = argc > 1 ? std::atoi(argv[1]) : 100;
-  QTemporaryDir folder;
-  if (!folder.isValid()) return 1;
-  qputenv("KVT_REGISTRY_DIR", QFile::encodeName(folder.path()));
   // The emulator answers with the status reply of the tests.
   if (!qEnvironmentVariableIsSet("KVT_TEST_DATA")) qputenv("KVT_TEST_DATA", KVT_TEST_DATA_DIR);
   gRegRoot = QStringLiteral("Software\\Pelva\\Skyplain Vondir\\Vondir Submit\\");

@@ -9,11 +9,11 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QProcess>
-#include <QTemporaryDir>
 #include <algorithm>
 #include <cstdio>
 #include <vector>
 
+#include "BenchSandbox.h"
 #include "clsPrinter.h"
 #include "modLumasetCommon.h"
 
@@ -32,6 +32,9 @@ long childrenPeakKiB() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // KVTsubmit inherits the sandbox: a registry, home and temporary folder of the benchmark's own.
+  const BenchSandbox sandbox;
+  if (!sandbox.isValid()) return 1;
   QCoreApplication app(argc, argv);
   const int runs = argc > 1 ? QByteArray(argv[1]).toInt() : 10;
   if (runs <= 0) {
@@ -39,10 +42,6 @@ int main(int argc, char** argv) {
     return 2;
   }
 
-  // A registry, home and temporary folder of the benchmark's own.
-  QTemporaryDir sandbox;
-  for (const char* name : {"KVT_REGISTRY_DIR", "HOME", "XDG_CONFIG_HOME", "TEMP"})
-    qputenv(name, sandbox.path().toLocal8Bit());
   gRegRoot = QStringLiteral("Software\\Pelva\\Skyplain Vondir\\Vondir Submit\\");
   clsPrinter printer(QStringLiteral("Plotter"), QStringLiteral("127.0.0.1:9"));
   if (!printer.SaveToReg()) {

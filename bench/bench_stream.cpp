@@ -15,6 +15,7 @@
 #include <cstdlib>
 
 #include "BenchMeasure.h"
+#include "BenchSandbox.h"
 #include "clsPJLStreamProcessor.h"
 
 using BenchMeasure::cpuSeconds;
@@ -37,6 +38,8 @@ bool writeDocument(QFile& file, qint64 mebibytes) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  const BenchSandbox sandbox;
+  if (!sandbox.isValid()) return 1;
   QCoreApplication app(argc, argv);
   const qint64 mebibytes = argc > 1 ? std::atoll(argv[1]) : 1024;
   QTemporaryFile document(QDir::tempPath() + "/bench_stream_XXXXXX.plt");

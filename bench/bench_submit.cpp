@@ -12,6 +12,7 @@
 #include <cstdio>
 
 #include "BenchMeasure.h"
+#include "BenchSandbox.h"
 #include "PrinterEmulator.h"
 #include "clsJob.h"
 #include "clsPrinter.h"
@@ -42,6 +43,8 @@ bool writeDocument(const QString& path, qint64 mebibytes) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  const BenchSandbox sandbox;
+  if (!sandbox.isValid()) return 1;
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
   const qint64 mebibytes = argc > 1 ? QByteArray(argv[1]).toLongLong() : 1024;
