@@ -2,13 +2,38 @@
 
 #include <QDrag>
 #include <QDropEvent>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QStyle>
 
 #include "DragFormats.h"
 
+namespace {
+
+// Qt's header keeps room for its text in bold, as a highlighted section shows
+// it; this list never highlights one, so a section needs its plain text only.
+class PlainTextHeader : public QHeaderView {
+ public:
+  explicit PlainTextHeader(QWidget* parent) : QHeaderView(Qt::Horizontal, parent) {}
+
+ protected:
+  QSize sectionSizeFromContents(int logicalIndex) const override {
+    QSize size = QHeaderView::sectionSizeFromContents(logicalIndex);
+    const QString text = model()->headerData(logicalIndex, orientation()).toString();
+    const int margin = style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, this);
+    size.setWidth(fontMetrics().horizontalAdvance(text) + 2 * margin);
+    return size;
+  }
+};
+
+}  // namespace
+
 DocListView::DocListView(QWidget* parent) : QTreeWidget(parent) {
+  auto* plainHeader = new PlainTextHeader(this);
+  plainHeader->setDefaultAlignment(header()->defaultAlignment());
+  setHeader(plainHeader);
   setSelectionMode(QAbstractItemView::ExtendedSelection);
   setRootIsDecorated(false);
   setUniformRowHeights(true);
@@ -17,6 +42,10 @@ DocListView::DocListView(QWidget* parent) : QTreeWidget(parent) {
   setAcceptDrops(true);
   setDropIndicatorShown(true);
   setDragDropMode(QAbstractItemView::DragDrop);
+}
+
+int DocListView::cellWidth(const QTreeWidgetItem* item, int column) const {
+  return sizeHintForIndex(indexFromItem(item, column)).width();
 }
 
 // Ctrl+A is the window's: it selects the documents, not the defaults row.

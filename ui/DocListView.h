@@ -12,6 +12,9 @@ class DocListView : public QTreeWidget {
  public:
   explicit DocListView(QWidget* parent = nullptr);
 
+  // The width the cell needs to show its text whole.
+  int cellWidth(const QTreeWidgetItem* item, int column) const;
+
   std::function<void()> onClick;
   std::function<void(int key, Qt::KeyboardModifiers modifiers)> onKeyUp;
   std::function<void(const QPoint& globalPos)> onRightButtonUp;

@@ -38,8 +38,6 @@ constexpr int kFrameHeight = 196;
 constexpr int kStripWidth = frmMain::StripWidth;
 constexpr int kStripHeight = frmMain::StripHeight;
 constexpr int kPictSize = frmMain::PictSize;
-// Column widths as designed, in pixels; the first follows the list's width.
-constexpr int kColumnWidths[] = {150, 56, 80, 56, 100, 70, 56};
 constexpr int kColumnCount = 7;
 
 constexpr int twips(int pixels) { return pixels * frmMain::TwipsPerPixel; }
@@ -420,9 +418,11 @@ void frmMain::buildDocList(QWidget* parent) {
   lvDocs->setColumnCount(kColumnCount);
   lvDocs->header()->setStretchLastSection(false);
   lvDocs->header()->setSectionsMovable(false);
+  // Columns start narrow and widen to show their header and values whole;
+  // the first takes what the others leave.
   for (int column = 0; column < kColumnCount; ++column) {
     lvDocs->headerItem()->setData(column, Qt::UserRole, kColumnTags[column]);
-    lvDocs->setColumnWidth(column, kColumnWidths[column]);
+    lvDocs->setColumnWidth(column, lvDocs->header()->minimumSectionSize());
   }
   lvDocs->setGeometry(kMargin, lblDocs->geometry().bottom() + 2, kStripWidth, 150);
   lvDocs->onClick = [this] { lvDocs_Click(); };
@@ -468,11 +468,17 @@ void frmMain::restoreGeometry() {
   fitColumnsToHeaders();
 }
 
-// A translated header may be longer than the English one the widths were designed for.
+// Each language has headers of its own lengths.
 void frmMain::fitColumnsToHeaders() {
   for (int column = 1; column < kColumnCount; ++column)
-    lvDocs->setColumnWidth(column,
-                           std::max(lvDocs->columnWidth(column), lvDocs->header()->sectionSizeHint(column)));
+    widenColumn(column, lvDocs->header()->sectionSizeHint(column));
+  layoutControls();
+}
+
+// A column after the first never cuts its header or a value; the first gives way.
+void frmMain::widenColumn(int column, int needed) {
+  if (needed <= lvDocs->columnWidth(column)) return;
+  lvDocs->setColumnWidth(column, needed);
   layoutControls();
 }
 
@@ -723,6 +729,7 @@ void frmMain::UpdateRow(QTreeWidgetItem* item, clsPJLOptionSet& opts) {
     else
       text = option.uiValue();
     item->setText(column, text);
+    widenColumn(column, lvDocs->cellWidth(item, column));
   }
   const QString key = rowKey(item);
   if (key == DefaultRowKey) return;

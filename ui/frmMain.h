@@ -185,6 +185,7 @@ class frmMain : public QMainWindow {
   void restoreGeometry();
   // Widens every column whose header text does not fit; wider columns stay.
   void fitColumnsToHeaders();
+  void widenColumn(int column, int needed);
   void layoutControls();
   void ml_RuntimeSupport_LanguageChanged(int LanguageID, const QString& Language);
   void showJobOption(QWidget* control);

@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QScrollBar>
 #include <QStyle>
 #include <QTest>
 #include <QToolBar>
@@ -32,6 +33,31 @@ QList<ReplyFragment> reply(const QByteArray& a4, const QByteArray& a3, const QBy
   fragments.first().bytes.replace("\tA4\r\n", "\t" + a4 + "\r\n").replace("\tA3\r\n", "\t" + a3 + "\r\n");
   fragments.first().bytes.replace("Fold A4\t", program + "\t");
   return fragments;
+}
+
+// The widest cell of the column, as the list itself measures it.
+int widestCell(const DocListView& list, int column) {
+  return static_cast<const QAbstractItemView&>(list).sizeHintForColumn(column);
+}
+
+// Every header shows whole, and every value of the columns after the first.
+void expectWholeColumns(const DocListView& list) {
+  const QHeaderView* header = list.header();
+  const int margins = 2 * header->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header);
+  for (int column = 0; column < header->count(); ++column) {
+    const QString text = list.headerItem()->text(column);
+    SCOPED_TRACE(text.toStdString());
+    EXPECT_LE(header->fontMetrics().horizontalAdvance(text), list.columnWidth(column) - margins);
+    if (column > 0) {
+      EXPECT_LE(widestCell(list, column), list.columnWidth(column));
+    }
+  }
+}
+
+// The language the next window starts in.
+void useLanguage(int language) {
+  SetLanguage(language, QString());
+  modPJLOpts::Initialise(true);
 }
 
 }  // namespace
@@ -188,37 +214,64 @@ TEST_F(MainWindowTest, SizeAndColumnWidthsAreStoredAndRestored) {
   EXPECT_EQ(window->lvDocs->columnWidth(2), 120);
 }
 
-// A stored width counts from 101 twips on; the header's text still fits.
-TEST_F(MainWindowTest, AStoredColumnWidthOfOneHundredTwipsOrLessIsIgnored) {
-  const int designed = frmMain().lvDocs->columnWidth(4);
+// The window at its first-start size: names of about twenty characters keep their room.
+TEST_F(MainWindowTest, TheDocumentListFitsTheDefaultSizeInEveryLanguage) {
+  for (const char* name :
+       {"drawing-floor-01.plt", "drawing-floor-02.plt", "drawing-floor-03.plt", "drawing-floor-04.plt"})
+    addDocument(name);
+  for (const int language : {9, 1036, 1031, 1034, 1040, 1043}) {
+    SCOPED_TRACE(language);
+    useLanguage(language);
+    open();
+    QApplication::processEvents();
+    expectWholeColumns(*window->lvDocs);
+    EXPECT_LE(widestCell(*window->lvDocs, 0), window->lvDocs->columnWidth(0));
+    EXPECT_FALSE(window->lvDocs->horizontalScrollBar()->isVisible());
+  }
+}
+
+// A stored width at the 100-twip limit or just past it never cuts a value.
+TEST_F(MainWindowTest, AStoredNarrowColumnStillShowsItsValues) {
+  addDocument("a.plt");
+  useLanguage(1031);
+  const int fitted = open().lvDocs->columnWidth(3);
   RegObj reg;
   reg.setRoot(HKEY_CURRENT_USER);
   reg.setKey(gRegRoot + "Window");
-  reg.setValue("col_5", 100);
-  EXPECT_EQ(frmMain().lvDocs->columnWidth(4), designed);
-  reg.setValue("col_5", 101);
-  const frmMain narrowed;
-  EXPECT_LT(narrowed.lvDocs->columnWidth(4), designed);
-  EXPECT_EQ(narrowed.lvDocs->columnWidth(4), narrowed.lvDocs->header()->sectionSizeHint(4));
+  for (const int stored : {100, 101}) {
+    reg.setValue("col_4", stored);
+    EXPECT_EQ(open().lvDocs->columnWidth(3), fitted) << stored;
+  }
 }
 
-TEST_F(MainWindowTest, ColumnsAreAtLeastAsWideAsTheirTranslatedHeaders) {
+TEST_F(MainWindowTest, ColumnsWidenToTheirTranslatedHeadersAndValues) {
+  addDocument("a.plt");
   RegObj reg;
   reg.setRoot(HKEY_CURRENT_USER);
   reg.setKey(gRegRoot + "Window");
   reg.setValue("col_2", 60 * 15);
   reg.setValue("col_6", 300 * 15);
   open();
-  QHeaderView* header = window->lvDocs->header();
   for (const int language : {1036, 1031, 1034, 1040, 1043, 9}) {
+    SCOPED_TRACE(language);
     MLRuntime::RuntimeSupport().SetLanguage(language, QString());
-    for (int column = 0; column < header->count(); ++column)
-      EXPECT_GE(window->lvDocs->columnWidth(column), header->sectionSizeHint(column))
-          << language << " " << window->lvDocs->headerItem()->text(column).toStdString();
-    // A stored width wider than the header stays.
-    EXPECT_EQ(window->lvDocs->columnWidth(5), 300) << language;
+    expectWholeColumns(*window->lvDocs);
+    // A stored width wider than the header and the values stays.
+    EXPECT_EQ(window->lvDocs->columnWidth(5), 300);
   }
   EXPECT_GE(window->lvDocs->columnWidth(1), 60);
+}
+
+TEST_F(MainWindowTest, AValueChosenLaterWidensItsColumn) {
+  addDocument("a.plt");
+  open();
+  select({1});
+  const int wide = window->cboSize->findText("ANSI_E");
+  ASSERT_GE(wide, 0);
+  window->cboSize->setCurrentIndex(wide);
+  emit window->cboSize->activated(wide);
+  EXPECT_EQ(row(1)->text(2), "ANSI_E");
+  expectWholeColumns(*window->lvDocs);
 }
 
 TEST_F(MainWindowTest, AMaximisedWindowStoresOnlyItsColumns) {
