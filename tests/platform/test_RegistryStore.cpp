@@ -618,6 +618,17 @@ TEST(RegistryStoreBatch, ABatchIsOneRewriteAtItsCommitWhateverItHolds) {
   }
 }
 
+// Opening a key that is there already changes nothing, and must not make the batch forget what did.
+TEST(RegistryStoreBatch, AKeyOpenedAfterAChangeLeavesTheChangeToTheCommit) {
+  RegistryStore store(kUser);
+  ASSERT_TRUE(store.setValue("K", "a", text("old")));
+  RegistryStore::Batch batch(store);
+  ASSERT_TRUE(store.setValue("K", "a", text("new")));
+  ASSERT_TRUE(store.openKey("K", true));
+  ASSERT_TRUE(batch.commit());
+  EXPECT_TRUE(readFile(store.filePath()).contains("\"a\"=\"new\""));
+}
+
 TEST(RegistryStoreBatch, ABatchThatEndsUncommittedChangesNothing) {
   RegistryStore store(kUser);
   ASSERT_TRUE(store.setValue("K", "a", text("1")));
