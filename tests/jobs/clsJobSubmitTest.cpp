@@ -150,6 +150,24 @@ TEST_F(JobSubmission, DocCopiesSendsTheDocumentThatOftenEachCopyWithItsOptionLin
   EXPECT_EQ(watch.highest, 1000);
 }
 
+// Part of a copy is sent as a whole one.
+TEST_F(JobSubmission, DocCopiesRoundUpToWholeCopies) {
+  const struct {
+    const char* copies;
+    qsizetype sent;
+  } cases[] = {{"2.2", 3}, {"2", 2}, {"1.4", 2}, {"1", 1}};
+  QList<QByteArray> data;
+  for (const auto& row : cases) {
+    data.append(printData(3000, int(data.size()) + 10));
+    addFile(QStringLiteral("%1.plt").arg(row.copies), data.last())
+        ->opts->setPjlOpt(QStringLiteral("DOCCOPIES"), QString::fromLatin1(row.copies));
+  }
+  ASSERT_TRUE(job.submit(printer.get()));
+  const QByteArray received = wire();
+  for (qsizetype i = 0; i < data.size(); ++i)
+    EXPECT_EQ(received.count(data[i]), cases[i].sent) << cases[i].copies;
+}
+
 TEST_F(JobSubmission, EveryCopyOfAFileWithoutHeaderLinesCarriesItsOptionLines) {
   const QByteArray tiny("PA0,0;");
   clsDocument* doc = addFile("dot.hpg", tiny);

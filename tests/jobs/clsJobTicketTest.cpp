@@ -41,6 +41,14 @@ std::string opt(clsPJLOptionSet& set, const QString& name) {
 
 clsPJLOptionSet& docOpts(const clsJob& job, qsizetype position) { return *job.docs().at(position)->opts; }
 
+// Sections naming the documents numbered 1 to `count`, and nothing else.
+QByteArray fileSections(qsizetype count) {
+  QByteArray text;
+  for (qsizetype i = 1; i <= count; ++i)
+    text += "[FILE" + QByteArray::number(i).rightJustified(3, '0') + "]\n";
+  return text;
+}
+
 class Tickets : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -675,17 +683,17 @@ TEST_F(Tickets, ARepeatedSectionNamesTheSameDocument) {
   EXPECT_EQ(job->docs().at(1)->fileName, "/b2.plt");
 }
 
+TEST_F(Tickets, ATicketNamingTheMostDocumentsLoadsThemAll) {
+  EXPECT_EQ(loadTicket(fileSections(65535))->documentCount(), 65535);
+}
+
 // A ticket of nothing but section lines used to take memory without bound.
 TEST_F(Tickets, ATicketNamingTooManyDocumentsIsRefused) {
   const QString log = path(QStringLiteral("kvt.log"));
   gLogging = true;
   gLogFile = log;
-  QByteArray text;
-  for (qsizetype i = 1; i <= clsJob::MaxTicketDocuments + 1; ++i)
-    text += "[FILE" + QByteArray::number(i).rightJustified(3, '0') + "]\n";
-  text += "[FILE001]\n";
   const QString file = path(QStringLiteral("hostile.kvt"));
-  writeFile(file, "[JOBSETUP]\nNAME=kept out\n" + text);
+  writeFile(file, "[JOBSETUP]\nNAME=kept out\n" + fileSections(65536) + "[FILE001]\n");
   clsJob job;
   job.kvtFile = file;
   EXPECT_FALSE(job.loadFromKVT());
@@ -697,14 +705,5 @@ TEST_F(Tickets, ATicketNamingTooManyDocumentsIsRefused) {
 }
 
 TEST_F(Tickets, RepeatedSectionsDoNotCountAsMoreDocuments) {
-  QByteArray text;
-  for (int round = 0; round < 3; ++round)
-    for (qsizetype i = 1; i <= 3000; ++i)
-      text += "[FILE" + QByteArray::number(i).rightJustified(3, '0') + "]\n";
-  const QString file = path(QStringLiteral("repeated.kvt"));
-  writeFile(file, text);
-  clsJob job;
-  job.kvtFile = file;
-  EXPECT_TRUE(job.loadFromKVT());
-  EXPECT_EQ(job.documentCount(), 3000);
+  EXPECT_EQ(loadTicket(fileSections(3000).repeated(3))->documentCount(), 3000);
 }

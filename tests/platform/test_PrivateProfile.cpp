@@ -1,6 +1,4 @@
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <QFile>
 
@@ -63,9 +61,7 @@ TEST_F(PrivateProfileTest, ASnapshotServesOneReadingUntilItEnds) {
   EXPECT_EQ(value("S", "a", path), "22");
 }
 
-// Another file put in its place, the same file rewritten to the same size at
-// once (within the clock tick of its times), or rewritten with its old
-// modification time put back: each is seen at the next lookup.
+// Another file put in its place, or the file removed: each is seen at the next lookup.
 TEST_F(PrivateProfileTest, AChangeOnDiskIsSeenAtTheNextLookup) {
   writeFile(path, "[S]\na=1\n");
   ASSERT_EQ(value("S", "a", path), "1");
@@ -75,17 +71,20 @@ TEST_F(PrivateProfileTest, AChangeOnDiskIsSeenAtTheNextLookup) {
   ASSERT_TRUE(QFile::rename(path + ".new", path));
   EXPECT_EQ(value("S", "a", path), "2");
 
-  writeFile(path, "[S]\na=3\n");
-  EXPECT_EQ(value("S", "a", path), "3");
-
-  const QByteArray native = QFile::encodeName(path);
-  struct stat before {};
-  ASSERT_EQ(::stat(native.constData(), &before), 0);
-  writeFile(path, "[S]\na=4\n");
-  const timespec times[2] = {before.st_atim, before.st_mtim};
-  ASSERT_EQ(::utimensat(AT_FDCWD, native.constData(), times, 0), 0);
-  EXPECT_EQ(value("S", "a", path), "4");
-
   ASSERT_TRUE(QFile::remove(path));
   EXPECT_EQ(value("S", "a", path), "(none)");
+}
+
+// An editor that rewrites the file in place to the same size and puts its times back. A look
+// within the clock tick of the file's last change is not sure of its times, so the next one reads
+// the file again; after that tick only the change time tells.
+TEST_F(PrivateProfileTest, ARewriteInPlaceWithTheOldTimesIsSeenAtTheNextLookup) {
+  for (const bool lookedAfterTheTick : {false, true}) {
+    SCOPED_TRACE(lookedAfterTheTick);
+    writeFile(path, "[S]\na=1\n");
+    if (lookedAfterTheTick) TestEnv::waitPastLastChange(path);
+    ASSERT_EQ(value("S", "a", path), "1");
+    TestEnv::rewriteKeepingTimes(path, "[S]\na=2\n");
+    EXPECT_EQ(value("S", "a", path), "2");
+  }
 }

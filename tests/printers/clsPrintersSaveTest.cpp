@@ -107,6 +107,17 @@ TEST_F(PrintersSave, ARenamedPrinterIsStoredUnderItsNewNameAlone) {
   EXPECT_EQ(storedNames(), (QStringList{"New name", "PLOTTER"}));
 }
 
+TEST_F(PrintersSave, APrinterAddedAndSavedThenDeletedIsGoneAtTheNextSave) {
+  PrinterEmulator emulator;
+  emulator.setReplies(PrinterEmulator::fixture(QStringLiteral("status/full.txt")));
+  clsSettings settings;
+  ASSERT_TRUE(settings.printers.add("Plotter", QStringLiteral("127.0.0.1:%1").arg(emulator.port())));
+  ASSERT_TRUE(settings.SaveToReg());
+  settings.printers.deletePrinter("Plotter");
+  ASSERT_TRUE(settings.SaveToReg());
+  EXPECT_TRUE(storedNames().isEmpty());
+}
+
 TEST_F(PrintersSave, ASaveOfTheSettingsIsOneRewriteOfTheFile) {
   for (int i = 0; i < kListed; ++i) storePrinter(QStringLiteral("Plotter %1").arg(i), "10.0.0.1");
   clsSettings settings;

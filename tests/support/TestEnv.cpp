@@ -1,5 +1,6 @@
 #include "TestEnv.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -8,8 +9,12 @@
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <chrono>
 #include <cstdlib>
 #include <memory>
+#include <thread>
+
+#include "FileStamp.h"
 
 namespace {
 
@@ -67,6 +72,24 @@ void writeFile(const QString& path, const QByteArray& bytes) {
   QFile file(path);
   if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size())
     ADD_FAILURE() << "cannot write " << path.toStdString();
+}
+
+void rewriteKeepingTimes(const QString& path, const QByteArray& bytes) {
+  const QByteArray native = QFile::encodeName(path);
+  struct stat before {};
+  if (::stat(native.constData(), &before) != 0) ADD_FAILURE() << "no file " << path.toStdString();
+  writeFile(path, bytes);
+  const timespec times[2] = {before.st_atim, before.st_mtim};
+  if (::utimensat(AT_FDCWD, native.constData(), times, 0) != 0)
+    ADD_FAILURE() << "cannot put the times of " << path.toStdString() << " back";
+}
+
+void waitPastLastChange(const QString& path) {
+  struct stat st {};
+  if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+    ADD_FAILURE() << "no file " << path.toStdString();
+  while (mayHideAChange(stampOf(st), fileClockNow()))
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
 
 void makeFifo(const QString& path) {

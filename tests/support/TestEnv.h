@@ -30,6 +30,14 @@ QByteArray readFile(const QString& path);
 // Makes `path` hold `bytes`; a file that cannot be written fails the test.
 void writeFile(const QString& path, const QByteArray& bytes);
 
+// Rewrites the file at `path` in place to `bytes` and puts its access and modification times
+// back, as an editor that keeps them does: only its change time, or its contents, tell.
+void rewriteKeepingTimes(const QString& path, const QByteArray& bytes);
+
+// Waits until the clock tick of the last change of the file at `path` is over: a look at the
+// file from then on can trust its stamp.
+void waitPastLastChange(const QString& path);
+
 // Makes a FIFO at `path`; one that cannot be made fails the test.
 void makeFifo(const QString& path);
 
