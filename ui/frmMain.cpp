@@ -445,7 +445,7 @@ void frmMain::Form_Load() {
   restoreGeometry();
   RefreshPrinterAndLists();
   const bool ticket = gJob && !gJob->kvtFile.isEmpty();
-  if (ticket) gJob->loadFromKVT();
+  if (ticket) ticketFailed_ = !gJob->loadFromKVT();
   RefreshFromJob();
   if (ticket) {
     RefreshPrinterAndLists();

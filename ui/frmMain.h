@@ -54,6 +54,9 @@ class frmMain : public QMainWindow {
   frmMain();
   ~frmMain() override;
 
+  // The job named a ticket that could not be loaded when the window loaded.
+  bool ticketFailed() const { return ticketFailed_; }
+
   // Job options frame.
   QGroupBox* frameJobOpts;
   QComboBox* cboPrinter;
@@ -253,6 +256,7 @@ class frmMain : public QMainWindow {
   QHash<QWidget*, std::function<void()>> validators_;
 
   bool busy_ = false;
+  bool ticketFailed_ = false;
   bool refreshGuard_ = false;
   std::unique_ptr<MLRuntime::RuntimeSupport> ml_RuntimeSupport;
 };

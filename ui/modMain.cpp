@@ -150,7 +150,11 @@ std::optional<int> Main(const QStringList& arguments) {
   const SwitchFlags flags = ApplySwitches(arguments, *gJob);
   if (flags.usage) return ExitUsage;
   QPointer<frmMain> window = loadMainWindow();
-  const bool printed = !flags.print || printJob(flags.quit);
+  // A job without its ticket is not what was asked to be printed.
+  const bool ticketLoaded = !window->ticketFailed();
+  if (!ticketLoaded)
+    MsgBox(GetResString(113), MsgBoxStyle::Critical | MsgBoxStyle::OkOnly, GetResString(114));
+  const bool printed = !flags.print || (ticketLoaded && printJob(flags.quit));
   if (flags.quit) {
     delete window;
     if (!printed) return ExitPrintFailed;

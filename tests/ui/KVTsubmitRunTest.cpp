@@ -239,6 +239,18 @@ TEST_F(KVTsubmitRun, ATicketDocumentMissingWhenSentFailsThePrint) {
   EXPECT_EQ(emulator.connectionCount(), 0);
 }
 
+// An empty job in place of the ticket would go out as if it were the job asked for.
+TEST_F(KVTsubmitRun, ATicketThatCannotBeLoadedIsToldAndNothingIsPrinted) {
+  configurePrinter("Plotter", emulator);
+  const RunResult result = run({folder + "/missing.kvt", "/PRINT", "/QUIT"});
+  ASSERT_TRUE(result.finished);
+  EXPECT_EQ(result.exitCode, modMain::ExitPrintFailed);
+  EXPECT_TRUE(result.errors.contains("Open Failed: Could not load job ticket."))
+      << result.errors.toStdString();
+  EXPECT_FALSE(result.errors.contains("Printing Failed"));
+  EXPECT_EQ(emulator.connectionCount(), 0);
+}
+
 TEST_F(KVTsubmitRun, QuitAloneEndsAtOnceWithoutPrinting) {
   configurePrinter("Plotter", emulator);
   const RunResult result = run({"/QUIT"});
