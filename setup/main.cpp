@@ -5,6 +5,7 @@
 #include <csignal>
 
 #include "BootstrapperMain.h"
+#include "DisplayPlatform.h"
 #include "FixedDrives.h"
 #include "SetupCommandLine.h"
 #include "SetupStrings.h"
@@ -15,6 +16,7 @@ int main(int argc, char** argv) {
   // Taken before Qt removes the options it knows from argv.
   QStringList args;
   for (int i = 1; i < argc; ++i) args << QFile::decodeName(argv[i]);
+  DisplayPlatform::runHeadlessWithoutDisplay(argc, argv);
   QApplication app(argc, argv);
   // Qt's own buttons (Back, Next, Finish, Cancel) speak the language of the setup's texts.
   QTranslator qtTexts;

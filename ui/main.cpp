@@ -2,9 +2,11 @@
 
 #include <QApplication>
 
+#include "DisplayPlatform.h"
 #include "modMain.h"
 
 int main(int argc, char** argv) {
+  DisplayPlatform::runHeadlessWithoutDisplay(argc, argv);
   QApplication app(argc, argv);
   if (const auto status = modMain::Main()) return *status;
   return app.exec();

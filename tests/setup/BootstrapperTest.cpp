@@ -152,6 +152,29 @@ TEST_F(BootstrapperTest, HelpAnywhereShowsTheUsageAndEndsWithZero) {
   }
 }
 
+// A server reached over SSH, a container, a cron job: no display is named and
+// no platform chosen, and every route still runs to its end headless.
+TEST_F(BootstrapperTest, WithoutADisplayEveryRouteRunsHeadless) {
+  for (const char* variable : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+    s.environment.remove(variable);
+  ASSERT_TRUE(s.run(KVT_SETUP, {"/?"}));
+  EXPECT_EQ(s.exitCode, 0);
+  EXPECT_TRUE(s.standardError.contains("KVTsetup Options: Command Line:\nKVTsetup [options]"))
+      << s.standardError.toStdString();
+
+  const QString program = setupWith(kGeneral + "MainAppCmdLine=/qb\r\n");
+  const QString out = TestEnv::freshDir("out");
+  ASSERT_TRUE(s.run(program, {"/extract:" + out}));
+  EXPECT_EQ(s.exitCode, 0) << s.standardError.toStdString();
+  EXPECT_EQ(QDir(out).entryList(QDir::Files), QStringList({"data.cab", "package.msi", "setup.ini"}));
+
+  s.setInstallerExitCode(7);
+  ASSERT_TRUE(s.run(program, {}));
+  EXPECT_EQ(s.exitCode, 7) << s.standardError.toStdString();
+  EXPECT_EQ(installerArguments(), joined({"/i", privateFolder() + "package.msi", "/qb",
+                                          "OV_SETUPEXEPATH=" + program, "SETUPEXEDIR=" + s.work + "/"}));
+}
+
 TEST_F(BootstrapperTest, ExtractWritesEveryFileAndKeepsThem) {
   const QString program = setupWith(kGeneral + "KeepFiles=\r\n");
   const QString quoted = TestEnv::freshDir("out with blank");

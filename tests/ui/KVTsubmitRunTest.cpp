@@ -56,11 +56,16 @@ class KVTsubmitRun : public ::testing::Test {
     return path;
   }
 
-  // KVTsubmit beside the test programs' folder, run to its end in the sandbox.
-  RunResult run(const QStringList& arguments) {
+  // KVTsubmit beside the test programs' folder, run to its end in the sandbox:
+  // on the offscreen platform, or with no display named and no platform chosen.
+  enum class Platform { Offscreen, NoneNamed };
+  RunResult run(const QStringList& arguments, Platform platform = Platform::Offscreen) {
     QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    if (platform == Platform::NoneNamed)
+      for (const char* variable : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        environment.remove(variable);
     process.setProcessEnvironment(environment);
     process.setWorkingDirectory(folder);
     process.start(QCoreApplication::applicationDirPath() + QStringLiteral("/../KVTsubmit"), arguments);
@@ -275,6 +280,24 @@ TEST_F(KVTsubmitRun, NoPrinterConfiguredEndsWithStatusTwoAndSaysHowToAddOne) {
                                file + ", as the README's section \"Settings\" shows."))
         << result.errors.toStdString();
   }
+}
+
+// A server reached over SSH, a container, a cron job: without a display the
+// program runs headless, as the README tells scripts.
+TEST_F(KVTsubmitRun, WithoutADisplayTheRunIsHeadless) {
+  const RunResult unconfigured = run({}, Platform::NoneNamed);
+  ASSERT_TRUE(unconfigured.finished);
+  EXPECT_EQ(unconfigured.exitCode, modMain::ExitSettingsCancelled) << unconfigured.errors.toStdString();
+  EXPECT_TRUE(
+      unconfigured.errors.contains("No printer is configured, and the settings dialog cannot be shown"));
+
+  configurePrinter("Plotter", emulator);
+  const QString document = writeFile("plan.plt", "IN;");
+  writeFile("plans.kvt", "[DOCUMENT001]\r\nDOCUMENTNAME=" + document.toUtf8() + "\r\n");
+  const RunResult printed = run({"plans.kvt", "/PRINT", "/QUIT"}, Platform::NoneNamed);
+  ASSERT_TRUE(printed.finished);
+  EXPECT_EQ(printed.exitCode, modMain::ExitSuccess) << printed.errors.toStdString();
+  EXPECT_TRUE(wire(emulator).endsWith("IN;" + kExitLanguage + kEOJ));
 }
 
 TEST_F(KVTsubmitRun, UnreadablePrinterSettingsEndWithStatusTwoAndSaySo) {
