@@ -78,3 +78,26 @@ TEST(SetupMessagesTest, TheUsageBoxShowsEveryLineWhole) {
     EXPECT_EQ(shown, text.split('\n')) << code;
   }
 }
+
+// The caption names the program without its extension, the text with it.
+TEST(SetupMessagesTest, TheUsageBoxNamesTheProgramWithAndWithoutItsExtension) {
+  const struct {
+    const char* path;
+    const char* caption;
+    const char* commandLine;
+  } cases[] = {{"/media/cd/Setup.exe", "Setup Options", "\nSetup.exe [options]\n"},
+               {"/tmp/KVTsetup", "KVTsetup Options", "\nKVTsetup [options]\n"},
+               {"/tmp/kvt.setup.exe", "kvt.setup Options", "\nkvt.setup.exe [options]\n"}};
+  for (const auto& c : cases) {
+    QString text, title;
+    setMsgBoxAnswerer([&](const QString& boxText, int, const QString& boxTitle) {
+      text = boxText;
+      title = boxTitle;
+      return MsgBoxResult::Ok;
+    });
+    ShowUsageBox(c.path);
+    setMsgBoxAnswerer(nullptr);
+    EXPECT_EQ(title, c.caption) << c.path;
+    EXPECT_TRUE(text.startsWith("Command Line:" + QString(c.commandLine))) << text.toStdString();
+  }
+}

@@ -244,6 +244,20 @@ TEST_F(MainWindowTest, AStoredNarrowColumnStillShowsItsValues) {
   }
 }
 
+// Just past the limit a stored width is taken, yet the window opens with every
+// header whole, before any language change or value could widen a column.
+TEST_F(MainWindowTest, StoredWidthsJustPastTheLimitLeaveEveryHeaderWholeAtOpening) {
+  RegObj reg;
+  reg.setRoot(HKEY_CURRENT_USER);
+  reg.setKey(gRegRoot + "Window");
+  for (int column = 2; column <= 7; ++column) reg.setValue("col_" + QString::number(column), 101);
+  for (const int language : {9, 1031}) {
+    SCOPED_TRACE(language);
+    useLanguage(language);
+    expectWholeColumns(*open().lvDocs);
+  }
+}
+
 TEST_F(MainWindowTest, ColumnsWidenToTheirTranslatedHeadersAndValues) {
   addDocument("a.plt");
   RegObj reg;
