@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <map>
 #include <memory>
+#include <utility>
 
 #include "Ansi.h"
 #include "ContainedPath.h"
@@ -57,6 +58,56 @@ QString checkAnsi(const QString& name) {
     if (fromAnsi(toAnsi(one)) != one)
       return QString("the name \"%1\" holds \"%2\" (U+%3), which Windows-1252 cannot hold")
           .arg(name, one, QString::number(c, 16).toUpper().rightJustified(4, '0'));
+  }
+  return {};
+}
+
+// What ContainedPath::nameFault finds, as the builder's errors tell it.
+QString faultText(ContainedPath::NameFault fault) {
+  using ContainedPath::NameFault;
+  switch (fault) {
+    case NameFault::Empty:
+      return QStringLiteral("is empty");
+    case NameFault::Nul:
+      return QStringLiteral("holds a NUL");
+    case NameFault::Absolute:
+      return QStringLiteral("is absolute");
+    case NameFault::DriveLetter:
+      return QStringLiteral("starts with a drive letter");
+    case NameFault::DotPart:
+      return QStringLiteral("holds a \".\" part");
+    case NameFault::DotDotPart:
+      return QStringLiteral("holds a \"..\" part");
+    case NameFault::EmptyPart:
+      return QStringLiteral("holds an empty part");
+    case NameFault::None:
+      break;
+  }
+  return {};
+}
+
+// A path as extraction makes it, and the first name (as given) that makes it.
+using PathNames = std::map<QString, QString>;
+
+QString fileAndFolder(const QString& earlier, const QString& later, const QString& file) {
+  return QString("the names \"%1\" and \"%2\" need \"%3\" both as a file and as a folder")
+      .arg(earlier, later, file);
+}
+
+// Records `relative` as the file of `name`; the error when a folder was made there.
+QString recordFile(PathNames& files, const PathNames& folders, const QString& relative, const QString& name) {
+  if (const auto folder = folders.find(relative); folder != folders.end())
+    return fileAndFolder(folder->second, name, name);
+  files.emplace(relative, name);
+  return {};
+}
+
+// Records `folder` and those above it as made for `name`; the error when one was a file.
+QString recordFolders(PathNames& folders, const PathNames& files, QString folder, const QString& name) {
+  for (; !folder.isEmpty(); folder = ContainedPath::folderPart(folder)) {
+    if (const auto file = files.find(folder); file != files.end())
+      return fileAndFolder(file->second, name, file->second);
+    folders.emplace(folder, name);
   }
   return {};
 }
@@ -149,22 +200,60 @@ QString PayloadBuilder::checkEntries() const {
   return {};
 }
 
-// Names the payload would lose: characters Windows-1252 cannot hold, and two
-// entries that extraction would write to the same file.
+// Names the payload would lose, and names the setup refuses or could not extract.
 QString PayloadBuilder::checkNames() const {
-  std::map<QString, QString> extractedAs;
   for (const File& file : m_files) {
-    if (const QString error = checkAnsi(file.name); !error.isEmpty()) return error;
-    // A name that extraction refuses is written as given, for hostile payloads.
+    if (const QString error = checkName(file.name); !error.isEmpty()) return error;
+    if (const QString error = checkBlockName(file); !error.isEmpty()) return error;
+  }
+  for (const SideFile& side : m_sideFiles)
+    if (const QString error = checkName(side.name); !error.isEmpty()) return error;
+  return checkClashes();
+}
+
+// A name that Windows-1252 cannot hold would be lost; one that the setup's reader
+// refuses, in the table or a side-file record, makes the whole payload a bad trailer.
+QString PayloadBuilder::checkName(const QString& name) const {
+  if (const QString error = checkAnsi(name); !error.isEmpty()) return error;
+  if (m_allowRefusedNames) return {};
+  if (const auto fault = ContainedPath::nameFault(name); fault != ContainedPath::NameFault::None)
+    return QString("the name \"%1\" %2, which the setup refuses").arg(name, faultText(fault));
+  const qsizetype length = toAnsi(name).size();
+  if (length > kMaxNameLength)
+    return QString("the name \"%1\" is %2 bytes long, more than the %3 bytes that the setup reads")
+        .arg(name, QString::number(length), QString::number(kMaxNameLength));
+  return {};
+}
+
+// The setup unpacks the compressed block into the folder that its name holds.
+QString PayloadBuilder::checkBlockName(const File& file) const {
+  if (m_allowRefusedNames || file.type != Type::CompressedBlock ||
+      !ContainedPath::folderPart(ContainedPath::relativeName(file.name)).isEmpty())
+    return {};
+  return QString("the compressed block's name \"%1\" has no folder, which the setup refuses").arg(file.name);
+}
+
+// Two entries that extraction would write to the same file, or one to a file
+// where another needs a folder: a folder of its name, or the folder that the
+// compressed block is unpacked into.
+QString PayloadBuilder::checkClashes() const {
+  PathNames extractedAs, files, folders;
+  bool blockUnpacked = false;
+  for (const File& file : m_files) {
     const QString relative = ContainedPath::relativeName(file.name);
     if (relative.isEmpty()) continue;
     const auto [earlier, added] = extractedAs.emplace(relative, file.name);
     if (!added)
       return QString("the names \"%1\" and \"%2\" are extracted as the same file")
           .arg(earlier->second, file.name);
+    const bool block = file.type == Type::CompressedBlock;
+    // The block is never written as a file, and the setup unpacks only the first one.
+    if (m_allowRefusedNames || (block && std::exchange(blockUnpacked, true))) continue;
+    QString error = block ? QString() : recordFile(files, folders, relative, file.name);
+    if (error.isEmpty())
+      error = recordFolders(folders, files, ContainedPath::folderPart(relative), file.name);
+    if (!error.isEmpty()) return error;
   }
-  for (const SideFile& side : m_sideFiles)
-    if (const QString error = checkAnsi(side.name); !error.isEmpty()) return error;
   return {};
 }
 

@@ -10,10 +10,11 @@ class FileReplacement;
 // Writes a copy of the setup program with a payload appended: the data of its
 // files (one of them may be an xz-compressed tar block made here), the file
 // table, the side-file records and the trailer. A payload that cannot make a
-// working setup is refused: a table without entries, or the configuration
-// flag without a configuration entry. Names are written as given, so that
-// hostile payloads can be made too, but never a name that would be lost: one
-// that Windows-1252 cannot hold, or two extracted as the same file.
+// working setup is refused: a table without entries, the configuration flag
+// without a configuration entry, and every name that the setup refuses or
+// could not extract beside the others (see checkNames). Tests of hostile
+// payloads may let the setup's refusals through, but never a name that would
+// be lost: one that Windows-1252 cannot hold, or two extracted as the same file.
 // The result replaces the output only once it is complete, and never when the
 // output is the stub or one of the sources.
 class PayloadBuilder {
@@ -30,6 +31,8 @@ class PayloadBuilder {
   void setTail(qint64 bytes) { m_tail = bytes; }
   // The largest size or offset that the format's 32-bit fields hold; tests lower it.
   void setOffsetLimit(qint64 limit) { m_offsetLimit = limit; }
+  // Writes names that the setup refuses or could not extract, for tests of hostile payloads.
+  void allowRefusedNames() { m_allowRefusedNames = true; }
 
   // Writes the result to `path`; the error text, empty on success.
   QString write(const QString& path) const;
@@ -53,6 +56,9 @@ class PayloadBuilder {
 
   QString checkEntries() const;
   QString checkNames() const;
+  QString checkName(const QString& name) const;
+  QString checkBlockName(const File& file) const;
+  QString checkClashes() const;
   QString checkOutputIsNoInput(const QString& path) const;
   QString checkEntryLimits(const QString& name, qint64 size, qint64 end) const;
   // `end` is where the next offset would point.
@@ -67,4 +73,5 @@ class PayloadBuilder {
   quint32 m_flags = 0;
   qint64 m_tail = 0;
   qint64 m_offsetLimit = UINT32_MAX;
+  bool m_allowRefusedNames = false;
 };

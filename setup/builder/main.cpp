@@ -29,9 +29,13 @@ constexpr char kUsage[] =
     "  --member STORED=SOURCE          a file of the block, stored under the path STORED\n"
     "  --member-link STORED=TARGET     a symbolic link of the block\n"
     "  --side TYPE:NAME                a side-file record\n"
-    "NAME may hold subfolders separated by \"\\\". Names are stored in Windows-1252:\n"
-    "a name with any other character, and two entries extracted as the same file,\n"
-    "are refused.\n"
+    "NAME may hold subfolders separated by \"\\\". Names are stored in Windows-1252.\n"
+    "Refused, as the setup would lose, refuse or fail to extract them: a name with\n"
+    "any other character; an empty or absolute name, or one that starts with a\n"
+    "drive letter (C:); a name with an empty, \".\" or \"..\" part; a name longer than\n"
+    "4096 bytes; two entries extracted as the same file, or as a file and a folder\n"
+    "(sub and sub\\a.txt, or pkg and the block pkg\\app.lzma); the compressed\n"
+    "block's NAME without a folder.\n"
     "\n"
     "GROUP, what the setup does with an entry:\n"
     "  1     the application: extracted and launched (its package and cabinet)\n"
@@ -105,8 +109,9 @@ bool isNumber(const QString& text) {
 }
 
 // What is wrong with each field of `fields`, named after the form's; empty when
-// nothing is. Names and link targets are written as given, even empty ones,
-// so that hostile payloads can be made too.
+// nothing is. Names are left to the builder, which refuses what the setup
+// would; member paths and link targets are written as given, even empty ones,
+// so that hostile blocks can be made too.
 QString checkFields(const ItemOption& item, const QStringList& names, const QStringList& fields) {
   for (qsizetype i = 0; i < names.size(); ++i) {
     const bool number = i < item.numbers;

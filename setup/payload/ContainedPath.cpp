@@ -38,6 +38,8 @@ constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
 
 QStringList parts(const QString& relative) { return relative.split('/', Qt::SkipEmptyParts); }
 
+bool isAsciiLetter(QChar c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+
 UniqueFd openLevel(int parent, const QString& name, bool create) {
   const QByteArray native = QFile::encodeName(name);
   if (create) ::mkdirat(parent, native.constData(), 0777);
@@ -95,13 +97,25 @@ void removeEntryAt(int parent, const QByteArray& name) {
 
 }  // namespace
 
-QString relativeName(const QString& payloadName) {
+NameFault nameFault(const QString& payloadName) {
   QString name = payloadName;
   name.replace('\\', '/');
-  if (name.isEmpty() || name.startsWith('/') || name.contains(QChar(0))) return {};
-  for (const QString& part : name.split('/'))
-    if (part.isEmpty() || part == QLatin1String(".") || part == QLatin1String("..")) return {};
-  return name;
+  if (name.isEmpty()) return NameFault::Empty;
+  if (name.contains(QChar(0))) return NameFault::Nul;
+  if (name.startsWith('/')) return NameFault::Absolute;
+  if (name.size() >= 2 && isAsciiLetter(name[0]) && name[1] == ':') return NameFault::DriveLetter;
+  for (const QString& part : name.split('/')) {
+    if (part.isEmpty()) return NameFault::EmptyPart;
+    if (part == QLatin1String(".")) return NameFault::DotPart;
+    if (part == QLatin1String("..")) return NameFault::DotDotPart;
+  }
+  return NameFault::None;
+}
+
+QString relativeName(const QString& payloadName) {
+  if (nameFault(payloadName) != NameFault::None) return {};
+  QString name = payloadName;
+  return name.replace('\\', '/');
 }
 
 QString folderPart(const QString& relative) {

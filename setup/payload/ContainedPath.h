@@ -28,9 +28,15 @@ class UniqueFd {
 
 namespace ContainedPath {
 
+// Why a payload name could land outside the folder it is extracted into.
+enum class NameFault { None, Empty, Nul, Absolute, DriveLetter, DotPart, DotDotPart, EmptyPart };
+
+// What is wrong with a payload name; a first part "C:" or "c:x" names a drive,
+// which is absolute on Windows.
+NameFault nameFault(const QString& payloadName);
+
 // A payload name ("sub\\file.msi") as a native relative path ("sub/file.msi").
-// Empty when the name is empty, absolute, or holds a "..", "." or empty part
-// or a NUL: such a name could land outside the folder it is extracted into.
+// Empty when nameFault finds a fault in it.
 QString relativeName(const QString& payloadName);
 
 // The folder part of a relative name ("sub" of "sub/file.msi"), empty when none.

@@ -13,6 +13,7 @@
 #include "CPayloadArchive.h"
 #include "PayloadBuilder.h"
 #include "PayloadTestSupport.h"
+#include "TestEnv.h"
 
 namespace {
 
@@ -41,6 +42,13 @@ class PayloadBuilderTest : public PayloadTest {
       files[info.fileName()] =
           info.isSymLink() ? "-> " + QFile::encodeName(info.symLinkTarget()) : readFile(info.filePath());
     return files;
+  }
+
+  static QString helpText() {
+    QProcess help;
+    help.start(KVT_PAYLOAD_BUILDER, {"--help"});
+    EXPECT_TRUE(help.waitForFinished(60000));
+    return QString::fromUtf8(help.readAllStandardOutput());
   }
 
   // The builder's error for `names` as table entries, empty when it built them.
@@ -151,6 +159,79 @@ TEST_F(PayloadBuilderTest, TheCommandLineNamesItsFaultAndWritesNothing) {
     EXPECT_EQ(run.errors, c.expected.isEmpty() ? QString() : "KVTpayload: " + c.expected + "\n");
     EXPECT_EQ(QFile::remove(d + "setup"), c.expected.isEmpty());
     EXPECT_EQ(snapshot(d), before);
+  }
+}
+
+// Every name that the setup refuses, or could not extract beside the others, is
+// refused before anything is written; the names just inside each rule build a
+// setup that reads its table and extracts.
+TEST_F(PayloadBuilderTest, TheCommandRefusesWhatTheSetupCouldNotExtract) {
+  const QString d = folder("refused");
+  writeFile(d + "a.txt", "a");
+  // 4096 bytes in Windows-1252, as stored (more in UTF-8), in parts that a file system holds.
+  const QString long4096 = QStringList(17, QString::fromUtf8("\u00e9") + QString(239, 'n')).join('\\');
+  const auto file = [](const QString& name) { return QStringList{"--file", "1:1:" + name + "=a.txt"}; };
+  const QString refuses = ", which the setup refuses";
+  const auto clash = [](const QString& earlier, const QString& later, const QString& both) {
+    return QString("the names \"%1\" and \"%2\" need \"%3\" both as a file and as a folder")
+        .arg(earlier, later, both);
+  };
+  struct Case {
+    QStringList arguments;
+    QString expected;  // empty when the setup is built
+  };
+  const std::vector<Case> cases = {
+      {file("sub") + file("sub\\a.txt"), clash("sub", "sub\\a.txt", "sub")},
+      {file("sub\\a.txt") + file("sub"), clash("sub\\a.txt", "sub", "sub")},
+      {file("a\\b") + file("a\\b\\c\\d"), clash("a\\b", "a\\b\\c\\d", "a\\b")},
+      {file("a/b/c/d") + file("a\\b"), clash("a/b/c/d", "a\\b", "a\\b")},
+      {file("pkg") + QStringList{"--block", "2:pkg\\app.lzma"}, clash("pkg", "pkg\\app.lzma", "pkg")},
+      {QStringList{"--block", "2:pkg\\sub\\app.lzma"} + file("pkg\\sub"),
+       clash("pkg\\sub\\app.lzma", "pkg\\sub", "pkg\\sub")},
+      {file("a.txt") + file("a.txt"), "the names \"a.txt\" and \"a.txt\" are extracted as the same file"},
+      {{"--block", "2:app.lzma"}, "the compressed block's name \"app.lzma\" has no folder" + refuses},
+      {file(""), "the name \"\" is empty" + refuses},
+      {file("\\evil.txt"), "the name \"\\evil.txt\" is absolute" + refuses},
+      {file("/tmp/evil.txt"), "the name \"/tmp/evil.txt\" is absolute" + refuses},
+      {file("C:\\evil.txt"), "the name \"C:\\evil.txt\" starts with a drive letter" + refuses},
+      {file("c:evil.txt"), "the name \"c:evil.txt\" starts with a drive letter" + refuses},
+      {file("..\\evil.txt"), "the name \"..\\evil.txt\" holds a \"..\" part" + refuses},
+      {file("a\\.\\evil.txt"), "the name \"a\\.\\evil.txt\" holds a \".\" part" + refuses},
+      {file("a\\\\evil.txt"), "the name \"a\\\\evil.txt\" holds an empty part" + refuses},
+      {file("sub\\"), "the name \"sub\\\" holds an empty part" + refuses},
+      {file(long4096 + "x"),
+       "the name \"" + long4096 + "x\" is 4097 bytes long, more than the 4096 bytes that the setup reads"},
+      {file("a.txt") + QStringList{"--side", "0:..\\evil.msi"},
+       "the name \"..\\evil.msi\" holds a \"..\" part" + refuses},
+      {QStringList{"--side-files", "--side", "0:" + long4096 + "x"},
+       "the name \"" + long4096 + "x\" is 4097 bytes long, more than the 4096 bytes that the setup reads"},
+      {file(long4096), {}},
+      {file("sub\\a.txt") + file("sub\\b.txt"), {}},
+      {file("sub") + file("subx\\a"), {}},
+      {QStringList{"--block", "2:pkg\\app.lzma"} + file("pkg2"), {}},
+      {file("ab:x") + file("a\\..b") + file(".a"), {}},
+  };
+  for (const bool existed : {false, true}) {
+    if (existed) writeFile(d + "setup", "the old setup");
+    for (const Case& c : cases) {
+      SCOPED_TRACE(c.arguments.join(' ').left(200).toStdString() + (existed ? " over an old output" : ""));
+      const auto before = snapshot(d);
+      const BuilderRun run =
+          runBuilder(KVT_PAYLOAD_BUILDER, QStringList{"--stub", m_stub, "--out", "setup"} + c.arguments, d);
+      EXPECT_EQ(run.exitCode, c.expected.isEmpty() ? 0 : 1);
+      EXPECT_EQ(run.errors, c.expected.isEmpty() ? QString() : "KVTpayload: " + c.expected + "\n");
+      if (!c.expected.isEmpty()) {
+        EXPECT_EQ(snapshot(d), before);
+        continue;
+      }
+      CPayloadArchive archive;
+      EXPECT_EQ(prepare(archive, d + "setup", TestEnv::freshDir("x")), PayloadError::Ok);
+      archive.CleanupArchive();
+      if (existed)
+        writeFile(d + "setup", "the old setup");
+      else
+        QFile::remove(d + "setup");
+    }
   }
 }
 
@@ -336,13 +417,16 @@ TEST_F(PayloadBuilderTest, ABlockCompressedOnManyCoresComesOutThroughTheDecompre
   EXPECT_TRUE(readFile(x + "pkg/app.msi") == member);
 }
 
+TEST_F(PayloadBuilderTest, TheHelpTellsWhichNamesAreRefused) {
+  const QString rules =
+      "one that starts with a drive letter (C:); a name with an empty, \".\" or \"..\" part";
+  EXPECT_TRUE(helpText().simplified().contains(rules));
+}
+
 // The example that --help gives, run as written: the setup it makes carries
 // both files and hands the package to the installer.
 TEST_F(PayloadBuilderTest, TheHelpsExampleMakesAWorkingSetup) {
-  QProcess help;
-  help.start(KVT_PAYLOAD_BUILDER, {"--help"});
-  ASSERT_TRUE(help.waitForFinished(60000));
-  const QString text = QString::fromUtf8(help.readAllStandardOutput());
+  const QString text = helpText();
   QString example = text.section("\n  KVTpayload ", 1);
   example.replace(QRegularExpression("\\\\\\n\\s*"), QString());
   QStringList arguments = example.section('\n', 0, 0).split(' ', Qt::SkipEmptyParts);

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QtEndian>
+#include <functional>
 
 #include "CPayloadArchive.h"
 #include "PayloadTestSupport.h"
@@ -14,14 +15,31 @@ constexpr qint64 kTrailer = 76;
 
 class PayloadHostileTest : public PayloadTest {
  protected:
-  // The configuration first (extracted with the table when all is well), then a package.
-  QString payload(const QStringList& extra = {}) {
+  // A payload of what `items` adds, names the setup refuses too.
+  QString built(const std::function<void(PayloadBuilder&)>& items) {
     const QString out = m_work + "/setup.bin";
-    EXPECT_TRUE(
-        build(out, QStringList{"--configuration", "--file", "0:3:setup.ini=" + source("setup.ini", "ini"),
-                               "--file", "1:0:app.msi=" + source("app.msi", QByteArray(100000, 'm'))} +
-                       extra));
+    PayloadBuilder builder = hostileBuilder();
+    items(builder);
+    EXPECT_EQ(builder.write(out), QString());
     return out;
+  }
+
+  // The configuration first (extracted with the table when all is well), a package, then `extra`.
+  QString payload(const std::function<void(PayloadBuilder&)>& extra = [](PayloadBuilder&) {}) {
+    return built([&](PayloadBuilder& b) {
+      b.setFlags(PayloadFormat::Flag::Configuration);
+      b.addFile(0, 3, "setup.ini", source("setup.ini", "ini"));
+      b.addFile(1, 0, "app.msi", source("app.msi", QByteArray(100000, 'm')));
+      extra(b);
+    });
+  }
+
+  // A side-file payload of the record `name`.
+  QString sideFiles(const QString& name) {
+    return built([&](PayloadBuilder& b) {
+      b.setFlags(PayloadFormat::Flag::SideFiles);
+      b.addSideFile(0, name);
+    });
   }
 
   static qint64 trailerAt(const QString& path) { return QFileInfo(path).size() - kTrailer; }
@@ -99,33 +117,37 @@ TEST_F(PayloadHostileTest, DataMayReachTheTrailerButNotOnePast) {
 TEST_F(PayloadHostileTest, ANameOf4096BytesIsReadAndOneMoreIsRefused) {
   const QString part(255, 'n');
   QString name = QStringList(16, part).join('\\');  // 4095 bytes
-  const QString out = m_work + "/long.bin";
-  ASSERT_TRUE(build(out, {"--file", "1:4:" + name + "x=" + source("a", "a")}));
-  EXPECT_EQ(readInto(out), PayloadError::Ok);
-  ASSERT_TRUE(build(out, {"--file", "1:4:" + name + "xy=" + source("a", "a")}));
-  EXPECT_EQ(readInto(out), PayloadError::BadTrailer);
+  for (const auto& [last, result] :
+       {std::pair{"x", PayloadError::Ok}, std::pair{"xy", PayloadError::BadTrailer}}) {
+    SCOPED_TRACE(last);
+    EXPECT_EQ(readInto(built([&](PayloadBuilder& b) { b.addFile(1, 4, name + last, source("a", "a")); })),
+              result);
+  }
 }
 
 TEST_F(PayloadHostileTest, NamesThatCouldLeaveTheFolderAreABadTrailer) {
   const QString evil = source("evil", "evil");
-  for (const char* name : {"..\\evil.txt", "sub\\..\\..\\evil.txt", "../evil.txt", "/tmp/evil.txt",
-                           "\\evil.txt", "sub\\", "a\\.\\evil.txt", "", "a\\\\evil.txt"}) {
+  for (const char* name :
+       {"..\\evil.txt", "sub\\..\\..\\evil.txt", "../evil.txt", "/tmp/evil.txt", "\\evil.txt", "sub\\",
+        "a\\.\\evil.txt", "", "a\\\\evil.txt", "C:\\evil.txt", "c:evil.txt"}) {
     SCOPED_TRACE(name);
-    EXPECT_EQ(readInto(payload({"--file", "100:4:" + QString(name) + "=" + evil})), PayloadError::BadTrailer);
+    EXPECT_EQ(readInto(payload([&](PayloadBuilder& b) { b.addFile(100, 4, name, evil); })),
+              PayloadError::BadTrailer);
   }
 }
 
 TEST_F(PayloadHostileTest, ACompressedBlockNeedsAFolderOfItsOwn) {
-  const QString out = payload({"--block", "2:app.lzma", "--member", "app.msi=" + source("m", "m")});
+  const QString out = payload([&](PayloadBuilder& b) {
+    b.addBlock(2, "app.lzma");
+    b.addMember("app.msi", source("m", "m"));
+  });
   EXPECT_EQ(readInto(out), PayloadError::BadTrailer);
 }
 
 TEST_F(PayloadHostileTest, SideFileRecordsAreCheckedLikeTheTable) {
-  const QString out = m_work + "/side.bin";
-  ASSERT_TRUE(build(out, {"--side-files", "--side", "0:..\\evil.msi"}));
-  EXPECT_EQ(readInto(out), PayloadError::BadTrailer);
+  EXPECT_EQ(readInto(sideFiles("..\\evil.msi")), PayloadError::BadTrailer);
 
-  ASSERT_TRUE(build(out, {"--side-files", "--side", "0:app.msi"}));
+  const QString out = sideFiles("app.msi");
   const QByteArray whole = readFile(out);
   const qint64 trailer = trailerAt(out);
   const qint64 records = u32At(out, trailer + 4);
@@ -152,7 +174,7 @@ TEST_F(PayloadHostileTest, AShortCopyIsAFileErrorAndLeavesNoPartialFile) {
 TEST_F(PayloadHostileTest, ExtractionNeverWritesThroughAPlantedLink) {
   const QString outside = folder("outside");
   writeFile(outside + "app.msi", "mine");
-  const QString out = payload({"--file", "1:4:sub\\evil.txt=" + source("e", "e")});
+  const QString out = payload([&](PayloadBuilder& b) { b.addFile(1, 4, "sub\\evil.txt", source("e", "e")); });
   for (const auto& [planted, index] : {std::pair{"sub", 2}, std::pair{"app.msi", 1}}) {
     SCOPED_TRACE(planted);
     CPayloadArchive archive;
@@ -170,7 +192,7 @@ TEST_F(PayloadHostileTest, ExtractionNeverWritesThroughAPlantedLink) {
 TEST_F(PayloadHostileTest, CleanUpNeverDeletesThroughALink) {
   const QString outside = folder("outside");
   writeFile(outside + "evil.txt", "mine");
-  const QString out = payload({"--file", "1:4:sub\\evil.txt=" + source("e", "e")});
+  const QString out = payload([&](PayloadBuilder& b) { b.addFile(1, 4, "sub\\evil.txt", source("e", "e")); });
   CPayloadArchive archive;
   const QString x = folder("x");
   ASSERT_EQ(openInto(archive, out, x), PayloadError::Ok);

@@ -31,6 +31,13 @@ bool PayloadTest::build(const QString& out, const QStringList& arguments, const 
          builder.exitCode() == 0;
 }
 
+PayloadBuilder PayloadTest::hostileBuilder() const {
+  PayloadBuilder builder;
+  builder.setStub(m_stub);
+  builder.allowRefusedNames();
+  return builder;
+}
+
 QString PayloadTest::decompressorPath() { return QStringLiteral(KVT_DECOMPRESSOR); }
 
 int PayloadTest::openInto(CPayloadArchive& archive, const QString& payload, const QString& folder) {

@@ -7,6 +7,7 @@
 #include <QStringList>
 
 #include "CPayloadArchive.h"
+#include "PayloadBuilder.h"
 
 // Payloads for the tests, every one made by the payload builder.
 class PayloadTest : public ::testing::Test {
@@ -15,6 +16,8 @@ class PayloadTest : public ::testing::Test {
 
   // Runs the builder on `stub` (the test's stand-in when empty); true when it succeeded.
   bool build(const QString& out, const QStringList& arguments, const QString& stub = {}) const;
+  // The builder in process on the test's stand-in, writing names the setup refuses too.
+  PayloadBuilder hostileBuilder() const;
   static QString decompressorPath();
 
   // Opens `payload` extracting into `folder` and reads its table.
