@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QThread>
 #include <algorithm>
+#include <climits>
 #include <map>
 #include <memory>
 #include <utility>
@@ -58,6 +59,18 @@ QString checkAnsi(const QString& name) {
     if (fromAnsi(toAnsi(one)) != one)
       return QString("the name \"%1\" holds \"%2\" (U+%3), which Windows-1252 cannot hold")
           .arg(name, one, QString::number(c, 16).toUpper().rightJustified(4, '0'));
+  }
+  return {};
+}
+
+// A part longer than a file name may be cannot be extracted; parts are written in
+// the native encoding, where a Windows-1252 character may take two bytes.
+QString checkPartLengths(const QString& name) {
+  for (const QString& part : QString(name).replace('\\', '/').split('/')) {
+    const qsizetype bytes = QFile::encodeName(part).size();
+    if (bytes > NAME_MAX)
+      return QString("the name \"%1\" holds a part of %2 bytes, more than the %3 bytes of a file name")
+          .arg(name, QString::number(bytes), QString::number(NAME_MAX));
   }
   return {};
 }
@@ -222,7 +235,7 @@ QString PayloadBuilder::checkName(const QString& name) const {
   if (length > kMaxNameLength)
     return QString("the name \"%1\" is %2 bytes long, more than the %3 bytes that the setup reads")
         .arg(name, QString::number(length), QString::number(kMaxNameLength));
-  return {};
+  return checkPartLengths(name);
 }
 
 // The setup unpacks the compressed block into the folder that its name holds.
@@ -278,9 +291,7 @@ QString PayloadBuilder::checkOutputIsNoInput(const QString& path) const {
 QString PayloadBuilder::checkEntryLimits(const QString& name, qint64 size, qint64 end) const {
   if (size > m_offsetLimit)
     return QString("the entry \"%1\" holds %2 bytes, more than the %3 bytes that an entry can hold")
-        .arg(name)
-        .arg(size)
-        .arg(m_offsetLimit);
+        .arg(name, QString::number(size), QString::number(m_offsetLimit));
   return checkOffsetLimit("the entry \"" + name + "\"", end);
 }
 

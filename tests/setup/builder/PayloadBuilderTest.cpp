@@ -205,6 +205,10 @@ TEST_F(PayloadBuilderTest, TheCommandRefusesWhatTheSetupCouldNotExtract) {
        "the name \"..\\evil.msi\" holds a \"..\" part" + refuses},
       {QStringList{"--side-files", "--side", "0:" + long4096 + "x"},
        "the name \"" + long4096 + "x\" is 4097 bytes long, more than the 4096 bytes that the setup reads"},
+      {file("sub\\" + QString(128, QChar(0xe9))),
+       "the name \"sub\\" + QString(128, QChar(0xe9)) +
+           "\" holds a part of 256 bytes, more than the 255 bytes of a file name"},
+      {file(QString(127, QChar(0xe9)) + "p"), {}},
       {file(long4096), {}},
       {file("sub\\a.txt") + file("sub\\b.txt"), {}},
       {file("sub") + file("subx\\a"), {}},
