@@ -140,8 +140,12 @@ extern "C" __attribute__((visibility("default"))) int ExtractFiles(ExtractFilesA
   if (!in || !out) return kFailed;
   archive_read_support_filter_xz(in.get());
   archive_read_support_format_tar(in.get());
-  archive_write_disk_set_options(
-      out.get(), ARCHIVE_EXTRACT_TIME | ARCHIVE_EXTRACT_SECURE_SYMLINKS | ARCHIVE_EXTRACT_SECURE_NODOTDOT);
+  // What stands at a name is removed before the entry is made, where libarchive's default may
+  // rewrite an older file in place: whoever still reads that file keeps it whole. A link in the
+  // way, also one in place of a folder, is removed as itself.
+  archive_write_disk_set_options(out.get(), ARCHIVE_EXTRACT_TIME | ARCHIVE_EXTRACT_UNLINK |
+                                                ARCHIVE_EXTRACT_SECURE_SYMLINKS |
+                                                ARCHIVE_EXTRACT_SECURE_NODOTDOT);
   if (archive_read_open(in.get(), &reader, nullptr, readBlock, nullptr) != ARCHIVE_OK) return kFailed;
   std::string unfinished;
   const int result = extractEntries(in.get(), out.get(), reader, destination, args->progress, unfinished);

@@ -133,8 +133,10 @@ UniqueFd createFile(const QString& root, const QString& relative) {
   const QByteArray leaf = QFile::encodeName(levels.takeLast());
   const UniqueFd folder = openParts(root, levels, true);
   if (!folder.valid()) return {};
+  // A folder at the name stays, and the exclusive creation fails on it.
+  ::unlinkat(folder.get(), leaf.constData(), 0);
   return UniqueFd(
-      ::openat(folder.get(), leaf.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666));
+      ::openat(folder.get(), leaf.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
 }
 
 void removeFile(const QString& root, const QString& relative) {

@@ -47,8 +47,11 @@ QString folderPart(const QString& relative);
 // or cannot be made.
 UniqueFd openFolder(const QString& root, const QString& relative, bool create);
 
-// Creates (or truncates) the file `relative` below `root` for writing, making
-// its missing folders. Invalid when that fails or a link stands in the way.
+// Creates the file `relative` below `root` for writing, making its missing
+// folders. Always a new file: a file or link at its name is removed first (a
+// link as itself), so that a process still reading the older file keeps it
+// whole. Invalid when that fails, a link stands in place of one of its folders
+// or a folder stands at its name.
 UniqueFd createFile(const QString& root, const QString& relative);
 
 // Deletes the file `relative` below `root`, then its emptied folders from the
