@@ -48,12 +48,12 @@ void BootstrapperRun::addMsiDll(quint16 a, quint16 b, quint16 c, quint16 d) cons
                                 VersionBlockWriter::inFile(VersionBlockWriter::block(a, b, c, d)));
 }
 
+// A relaunched copy runs the installer after the run that a test waits for has ended: the
+// arguments are recorded whole, so a test that finds the record finds all of it.
 void BootstrapperRun::setInstallerExitCode(int exitCode) const {
   writeFile(system + "/msiexec.exe",
-            QStringLiteral("#!/bin/sh\nprintf '%s\\n' \"$@\" > '%1/msiexec.args'\nexit %2\n")
-                .arg(records)
-                .arg(exitCode)
-                .toUtf8(),
+            "#!/bin/sh\n" + TestEnv::recordWhole("printf '%s\\n' \"$@\"", records + "/msiexec.args") +
+                "exit " + QByteArray::number(exitCode) + "\n",
             true);
 }
 

@@ -69,9 +69,10 @@ TEST_F(RelaunchTest, SelfDeleteScriptNeverTouchesAFileOutsideThePrivateFolder) {
 TEST_F(RelaunchTest, RelaunchStartsACopyNamingTheOriginal) {
   const QString media = TestEnv::freshDir("my media");
   const QString record = media + "/args";
-  writeFile(media + "/setup", "#!/bin/sh\nprintf '%s\\n' \"$0\" \"$@\" > '" + record.toUtf8() + "'\n");
+  // The copy runs detached: it records whole, or the test could read it half written.
+  writeFile(media + "/setup", "#!/bin/sh\n" + TestEnv::recordWhole("printf '%s\\n' \"$0\" \"$@\"", record));
   EXPECT_EQ(RelaunchFromTemp(media + "/setup"), 0);
-  ASSERT_TRUE(eventually([&] { return QFile(record).size() > 0; }));
+  ASSERT_TRUE(eventually([&] { return QFile::exists(record); }));
   QFile file(record);
   ASSERT_TRUE(file.open(QIODevice::ReadOnly));
   EXPECT_EQ(QString::fromUtf8(file.readAll()), privateFolder_ + "setup\n/OriginalPath:" + media + "/setup\n");

@@ -173,8 +173,9 @@ TEST_F(CPrerequisiteSetTest, TheShortcutIsWrittenInThePrivateFolderAndRemoved) {
   const QString tmp = TestEnv::freshDir("tmp");
   const QString bin = TestEnv::freshDir("bin");
   ::setenv("TMPDIR", QFile::encodeName(tmp).constData(), 1);
-  BootstrapperRun::writeFile(bin + "/xdg-open",
-                             "#!/bin/sh\nprintf '%s' \"$1\" > \"$(dirname \"$0\")/opened\"\n", true);
+  // The opener runs detached: it records whole, or the test could read it half written.
+  BootstrapperRun::writeFile(
+      bin + "/xdg-open", "#!/bin/sh\n" + TestEnv::recordWhole("printf '%s' \"$1\"", bin + "/opened"), true);
   const QByteArray path = qgetenv("PATH");
   ::setenv("PATH", QFile::encodeName(bin + ":" + path).constData(), 1);
   EXPECT_TRUE(CPrerequisiteSet::OpenUrlViaShortcut("http://127.0.0.1:9/site"));
