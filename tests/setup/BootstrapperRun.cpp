@@ -151,9 +151,13 @@ void BootstrapperRun::writeFile(const QString& path, const QByteArray& data, boo
 }
 
 bool BootstrapperRun::waitFor(const QString& path, bool gone) {
-  QDeadlineTimer deadline(20000);
-  while (QFileInfo::exists(path) == gone && !deadline.hasExpired()) QThread::msleep(20);
-  return QFileInfo::exists(path) != gone;
+  return eventually([&] { return QFileInfo::exists(path) != gone; });
+}
+
+bool BootstrapperRun::eventually(const std::function<bool()>& done) {
+  const QDeadlineTimer deadline(20000);
+  while (!done() && !deadline.hasExpired()) QThread::msleep(20);
+  return done();
 }
 
 bool BootstrapperRun::runValueRecorded(const QString& record, const QString& program) const {
