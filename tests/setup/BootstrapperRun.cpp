@@ -48,12 +48,12 @@ void BootstrapperRun::addMsiDll(quint16 a, quint16 b, quint16 c, quint16 d) cons
                                 VersionBlockWriter::inFile(VersionBlockWriter::block(a, b, c, d)));
 }
 
+// A relaunched copy runs the installer after the run that a test waits for has ended: the
+// arguments are recorded whole, so a test that finds the record finds all of it.
 void BootstrapperRun::setInstallerExitCode(int exitCode) const {
   writeFile(system + "/msiexec.exe",
-            QStringLiteral("#!/bin/sh\nprintf '%s\\n' \"$@\" > '%1/msiexec.args'\nexit %2\n")
-                .arg(records)
-                .arg(exitCode)
-                .toUtf8(),
+            "#!/bin/sh\n" + TestEnv::recordWhole("printf '%s\\n' \"$@\"", records + "/msiexec.args") +
+                "exit " + QByteArray::number(exitCode) + "\n",
             true);
 }
 
@@ -151,9 +151,13 @@ void BootstrapperRun::writeFile(const QString& path, const QByteArray& data, boo
 }
 
 bool BootstrapperRun::waitFor(const QString& path, bool gone) {
-  QDeadlineTimer deadline(20000);
-  while (QFileInfo::exists(path) == gone && !deadline.hasExpired()) QThread::msleep(20);
-  return QFileInfo::exists(path) != gone;
+  return eventually([&] { return QFileInfo::exists(path) != gone; });
+}
+
+bool BootstrapperRun::eventually(const std::function<bool()>& done) {
+  const QDeadlineTimer deadline(20000);
+  while (!done() && !deadline.hasExpired()) QThread::msleep(20);
+  return done();
 }
 
 bool BootstrapperRun::runValueRecorded(const QString& record, const QString& program) const {

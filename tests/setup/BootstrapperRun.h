@@ -4,6 +4,7 @@
 #include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <memory>
 
 // Runs built copies of KVTsetup as processes, each in a sandbox of its own: a
@@ -38,6 +39,8 @@ class BootstrapperRun {
   static void writeFile(const QString& path, const QByteArray& data, bool executable = false);
   // Waits (bounded) until `path` exists or, with `gone`, until it no longer exists.
   static bool waitFor(const QString& path, bool gone = false);
+  // Waits (bounded) until `done` holds.
+  static bool eventually(const std::function<bool()>& done);
 
   QString installerArguments() const { return readFile(records + "/msiexec.args"); }
   // True when the Run value naming `program` stood in the registry copy `record`.

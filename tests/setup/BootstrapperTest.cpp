@@ -534,8 +534,7 @@ TEST_F(BootstrapperTest, AStopDuringAStalledDownloadEndsAtOnceAndKeepsThePart) {
         setupWith(kGeneral + "Options=" + option + "\r\nDownloadFolder=" + folder +
                   "\r\n[PREREQUISITES]\r\nApp1=Big\r\n" + downloadSection(1, "slow/big.sh", big.size()));
     auto setup = s.start(program, {});
-    ASSERT_TRUE(BootstrapperRun::waitFor(folder + "/big.sh.part"));
-    QThread::msleep(300);
+    ASSERT_TRUE(BootstrapperRun::eventually([&] { return QFileInfo(folder + "/big.sh.part").size() > 0; }));
     ::kill(pid_t(setup->processId()), SIGTERM);
     ASSERT_TRUE(s.finish(*setup));
     EXPECT_EQ(s.exitCode, 255) << s.standardError.toStdString();

@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QThread>
 
+#include "BootstrapperRun.h"
 #include "Relaunch.h"
 #include "SetupPaths.h"
 #include "TestEnv.h"
@@ -27,13 +27,6 @@ class RelaunchTest : public ::testing::Test {
     QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
   }
 
-  // Waits (bounded) until `done` holds.
-  static bool eventually(const std::function<bool()>& done) {
-    QDeadlineTimer deadline(10000);
-    while (!done() && !deadline.hasExpired()) QThread::msleep(20);
-    return done();
-  }
-
   QString privateFolder_;
 };
 
@@ -54,7 +47,7 @@ TEST_F(RelaunchTest, SelfDeleteScriptRemovesTheCopyItselfAndTheEmptiedFolder) {
   const QString copy = privateFolder_ + "setup copy's";
   writeFile(copy, "x");
   WriteSelfDeleteBatch(copy);
-  EXPECT_TRUE(eventually([&] { return !QDir(privateFolder_).exists(); }));
+  EXPECT_TRUE(BootstrapperRun::eventually([&] { return !QDir(privateFolder_).exists(); }));
 }
 
 TEST_F(RelaunchTest, SelfDeleteScriptNeverTouchesAFileOutsideThePrivateFolder) {
@@ -69,9 +62,10 @@ TEST_F(RelaunchTest, SelfDeleteScriptNeverTouchesAFileOutsideThePrivateFolder) {
 TEST_F(RelaunchTest, RelaunchStartsACopyNamingTheOriginal) {
   const QString media = TestEnv::freshDir("my media");
   const QString record = media + "/args";
-  writeFile(media + "/setup", "#!/bin/sh\nprintf '%s\\n' \"$0\" \"$@\" > '" + record.toUtf8() + "'\n");
+  // The copy runs detached: it records whole, or the test could read it half written.
+  writeFile(media + "/setup", "#!/bin/sh\n" + TestEnv::recordWhole("printf '%s\\n' \"$0\" \"$@\"", record));
   EXPECT_EQ(RelaunchFromTemp(media + "/setup"), 0);
-  ASSERT_TRUE(eventually([&] { return QFile(record).size() > 0; }));
+  ASSERT_TRUE(BootstrapperRun::waitFor(record));
   QFile file(record);
   ASSERT_TRUE(file.open(QIODevice::ReadOnly));
   EXPECT_EQ(QString::fromUtf8(file.readAll()), privateFolder_ + "setup\n/OriginalPath:" + media + "/setup\n");

@@ -92,6 +92,13 @@ void waitPastLastChange(const QString& path) {
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
 
+QByteArray recordWhole(const QByteArray& command, const QString& path) {
+  QByteArray quoted = QFile::encodeName(path);
+  quoted.replace('\'', "'\\''");
+  const QByteArray target = '\'' + quoted + '\'';
+  return "{ " + command + "; } > " + target + ".tmp; mv -f " + target + ".tmp " + target + "\n";
+}
+
 void makeFifo(const QString& path) {
   if (::mkfifo(QFile::encodeName(path).constData(), 0600) != 0)
     ADD_FAILURE() << "cannot make the FIFO " << path.toStdString();

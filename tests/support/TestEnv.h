@@ -38,6 +38,10 @@ void rewriteKeepingTimes(const QString& path, const QByteArray& bytes);
 // file from then on can trust its stamp.
 void waitPastLastChange(const QString& path);
 
+// The shell line by which a stand-in script records the output of `command` into the file at
+// `path`: written beside it and renamed into place, so a test that finds the file finds all of it.
+QByteArray recordWhole(const QByteArray& command, const QString& path);
+
 // Makes a FIFO at `path`; one that cannot be made fails the test.
 void makeFifo(const QString& path);
 

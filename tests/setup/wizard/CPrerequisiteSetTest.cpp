@@ -4,7 +4,6 @@
 #include <QCryptographicHash>
 #include <QDialogButtonBox>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QPushButton>
 #include <QTimer>
 
@@ -173,8 +172,9 @@ TEST_F(CPrerequisiteSetTest, TheShortcutIsWrittenInThePrivateFolderAndRemoved) {
   const QString tmp = TestEnv::freshDir("tmp");
   const QString bin = TestEnv::freshDir("bin");
   ::setenv("TMPDIR", QFile::encodeName(tmp).constData(), 1);
-  BootstrapperRun::writeFile(bin + "/xdg-open",
-                             "#!/bin/sh\nprintf '%s' \"$1\" > \"$(dirname \"$0\")/opened\"\n", true);
+  // The opener runs detached: it records whole, or the test could read it half written.
+  BootstrapperRun::writeFile(
+      bin + "/xdg-open", "#!/bin/sh\n" + TestEnv::recordWhole("printf '%s' \"$1\"", bin + "/opened"), true);
   const QByteArray path = qgetenv("PATH");
   ::setenv("PATH", QFile::encodeName(bin + ":" + path).constData(), 1);
   EXPECT_TRUE(CPrerequisiteSet::OpenUrlViaShortcut("http://127.0.0.1:9/site"));
@@ -185,19 +185,32 @@ TEST_F(CPrerequisiteSetTest, TheShortcutIsWrittenInThePrivateFolderAndRemoved) {
 }
 
 TEST_F(CPrerequisiteSetTest, CancellingTheProgressDialogEndsItAtOnce) {
-  const QByteArray slow = "#!/bin/sh\nsleep 1\n";
-  BootstrapperRun::writeFile(folder_ + "/sub/tool.sh", slow, true);
+  const QString starts = TestEnv::sandbox() + "/starts";
+  const QString release = TestEnv::sandbox() + "/release";
+  // Each item records its start and runs until the test lets it end (a minute at most).
+  const QByteArray waiting =
+      QStringLiteral(
+          "#!/bin/sh\necho >> '%1'\n"
+          "n=0; while [ ! -e '%2' ] && [ $n -lt 600 ]; do sleep 0.1; n=$((n + 1)); done\n")
+          .arg(starts, release)
+          .toUtf8();
+  BootstrapperRun::writeFile(folder_ + "/sub/tool.sh", waiting, true);
   addDownload({}, PrerequisiteState::DownloadedPresent);
   addDownload({}, PrerequisiteState::DownloadedPresent);
-  config_.prerequisites[0].exactSize = config_.prerequisites[1].exactSize = slow.size();
+  config_.prerequisites[0].exactSize = config_.prerequisites[1].exactSize = waiting.size();
   CPrerequisiteSet set(config_, archive_);
   CPrereqProgressDlg dialog(set, "KVT Setup");
-  QTimer::singleShot(200, &dialog, [&dialog] {
+  // Cancel while the first item runs, then let it end.
+  QTimer poll;
+  QObject::connect(&poll, &QTimer::timeout, &dialog, [&] {
+    if (TestEnv::readFile(starts).isEmpty()) return;
+    poll.stop();
     dialog.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Cancel)->click();
+    EXPECT_FALSE(dialog.isVisible());
+    BootstrapperRun::writeFile(release, "");
   });
-  QElapsedTimer clock;
-  clock.start();
+  poll.start(10);
   EXPECT_EQ(dialog.run(), 2);
   // The worker finished the item under way and started no second one.
-  EXPECT_LT(clock.elapsed(), 1900);
+  EXPECT_EQ(TestEnv::readFile(starts), "\n");
 }

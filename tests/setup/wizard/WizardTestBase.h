@@ -40,18 +40,16 @@ class WizardTestBase : public ::testing::Test {
     qputenv("PATH", (bin + ":" + qEnvironmentVariable("PATH")).toUtf8());
   }
 
-  // The URLs the opener received, once `count` arrived (it runs detached).
+  // The URLs the opener received, once `count` whole lines arrived (it runs detached).
   QStringList openedUrls(int count) const {
-    QStringList urls;
+    QByteArray lines;
     const bool arrived = QTest::qWaitFor(
         [&] {
-          QFile file(opened_);
-          urls = file.open(QIODevice::ReadOnly)
-                     ? QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts)
-                     : QStringList();
-          return urls.size() >= count;
+          lines = TestEnv::readFile(opened_);
+          return lines.count('\n') >= count;
         },
         5000);
+    const QStringList urls = QString::fromUtf8(lines).split('\n', Qt::SkipEmptyParts);
     EXPECT_TRUE(arrived) << urls.join(' ').toStdString();
     return urls;
   }
