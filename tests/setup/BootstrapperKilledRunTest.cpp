@@ -2,8 +2,6 @@
 #include <signal.h>
 
 #include <QCryptographicHash>
-#include <QDeadlineTimer>
-#include <QThread>
 
 #include "BootstrapperRun.h"
 
@@ -27,15 +25,10 @@ QString md5Line(const QByteArray& bytes) {
   return QCryptographicHash::hash(bytes, QCryptographicHash::Md5).toHex() + "\n";
 }
 
-// Waits (bounded) for a whole record: one line.
+// Waits (bounded) for the record at `path`, written whole; empty when none came.
 QString waitForRecord(const QString& path) {
-  const QDeadlineTimer deadline(20000);
-  QString record = BootstrapperRun::readFile(path);
-  while (!record.endsWith('\n') && !deadline.hasExpired()) {
-    QThread::msleep(20);
-    record = BootstrapperRun::readFile(path);
-  }
-  return record;
+  BootstrapperRun::waitFor(path);
+  return BootstrapperRun::readFile(path);
 }
 
 // The private folder's lock dies with a killed run, so the next run starts at
