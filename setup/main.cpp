@@ -9,8 +9,10 @@
 #include "FixedDrives.h"
 #include "SetupCommandLine.h"
 #include "SetupStrings.h"
+#include "StandardDescriptors.h"
 
 int main(int argc, char** argv) {
+  StandardDescriptors::openClosedOnNull();
   // A relaunched copy outlives the first process and the pipe its error output may go to.
   std::signal(SIGPIPE, SIG_IGN);
   // Taken before Qt removes the options it knows from argv.
@@ -18,7 +20,8 @@ int main(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) args << QFile::decodeName(argv[i]);
   DisplayPlatform::runHeadlessWithoutDisplay(argc, argv);
   QApplication app(argc, argv);
-  // Qt's own buttons (Back, Next, Finish, Cancel) speak the language of the setup's texts.
+  // Qt's own texts (message box and dialog buttons, edit menus) speak the language of the
+  // setup's texts; the wizard words its buttons itself, as its pages name them.
   QTranslator qtTexts;
   if (qtTexts.load(QStringLiteral("qtbase_") + SetupStrings::languageCode(),
                    QLibraryInfo::path(QLibraryInfo::TranslationsPath)))

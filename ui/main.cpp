@@ -4,8 +4,10 @@
 
 #include "DisplayPlatform.h"
 #include "modMain.h"
+#include "StandardDescriptors.h"
 
 int main(int argc, char** argv) {
+  StandardDescriptors::openClosedOnNull();
   DisplayPlatform::runHeadlessWithoutDisplay(argc, argv);
   QApplication app(argc, argv);
   if (const auto status = modMain::Main()) return *status;

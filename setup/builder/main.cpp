@@ -8,6 +8,7 @@
 
 #include "PayloadBuilder.h"
 #include "PayloadFormat.h"
+#include "StandardDescriptors.h"
 
 namespace {
 
@@ -190,6 +191,7 @@ bool parseArguments(const QStringList& args, Arguments& a) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  StandardDescriptors::openClosedOnNull();
   QCoreApplication app(argc, argv);
   const QStringList args = app.arguments();
   if (args.size() < 2 || args.contains("--help")) {

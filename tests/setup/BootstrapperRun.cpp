@@ -97,6 +97,7 @@ QString BootstrapperRun::recordingScript(const QString& name, const QString& rec
 
 bool BootstrapperRun::build(const QString& output, const QStringList& items) const {
   QProcess builder;
+  if (standardDescriptorsClosed) TestEnv::closeStandardDescriptors(builder);
   builder.start(KVT_PAYLOAD_BUILDER, QStringList{"--out", output} + items);
   return builder.waitForFinished(60000) && builder.exitStatus() == QProcess::NormalExit &&
          builder.exitCode() == 0;
@@ -111,15 +112,20 @@ std::unique_ptr<QProcess> BootstrapperRun::start(const QString& program, const Q
   auto setup = std::make_unique<QProcess>();
   setup->setProcessEnvironment(environment);
   setup->setWorkingDirectory(work);
+  std::function<void()> limitFileSize;
   if (fileSizeLimit > 0) {
     const rlim_t limit = rlim_t(fileSizeLimit);
-    setup->setChildProcessModifier([limit] {
+    limitFileSize = [limit] {
       // A write past the limit fails with EFBIG, as on a full disk, instead of ending the program.
       std::signal(SIGXFSZ, SIG_IGN);
       const rlimit size{limit, limit};
       ::setrlimit(RLIMIT_FSIZE, &size);
-    });
+    };
   }
+  if (standardDescriptorsClosed)
+    TestEnv::closeStandardDescriptors(*setup, limitFileSize);
+  else if (limitFileSize)
+    setup->setChildProcessModifier(limitFileSize);
   setup->start(program, args);
   setup->waitForStarted();
   return setup;

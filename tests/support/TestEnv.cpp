@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <QCoreApplication>
 #include <QDir>
@@ -110,6 +111,13 @@ void startSelf(QProcess& process, const QString& test, const QList<QPair<QString
   process.setProcessEnvironment(env);
   process.setProcessChannelMode(QProcess::ForwardedChannels);
   process.start(QCoreApplication::applicationFilePath(), {"--gtest_filter=" + test});
+}
+
+void closeStandardDescriptors(QProcess& process, const std::function<void()>& more) {
+  process.setChildProcessModifier([more] {
+    if (more) more();
+    for (const int fd : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) ::close(fd);
+  });
 }
 
 }  // namespace TestEnv

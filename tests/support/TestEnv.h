@@ -4,6 +4,8 @@
 #include <QList>
 #include <QPair>
 #include <QString>
+#include <functional>
+#include <initializer_list>
 
 class QProcess;
 
@@ -48,6 +50,10 @@ void makeFifo(const QString& path);
 // Starts this test program again to run `test` alone, its output forwarded and
 // `variables` added to its environment: the second process of a test.
 void startSelf(QProcess& process, const QString& test, const QList<QPair<QString, QString>>& variables);
+
+// Has `process` start its program with standard input, output and error closed,
+// as some launchers and service managers do; `more` runs in the child too.
+void closeStandardDescriptors(QProcess& process, const std::function<void()>& more = {});
 
 void setUp();
 

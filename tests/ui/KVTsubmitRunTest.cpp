@@ -68,6 +68,7 @@ class KVTsubmitRun : public ::testing::Test {
         environment.remove(variable);
     process.setProcessEnvironment(environment);
     process.setWorkingDirectory(folder);
+    if (standardDescriptorsClosed) TestEnv::closeStandardDescriptors(process);
     process.start(QCoreApplication::applicationDirPath() + QStringLiteral("/../KVTsubmit"), arguments);
     RunResult result;
     result.finished = process.waitForStarted() && process.waitForFinished(kRunLimitMs);
@@ -84,6 +85,8 @@ class KVTsubmitRun : public ::testing::Test {
 
   PrinterEmulator emulator;
   QString folder;
+  // The program starts with standard input, output and error closed.
+  bool standardDescriptorsClosed = false;
 };
 
 // What the main window adds to every job it shows: each job-level field takes
@@ -280,6 +283,21 @@ TEST_F(KVTsubmitRun, NoPrinterConfiguredEndsWithStatusTwoAndSaysHowToAddOne) {
                                file + ", as the README's section \"Settings\" shows."))
         << result.errors.toStdString();
   }
+}
+
+// Some launchers and service managers start programs with standard input, output
+// and error closed: the settings the program opens must not take their place.
+TEST_F(KVTsubmitRun, StartedWithTheStandardDescriptorsClosedTheRunPrints) {
+  configurePrinter("Plotter", emulator);
+  const QString document = writeFile("plan.plt", "IN;");
+  writeFile("plans.kvt", "[DOCUMENT001]\r\nDOCUMENTNAME=" + document.toUtf8() + "\r\n");
+  const QString settings = RegistryStore(HKEY_CURRENT_USER).filePath();
+  standardDescriptorsClosed = true;
+  const RunResult printed = run({"plans.kvt", "/PRINT", "/QUIT"});
+  ASSERT_TRUE(printed.finished);
+  EXPECT_EQ(printed.exitCode, modMain::ExitSuccess);
+  EXPECT_TRUE(wire(emulator).endsWith("IN;" + kExitLanguage + kEOJ));
+  EXPECT_TRUE(TestEnv::readFile(settings).startsWith("REGEDIT4"));
 }
 
 // A server reached over SSH, a container, a cron job: without a display the
