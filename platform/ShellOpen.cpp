@@ -88,13 +88,18 @@ bool runAndWait(const QString& program, const QStringList& arguments, int& exitC
   return true;
 }
 
-bool openAndWait(const QString& file, const QString& parameters, const QString& installerProgram,
-                 int& exitCode) {
+Opening openingOf(const QString& file, const QString& parameters, const QString& installerProgram) {
   const QStringList split = splitCommandLine(parameters);
   if (file.endsWith(QLatin1String(".msi"), Qt::CaseInsensitive))
-    return runAndWait(installerProgram, QStringList{QStringLiteral("/i"), file} + split, exitCode);
-  if (isDirectlyRunnable(file)) return runAndWait(file, split, exitCode);
-  return runAndWait(QStringLiteral("xdg-open"), {file}, exitCode);
+    return {installerProgram, QStringList{QStringLiteral("/i"), file} + split};
+  if (isDirectlyRunnable(file)) return {file, split};
+  return {QStringLiteral("xdg-open"), {file}};
+}
+
+bool openAndWait(const QString& file, const QString& parameters, const QString& installerProgram,
+                 int& exitCode) {
+  const Opening opening = openingOf(file, parameters, installerProgram);
+  return runAndWait(opening.program, opening.arguments, exitCode);
 }
 
 }  // namespace ShellOpen

@@ -22,9 +22,18 @@ bool isDirectlyRunnable(const QByteArray& firstBytes);
 // signal ended it).
 bool runAndWait(const QString& program, const QStringList& arguments, int& exitCode);
 
-// Opens `file` as the shell would and waits: a name ending in ".msi" runs
-// `installerProgram` /i "<file>" <parameters>; a program or script runs with
-// its parameters; anything else goes to xdg-open.
+// The program that opens a file, and its arguments.
+struct Opening {
+  QString program;
+  QStringList arguments;
+};
+
+// How the shell opens `file`: a name ending in ".msi" runs `installerProgram`
+// /i "<file>" <parameters>; a program or script runs with its parameters;
+// anything else goes to xdg-open.
+Opening openingOf(const QString& file, const QString& parameters, const QString& installerProgram);
+
+// Opens `file` so and waits; false when the opening program could not be started.
 bool openAndWait(const QString& file, const QString& parameters, const QString& installerProgram,
                  int& exitCode);
 

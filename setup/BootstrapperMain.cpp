@@ -108,6 +108,7 @@ class BootstrapRun {
   bool installerReadyAfterPasses();
   int launchFromUrl();
   int launchPackage();
+  void showLaunchFailure();
   int archiveFailure(int code);
   bool stopping() { return stop_.received(); }
   int stopped();
@@ -282,8 +283,12 @@ int BootstrapRun::runCompressedSwitches() {
     config_.LoadConfiguration(archive_.configurationPath());
     configuredFolder = config_.GetExtractionFolder();
   }
-  if (SetupCommandLine::hasSwitch(commandLine_, QStringLiteral("/extractlzma")))
-    return archive_.ExtractCompressedOnly(configuredFolder);
+  if (SetupCommandLine::hasSwitch(commandLine_, QStringLiteral("/extractlzma"))) {
+    // The package that asks for it waits for the result: no box may stop it.
+    const int result = archive_.ExtractCompressedOnly(configuredFolder);
+    if (result != PayloadError::Ok) ReportArchiveError(result);
+    return result;
+  }
   archive_.DeleteCompressedFolder(configuredFolder);
   return 0;
 }
@@ -347,7 +352,9 @@ bool BootstrapRun::installerReadyAfterPasses() {
 int BootstrapRun::launchFromUrl() {
   RemoveRunKeyValue(archivePath_);
   const QString parameters = SetupCommandLine::AppendSetupProperties(packageParameters_, archivePath_);
-  return RunMsiexec(mainPackageUrl_, parameters).value_or(kFailed);
+  if (const auto exitCode = RunMsiexec(mainPackageUrl_, parameters)) return *exitCode;
+  ShowCannotStart(installerProgram());
+  return kFailed;
 }
 
 int BootstrapRun::launchPackage() {
@@ -368,11 +375,24 @@ int BootstrapRun::launchPackage() {
   if (stopping()) archive_.setKeepState(KeepState::Nothing);
   if (code >= PayloadError::DecompressorMissing) return archiveFailure(code);
   if (code != PayloadError::Ok) {
-    if (!folderAllowsPrograms(archive_.extractionFolder())) ShowNoExecError(archive_.extractionFolder());
+    showLaunchFailure();
     return kFailed;
   }
   if (isUserCancel(archive_.exitCode())) archive_.setKeepState(KeepState::Nothing);
   return archive_.exitCode();
+}
+
+// A package that is itself the program fails on a folder that runs none; any other
+// program is missing or cannot run.
+void BootstrapRun::showLaunchFailure() {
+  const QString& program = archive_.unstartedProgram();
+  const QString folder = archive_.extractionFolder();
+  if (program.isEmpty())
+    ShowArchiveError(PayloadError::FileError);
+  else if (program.startsWith(folder) && !folderAllowsPrograms(folder))
+    ShowNoExecError(folder);
+  else
+    ShowCannotStart(program);
 }
 
 // After a stop signal no box waits for an answer: the failure was asked for.

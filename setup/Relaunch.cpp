@@ -6,7 +6,9 @@
 #include <QProcess>
 #include <QTemporaryFile>
 
+#include "CPayloadArchive.h"
 #include "NoExecCheck.h"
+#include "SetupMessages.h"
 #include "SetupPaths.h"
 
 namespace {
@@ -45,16 +47,24 @@ QByteArray selfDeleteScript(const QString& copy, const QString& script, const QS
 
 int RelaunchFromTemp(const QString& modulePath) {
   const QString folder = SetupPaths::privateTempFolder();
-  if (folder.isEmpty()) return 1;
+  if (folder.isEmpty()) {
+    ShowUnsafeFolderError(SetupPaths::privateFolderPath());
+    return 1;
+  }
   const QString copy = folder + QFileInfo(modulePath).fileName();
   if (QFileInfo::exists(copy)) {
     QFile::setPermissions(copy, QFile::ReadOwner | QFile::WriteOwner);
     QFile::remove(copy);
   }
-  if (!QFile::copy(modulePath, copy)) return 1;
+  if (!QFile::copy(modulePath, copy)) {
+    ShowArchiveError(PayloadError::FileError);
+    return 1;
+  }
   QFile::setPermissions(copy, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
   if (!CheckProgramFolder(copy)) return 1;
-  return QProcess::startDetached(copy, {QStringLiteral("/OriginalPath:") + modulePath}) ? 0 : 1;
+  if (QProcess::startDetached(copy, {QStringLiteral("/OriginalPath:") + modulePath})) return 0;
+  ShowCannotStart(copy);
+  return 1;
 }
 
 QString relaunchPathFor(const QString& modulePath, const QString& sourcePath) {

@@ -15,6 +15,7 @@ constexpr int kReadError = 132;
 constexpr int kExtractError = 133;
 constexpr int kUnsafeFolder = 220;
 constexpr int kFolderStillBusy = 221;
+constexpr int kCannotStart = 223;
 
 int archiveErrorText(int code) {
   switch (code) {
@@ -25,6 +26,10 @@ int archiveErrorText(int code) {
     default:
       return kExtractError;
   }
+}
+
+void reportOnStandardError(const QString& text) {
+  std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
 }
 
 }  // namespace
@@ -66,8 +71,12 @@ void ShowNoExecError(const QString& folder) {
                      .arg(folder));
 }
 
+void ShowCannotStart(const QString& program) { ShowSetupError(setupText(kCannotStart, {program})); }
+
 void ShowUnsafeFolderError(const QString& folder) { ShowSetupError(setupText(kUnsafeFolder, {folder})); }
 
+void ReportArchiveError(int code) { reportOnStandardError(SetupStrings::text(archiveErrorText(code))); }
+
 void ReportFolderStillBusy(const QString& folder) {
-  std::fprintf(stderr, "%s\n", setupText(kFolderStillBusy, {folder}).toLocal8Bit().constData());
+  reportOnStandardError(setupText(kFolderStillBusy, {folder}));
 }

@@ -20,8 +20,14 @@ QString setupText(int id, const QStringList& values);
 // Tells the user that programs cannot run from `folder` and that TMPDIR can point elsewhere.
 void ShowNoExecError(const QString& folder);
 
+// Tells the user that `program`, which the setup was to run, could not be started.
+void ShowCannotStart(const QString& program);
+
 // Tells the user that the private folder `folder` is not safe to use and is to be removed.
 void ShowUnsafeFolderError(const QString& folder);
+
+// The text of an archive error code on standard error, for a run that no box may stop.
+void ReportArchiveError(int code);
 
 // An unattended run that stopped waiting for another run in `folder` says so
 // on standard error: no window may wait for a user who is not there.

@@ -2,8 +2,9 @@
 
 #include <QString>
 
-// The setup program's texts (ids 128 to 221), in the language of the user's
-// locale (LC_ALL, LC_MESSAGES, LANG), English when the locale names no other.
+// The setup program's texts (ids 128 to 223, and those of its dialogs), in the
+// language of the user's locale (LC_ALL, LC_MESSAGES, LANG), English when the
+// locale names no other.
 namespace SetupStrings {
 
 // The language code of the table in use ("en", "fr", "de", ...).

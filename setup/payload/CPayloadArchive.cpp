@@ -16,11 +16,11 @@
 #include "Ansi.h"
 #include "CExtractProgressDlg.h"
 #include "FileWrite.h"
-#include "FolderProperties.h"
 #include "PrivateFolderLock.h"
 #include "SetupPaths.h"
 #include "SetupStrings.h"
 #include "ShellOpen.h"
+#include "WindowsInstaller.h"
 
 using namespace PayloadFormat;
 
@@ -368,8 +368,11 @@ int CPayloadArchive::LaunchMainPackage(const QString& parameters, const QString&
 
 int CPayloadArchive::ShellOpenAndWait(const QString& file, const QString& parameters) {
   int exitCode = 0;
-  const QString installer = ExpandFolderProperties(QStringLiteral("[SystemFolder]msiexec.exe"));
-  if (!ShellOpen::openAndWait(file, parameters, installer, exitCode)) return PayloadError::FileError;
+  const ShellOpen::Opening opening = ShellOpen::openingOf(file, parameters, installerProgram());
+  if (!ShellOpen::runAndWait(opening.program, opening.arguments, exitCode)) {
+    m_unstartedProgram = opening.program;
+    return PayloadError::FileError;
+  }
   m_exitCode = exitCode;
   return PayloadError::Ok;
 }

@@ -91,6 +91,8 @@ class CPayloadArchive {
   const QString& packageBaseName() const { return m_packageBaseName; }
   qint64 displacement() const { return m_displacement; }
   int exitCode() const { return m_exitCode; }
+  // The program the main package's launch could not start; empty when none failed so.
+  const QString& unstartedProgram() const { return m_unstartedProgram; }
   int keepState() const { return m_keepState; }
   void setKeepState(int keepState) { m_keepState = keepState; }
 
@@ -126,6 +128,7 @@ class CPayloadArchive {
   QString m_configurationName;
   QString m_packageBaseName;
   int m_exitCode = 0;
+  QString m_unstartedProgram;
   int m_keepState = KeepState::Nothing;
   qint64 m_displacement = 0;
   std::vector<SideFile> m_sideFiles;

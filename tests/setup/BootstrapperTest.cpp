@@ -409,6 +409,21 @@ TEST_F(BootstrapperTest, SideFilesOnANetworkDriveRunFromATemporaryCopy) {
   EXPECT_TRUE(QFile::exists(program));
 }
 
+TEST_F(BootstrapperTest, ACopyForTheRelaunchThatCannotBeWrittenIsTold) {
+  const QString media = TestEnv::freshDir("media");
+  BootstrapperRun::writeFile(media + "/package.msi", "package");
+  const QString program = media + "/setup";
+  ASSERT_TRUE(s.build(program, {"--side", "0:package.msi", "--side-files"}));
+  BootstrapperRun::writeFile(s.work + "/mounts", ("server:/x " + media + " nfs rw 0 0\n").toUtf8());
+  s.environment.insert("KVT_MOUNT_TABLE", s.work + "/mounts");
+  s.fileSizeLimit = 64 * 1024;
+  ASSERT_TRUE(s.run(program, {}));
+  EXPECT_EQ(s.exitCode, 1);
+  EXPECT_TRUE(s.standardError.contains("An error occurred while reading the file."))
+      << s.standardError.toStdString();
+  EXPECT_TRUE(s.installerArguments().isEmpty());
+}
+
 TEST_F(BootstrapperTest, AHandGivenOriginalPathDeletesNothing) {
   const QString program = setupWith({});
   const QString victim = s.work + "/victim";
@@ -557,4 +572,54 @@ TEST_F(BootstrapperTest, AFullDiskDuringACompressedExtractionLeavesNoCutOffPacka
   EXPECT_TRUE(s.standardError.contains("An error occurred while extracting."))
       << s.standardError.toStdString();
   EXPECT_FALSE(QFile::exists(out + "/pkg/package.msi"));
+  // The package's own extraction gets the decompressor's result, and the user the reason.
+  ASSERT_TRUE(s.run(program, {"/extractlzma"}));
+  EXPECT_EQ(s.exitCode, 13);
+  EXPECT_TRUE(s.standardError.contains("An error occurred while extracting."))
+      << s.standardError.toStdString();
+}
+
+// Some launchers and service managers start programs with standard input, output and
+// error closed: the builder and every route of the setups it builds still run.
+TEST_F(BootstrapperTest, StartedWithTheStandardDescriptorsClosedEveryRouteRuns) {
+  s.standardDescriptorsClosed = true;
+  ASSERT_TRUE(s.run(setupWith({}, {}, "stored"), {}));
+  EXPECT_EQ(s.exitCode, 0);
+  EXPECT_EQ(installerArguments().substr(0, 3), "/i|");
+  const QString program = compressedSetupOf(s.work + "/package.msi");
+  const QString out = TestEnv::freshDir("out");
+  ASSERT_TRUE(s.run(program, {"/extract:" + out}));
+  EXPECT_EQ(s.exitCode, 0);
+  EXPECT_EQ(BootstrapperRun::readFile(out + "/pkg/package.msi"), "package");
+  QFile::remove(s.records + "/msiexec.args");
+  ASSERT_TRUE(s.run(program, {}));
+  EXPECT_EQ(s.exitCode, 0);
+  EXPECT_NE(installerArguments().find("pkg/package.msi"), std::string::npos);
+}
+
+// A program the setup cannot start is named: Windows Installer's, for a package
+// or its URL, and the desktop's opener for any other main package.
+TEST_F(BootstrapperTest, AProgramThatCannotBeStartedIsNamed) {
+  const QString installer = "Setup could not start \"" + s.system + "/msiexec.exe\": the program is missing";
+  const QString opener = "Setup could not start \"xdg-open\": the program is missing or cannot be run.";
+  BootstrapperRun::writeFile(s.work + "/readme.pdf", "%PDF-1.4");
+  const QString document = s.work + "/document";
+  ASSERT_TRUE(s.build(document, {"--file", "1:0:readme.pdf=" + s.work + "/readme.pdf"}));
+  const struct {
+    QString setup;
+    QString expected;
+  } cases[] = {
+      {setupWith({}, {}, "stored"), installer},
+      {setupWith(kGeneral + "MainAppURL=http://127.0.0.1:9/package.msi\r\n", {}, "url"), installer},
+      {document, opener},
+  };
+  QFile::remove(s.system + "/msiexec.exe");
+  // Nothing on the search path: no opener either.
+  s.environment.insert("PATH", TestEnv::freshDir("empty-path"));
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.setup.toStdString());
+    ASSERT_TRUE(s.run(c.setup, {}));
+    EXPECT_EQ(s.exitCode, 1);
+    EXPECT_TRUE(s.standardError.contains(c.expected)) << s.standardError.toStdString();
+  }
 }
