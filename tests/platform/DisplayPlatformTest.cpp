@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "DisplayPlatform.h"
 
 // Without a display Qt's default platform aborts the program; a platform the user
@@ -28,4 +31,45 @@ TEST(DisplayPlatformTest, OnlyNoDisplayAndNoChosenPlatformRunsHeadless) {
     EXPECT_EQ(DisplayPlatform::headlessFallback(c.display, c.wayland, c.platform, c.arguments),
               QByteArray(c.expected));
   }
+}
+
+namespace {
+
+// Runs the fallback on this process's own environment, without a display, with
+// `platform` in QT_QPA_PLATFORM (unset when null) and `arguments` after the
+// program name; gives back what QT_QPA_PLATFORM holds then ("<unset>" when nothing).
+QByteArray platformAfterStartWith(const char* platform, std::vector<std::string> arguments) {
+  const QByteArray saved[] = {qgetenv("DISPLAY"), qgetenv("WAYLAND_DISPLAY"), qgetenv("QT_QPA_PLATFORM")};
+  const bool wasSet[] = {qEnvironmentVariableIsSet("DISPLAY"), qEnvironmentVariableIsSet("WAYLAND_DISPLAY"),
+                         qEnvironmentVariableIsSet("QT_QPA_PLATFORM")};
+  qunsetenv("DISPLAY");
+  qunsetenv("WAYLAND_DISPLAY");
+  if (platform)
+    qputenv("QT_QPA_PLATFORM", platform);
+  else
+    qunsetenv("QT_QPA_PLATFORM");
+  arguments.insert(arguments.begin(), "KVTsubmit");
+  std::vector<char*> argv;
+  for (std::string& argument : arguments) argv.push_back(argument.data());
+  argv.push_back(nullptr);
+  DisplayPlatform::runHeadlessWithoutDisplay(int(arguments.size()), argv.data());
+  const QByteArray result =
+      qEnvironmentVariableIsSet("QT_QPA_PLATFORM") ? qgetenv("QT_QPA_PLATFORM") : QByteArray("<unset>");
+  const char* names[] = {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"};
+  for (int i = 0; i < 3; ++i)
+    if (wasSet[i])
+      qputenv(names[i], saved[i]);
+    else
+      qunsetenv(names[i]);
+  return result;
+}
+
+}  // namespace
+
+// The same rule, read from the process's own environment and arguments.
+TEST(DisplayPlatformTest, TheProcessKeepsThePlatformItsUserNamed) {
+  EXPECT_EQ(platformAfterStartWith("minimal", {}), "minimal");
+  EXPECT_EQ(platformAfterStartWith(nullptr, {"-platform", "minimal"}), "<unset>");
+  EXPECT_EQ(platformAfterStartWith(nullptr, {"plans.kvt", "--platform", "minimal"}), "<unset>");
+  EXPECT_EQ(platformAfterStartWith(nullptr, {"plans.kvt"}), "offscreen");
 }
