@@ -19,6 +19,8 @@
 #include "CPrerequisitesPage.h"
 #include "MessageBox.h"
 #include "SetupMessages.h"
+#include "SetupStrings.h"
+#include "WizardButtonCaptions.h"
 
 namespace {
 
@@ -53,11 +55,19 @@ CPrereqWizard::CPrereqWizard(CPrerequisiteSet& set, const QString& productName, 
   setPage(DownloadPage, new CDownloadPage(*this));
   setPage(OpenSitesPage, new COpenSitesPage(*this));
   setPage(InstallPage, new CInstallPage(*this));
+  captionButtons();
   QAbstractButton* back = button(BackButton);
   QObject::disconnect(back, nullptr, this, nullptr);
   connect(back, &QAbstractButton::clicked, this, &CPrereqWizard::goBack);
   connect(this, &QWizard::currentIdChanged, this, &CPrereqWizard::activate);
   connect(qApp, &QApplication::focusChanged, this, &CPrereqWizard::keepFocusOffBackAndCancel);
+}
+
+// The buttons carry the words the page texts name them by.
+void CPrereqWizard::captionButtons() {
+  const QString language = SetupStrings::languageCode();
+  for (WizardButton which : {BackButton, NextButton, FinishButton, CancelButton})
+    setButtonText(which, WizardButtonCaptions::caption(language, which));
 }
 
 void CPrereqWizard::allowHeadlessRun(bool allowed) { headlessRunAllowed = allowed; }

@@ -60,6 +60,7 @@ class CPrereqWizard : public QWizard {
   void showEvent(QShowEvent* event) override;
 
  private:
+  void captionButtons();
   CPrereqWizardPage* pageAt(int id) const;
   void activate(int id);
   void goBack();
