@@ -40,6 +40,19 @@ constexpr Tab kTabs[] = {{1}, {0}, {2}, {3}};
 
 double roundedToTenths(double value) { return std::nearbyint(value * 10) / 10; }
 
+// The display name of the option's value when the text names that value, by the
+// value itself or by its display name in the loaded definitions, in any letter
+// case; empty otherwise.
+QString namedEntry(const QString& tag, const QString& value, const QString& text) {
+  clsPJLOption option;
+  option.name = tag;
+  option.setValue(value);
+  const QString shown = option.uiValue();
+  const bool named =
+      text.compare(value, Qt::CaseInsensitive) == 0 || text.compare(shown, Qt::CaseInsensitive) == 0;
+  return named ? shown : QString();
+}
+
 // A list word (such as LEFT) is chosen, not a typed distance.
 bool listWordChosen(const QComboBox* box) {
   return !box->currentText().isEmpty() &&
@@ -316,10 +329,8 @@ void frmMain::applyText(QWidget* control) {
 
 void frmMain::cboScale_Validate() {
   const QString typed = cboScale->currentText();
-  QString text;
-  if (typed.toUpper() == QLatin1String("AUTO")) {
-    text = QStringLiteral("Auto");
-  } else {
+  QString text = namedEntry(tagOf(cboScale), QStringLiteral("AUTO"), typed);
+  if (text.isEmpty()) {
     double number = modRCF::numericValue(typed);
     if (number < 10 || number > 999) number = 100;
     text = numberText(roundedToTenths(number)) + QLatin1Char('%');

@@ -1,12 +1,17 @@
+#include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QScrollBar>
 #include <QTest>
 
+#include "MlStringModule.h"
+#include "TestEnv.h"
 #include "clsJob.h"
+#include "clsPJLOption.h"
 #include "clsSettings.h"
 #include "frmMainTest.h"
+#include "modPJLOpts.h"
 
 namespace {
 
@@ -18,7 +23,126 @@ struct Typed {
   const char* stored;
 };
 
+// An editable combo that offers list entries, and the tab of its page.
+struct ListCombo {
+  const char* name;
+  int tab;
+};
+constexpr ListCombo kListCombos[] = {{"cboScale", 0},     {"cboShading", 2}, {"cboLabelRot", 2},
+                                     {"cboLabelSize", 2}, {"cboLabelX", 2},  {"cboLabelY", 2},
+                                     {"cboJustX", 3},     {"cboJustY", 3}};
+
+// Each interface language with the display name of automatic scaling in its definitions.
+struct Language {
+  int id;
+  const char* automatic;
+};
+void PrintTo(const Language& language, std::ostream* os) { *os << language.id; }
+constexpr Language kLanguages[] = {{9, "Auto"},          {1036, "Automatique"}, {1031, "Automatisch"},
+                                   {1034, "Automático"}, {1040, "Automatico"},  {1043, "Auto"}};
+
+// The option's values with their display names, as the loaded definitions list them.
+QList<std::pair<QString, QString>> listedValues(const QString& tag) {
+  clsPJLOption option;
+  option.name = tag;
+  QList<std::pair<QString, QString>> listed;
+  for (const auto& [key, shown] : option.possibleUIValues())
+    if (!shown.isEmpty()) listed.append({key.mid(1), shown});
+  return listed;
+}
+
 }  // namespace
+
+// The window in one interface language, with one labelled document selected.
+class OptionCombosTest : public MainWindowTest, public ::testing::WithParamInterface<Language> {
+ protected:
+  void SetUp() override {
+    MainWindowTest::SetUp();
+    SetLanguage(GetParam().id, QString());
+    modPJLOpts::Initialise(true);
+    addDocument("a.plt")->opts->setPjlOpt("LABELSTRING", "Draft");
+    open();
+    select({1});
+  }
+
+  // Picks the entry from the list as a user does, then moves on.
+  void choose(QComboBox* box, const QString& shown) {
+    box->setFocus();
+    const int index = box->findText(shown);
+    ASSERT_GE(index, 0) << shown.toStdString();
+    box->setCurrentIndex(index);
+    emit box->activated(index);
+    leave();
+  }
+
+  // Types over the box's text key by key; QTest's own typing takes ASCII only.
+  void typeOver(QComboBox* box, const QString& text) {
+    box->setFocus();
+    box->lineEdit()->selectAll();
+    for (const QChar c : text) QTest::sendKeyEvent(QTest::Click, box->lineEdit(), Qt::Key_unknown, c, {});
+    leave();
+  }
+
+  // Enters the box and opens its list without choosing, then moves on.
+  void passThrough(QComboBox* box) {
+    box->setFocus();
+    leave();
+    box->setFocus();
+    box->showPopup();
+    QApplication::processEvents();
+    box->hidePopup();
+    leave();
+  }
+};
+
+INSTANTIATE_TEST_SUITE_P(Languages, OptionCombosTest, ::testing::ValuesIn(kLanguages),
+                         [](const auto& info) { return std::to_string(info.param.id); });
+
+TEST_P(OptionCombosTest, EveryListEntryKeepsItsValueWhenChosenOrLeftUntouched) {
+  for (const ListCombo& combo : kListCombos) {
+    auto* box = control<QComboBox>(combo.name);
+    window->tsOpts->setCurrentIndex(combo.tab);
+    const QString tag = box->property("Tag").toString();
+    const auto listed = listedValues(tag);
+    ASSERT_FALSE(listed.isEmpty()) << combo.name;
+    for (const auto& [value, shown] : listed) {
+      SCOPED_TRACE(std::string(combo.name) + " " + shown.toStdString());
+      choose(box, shown);
+      EXPECT_EQ(docOption(1, tag), value);
+      passThrough(box);
+      EXPECT_EQ(docOption(1, tag), value);
+      // The scale rule writes a percentage with its sign.
+      const bool percent = box == window->cboScale && value != QLatin1String("AUTO");
+      EXPECT_EQ(box->currentText(), percent ? shown + '%' : shown);
+    }
+  }
+}
+
+TEST_P(OptionCombosTest, ScaleTakesAutoByItsValueOrDisplayNameInAnyCase) {
+  window->tsOpts->setCurrentIndex(0);
+  const QString automatic = QString::fromUtf8(GetParam().automatic);
+  EXPECT_EQ(window->cboScale->currentText(), automatic);
+  for (const QString& typed : {QStringLiteral("auto"), QStringLiteral("AUTO"), automatic, automatic.toLower(),
+                               automatic.toUpper()}) {
+    typeOver(window->cboScale, "50");
+    EXPECT_EQ(docOption(1, "PAGESCALING"), "50");
+    EXPECT_EQ(window->cboScale->currentText(), "50%");
+    typeOver(window->cboScale, typed);
+    EXPECT_EQ(docOption(1, "PAGESCALING"), "AUTO") << typed.toStdString();
+    EXPECT_EQ(window->cboScale->currentText(), automatic) << typed.toStdString();
+  }
+}
+
+TEST_P(OptionCombosTest, ATicketSavedAfterChoosingAutoScalesToFit) {
+  window->tsOpts->setCurrentIndex(0);
+  typeOver(window->cboScale, "50");
+  choose(window->cboScale, QString::fromUtf8(GetParam().automatic));
+  gJob->kvtFile = TestEnv::freshDir(QStringLiteral("ticket")) + QStringLiteral("/job.kvt");
+  ASSERT_TRUE(gJob->saveToKVT());
+  const QByteArray ticket = TestEnv::readFile(gJob->kvtFile);
+  EXPECT_TRUE(ticket.contains("SCALINGTYPE=TOFIT"));
+  EXPECT_FALSE(ticket.contains("SCALINGTYPE=FIXED"));
+}
 
 TEST_F(MainWindowTest, AnOptionIsStoredInExactlyTheSelectedRows) {
   addDocument("a.plt");
