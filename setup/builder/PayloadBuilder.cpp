@@ -10,7 +10,6 @@
 #include <QThread>
 #include <algorithm>
 #include <climits>
-#include <map>
 #include <memory>
 #include <utility>
 
@@ -63,15 +62,14 @@ QString checkAnsi(const QString& name) {
   return {};
 }
 
-// A part longer than a file name may be cannot be extracted; parts are written in
-// the native encoding, where a Windows-1252 character may take two bytes.
-QString checkPartLengths(const QString& name) {
-  for (const QString& part : QString(name).replace('\\', '/').split('/')) {
-    const qsizetype bytes = QFile::encodeName(part).size();
-    if (bytes > NAME_MAX)
-      return QString("the name \"%1\" holds a part of %2 bytes, more than the %3 bytes of a file name")
-          .arg(name, QString::number(bytes), QString::number(NAME_MAX));
-  }
+// A part longer than a file name may be cannot be extracted; `what` names the
+// path, whose parts `native` holds as they are written, where a Windows-1252
+// character may take two bytes.
+QString checkPartLengths(const QString& what, const QByteArray& native) {
+  for (const QByteArray& part : native.split('/'))
+    if (part.size() > NAME_MAX)
+      return QString("%1 holds a part of %2 bytes, more than the %3 bytes of a file name")
+          .arg(what, QString::number(part.size()), QString::number(NAME_MAX));
   return {};
 }
 
@@ -93,36 +91,36 @@ QString faultText(ContainedPath::NameFault fault) {
       return QStringLiteral("holds a \"..\" part");
     case NameFault::EmptyPart:
       return QStringLiteral("holds an empty part");
+    case NameFault::Outside:
+      return QStringLiteral("leaves the block's folder");
     case NameFault::None:
       break;
   }
   return {};
 }
 
-// A path as extraction makes it, and the first name (as given) that makes it.
-using PathNames = std::map<QString, QString>;
-
-QString fileAndFolder(const QString& earlier, const QString& later, const QString& file) {
-  return QString("the names \"%1\" and \"%2\" need \"%3\" both as a file and as a folder")
-      .arg(earlier, later, file);
+// `what` and its fault, which the setup refuses.
+QString refused(const QString& what, ContainedPath::NameFault fault) {
+  return QString("%1 %2, which the setup refuses").arg(what, faultText(fault));
 }
 
-// Records `relative` as the file of `name`; the error when a folder was made there.
-QString recordFile(PathNames& files, const PathNames& folders, const QString& relative, const QString& name) {
-  if (const auto folder = folders.find(relative); folder != folders.end())
-    return fileAndFolder(folder->second, name, name);
-  files.emplace(relative, name);
+// The target of the member link `link`, which `what` names; a link holds less than PATH_MAX bytes.
+QString checkLinkTarget(const QString& what, const QString& link, const QByteArray& target) {
+  const QString given = QFile::decodeName(target);
+  if (const auto fault = ContainedPath::linkFault(link, given); fault != ContainedPath::NameFault::None)
+    return QString("%1 links to \"%2\", a target that %3, which the setup refuses")
+        .arg(what, given, faultText(fault));
+  if (target.size() >= PATH_MAX)
+    return QString("%1 links to a target of %2 bytes, more than the %3 bytes that a link holds")
+        .arg(what, QString::number(target.size()), QString::number(PATH_MAX - 1));
   return {};
 }
 
-// Records `folder` and those above it as made for `name`; the error when one was a file.
-QString recordFolders(PathNames& folders, const PathNames& files, QString folder, const QString& name) {
-  for (; !folder.isEmpty(); folder = ContainedPath::folderPart(folder)) {
-    if (const auto file = files.find(folder); file != files.end())
-      return fileAndFolder(file->second, name, file->second);
-    folders.emplace(folder, name);
-  }
-  return {};
+// Where the decompressor writes `member` below `folder`: it drops empty and "." parts.
+QString unpackedPath(const QString& folder, const QString& member) {
+  QStringList parts = member.split('/', Qt::SkipEmptyParts);
+  parts.removeAll(QStringLiteral("."));
+  return (QStringList{folder} + parts).join('/');
 }
 
 }  // namespace
@@ -221,6 +219,9 @@ QString PayloadBuilder::checkNames() const {
   }
   for (const SideFile& side : m_sideFiles)
     if (const QString error = checkName(side.name); !error.isEmpty()) return error;
+  if (!m_allowRefusedNames)
+    for (const Member& member : m_members)
+      if (const QString error = checkMember(member); !error.isEmpty()) return error;
   return checkClashes();
 }
 
@@ -230,12 +231,26 @@ QString PayloadBuilder::checkName(const QString& name) const {
   if (const QString error = checkAnsi(name); !error.isEmpty()) return error;
   if (m_allowRefusedNames) return {};
   if (const auto fault = ContainedPath::nameFault(name); fault != ContainedPath::NameFault::None)
-    return QString("the name \"%1\" %2, which the setup refuses").arg(name, faultText(fault));
+    return refused(QString("the name \"%1\"").arg(name), fault);
   const qsizetype length = toAnsi(name).size();
   if (length > kMaxNameLength)
     return QString("the name \"%1\" is %2 bytes long, more than the %3 bytes that the setup reads")
         .arg(name, QString::number(length), QString::number(kMaxNameLength));
-  return checkPartLengths(name);
+  return checkPartLengths(QString("the name \"%1\"").arg(name),
+                          QFile::encodeName(QString(name).replace('\\', '/')));
+}
+
+// A member that the setup's decompressor refuses or cannot write fails the whole extraction.
+QString PayloadBuilder::checkMember(const Member& member) const {
+  const QString path = QFile::decodeName(member.stored);
+  const QString what = QString("the member \"%1\"").arg(path);
+  if (const auto fault = ContainedPath::memberFault(path); fault != ContainedPath::NameFault::None)
+    return refused(what, fault);
+  if (const QString error = checkPartLengths(what, member.stored); !error.isEmpty()) return error;
+  if (member.source.isEmpty()) return checkLinkTarget(what, path, member.linkTarget);
+  // The decompressor reads a file whose path ends with "/" as a folder.
+  if (path.endsWith('/')) return what + " ends with \"/\", which the setup unpacks as a folder";
+  return {};
 }
 
 // The setup unpacks the compressed block into the folder that its name holds.
@@ -246,28 +261,59 @@ QString PayloadBuilder::checkBlockName(const File& file) const {
   return QString("the compressed block's name \"%1\" has no folder, which the setup refuses").arg(file.name);
 }
 
-// Two entries that extraction would write to the same file, or one to a file
-// where another needs a folder: a folder of its name, or the folder that the
-// compressed block is unpacked into.
+// Two entries or members that extraction would write to the same file, or one
+// to a file where another needs a folder: a folder of its name, or the folder
+// that the compressed block is unpacked into.
 QString PayloadBuilder::checkClashes() const {
-  PathNames extractedAs, files, folders;
+  ExtractedPaths paths;
+  const QString error = checkEntryClashes(paths);
+  return error.isEmpty() ? checkMemberClashes(paths) : error;
+}
+
+QString PayloadBuilder::checkEntryClashes(ExtractedPaths& paths) const {
   bool blockUnpacked = false;
   for (const File& file : m_files) {
     const QString relative = ContainedPath::relativeName(file.name);
     if (relative.isEmpty()) continue;
-    const auto [earlier, added] = extractedAs.emplace(relative, file.name);
-    if (!added)
-      return QString("the names \"%1\" and \"%2\" are extracted as the same file")
-          .arg(earlier->second, file.name);
+    const ExtractedPaths::Origin origin{QStringLiteral("name"), file.name};
+    if (const QString error = paths.addEntry(relative, origin); !error.isEmpty()) return error;
     const bool block = file.type == Type::CompressedBlock;
     // The block is never written as a file, and the setup unpacks only the first one.
-    if (m_allowRefusedNames || (block && std::exchange(blockUnpacked, true))) continue;
-    QString error = block ? QString() : recordFile(files, folders, relative, file.name);
-    if (error.isEmpty())
-      error = recordFolders(folders, files, ContainedPath::folderPart(relative), file.name);
-    if (!error.isEmpty()) return error;
+    if (block && std::exchange(blockUnpacked, true)) continue;
+    if (const QString error = addExtracted(paths, relative, origin, !block); !error.isEmpty()) return error;
   }
   return {};
+}
+
+QString PayloadBuilder::checkMemberClashes(ExtractedPaths& paths) const {
+  const QString folder = unpackedFolder();
+  if (folder.isEmpty()) return {};
+  for (const Member& member : m_members) {
+    const QString path = QFile::decodeName(member.stored);
+    if (ContainedPath::memberFault(path) != ContainedPath::NameFault::None) continue;
+    const ExtractedPaths::Origin origin{QStringLiteral("member"), path};
+    if (const QString error = addExtracted(paths, unpackedPath(folder, path), origin, true); !error.isEmpty())
+      return error;
+  }
+  return {};
+}
+
+// Names that would be lost are refused always; a file where a folder is needed only fails the
+// setup's extraction, which tests of hostile payloads let through.
+QString PayloadBuilder::addExtracted(ExtractedPaths& paths, const QString& relative,
+                                     const ExtractedPaths::Origin& origin, bool file) const {
+  if (file)
+    if (const QString error = paths.addFile(relative, origin); !error.isEmpty()) return error;
+  return m_allowRefusedNames ? QString() : paths.addFolders(ContainedPath::folderPart(relative), origin);
+}
+
+// The folder, relative to the extraction folder, that the setup unpacks the
+// block's members into: the first block's; empty when it unpacks none.
+QString PayloadBuilder::unpackedFolder() const {
+  const auto block = std::find_if(m_files.begin(), m_files.end(),
+                                  [](const File& file) { return file.type == Type::CompressedBlock; });
+  return block == m_files.end() ? QString()
+                                : ContainedPath::folderPart(ContainedPath::relativeName(block->name));
 }
 
 // Writing over the stub or a source would destroy it before it is read.

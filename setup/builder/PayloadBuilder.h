@@ -5,16 +5,19 @@
 #include <cstdint>
 #include <vector>
 
+#include "ExtractedPaths.h"
+
 class FileReplacement;
 
 // Writes a copy of the setup program with a payload appended: the data of its
 // files (one of them may be an xz-compressed tar block made here), the file
 // table, the side-file records and the trailer. A payload that cannot make a
 // working setup is refused: a table without entries, the configuration flag
-// without a configuration entry, and every name that the setup refuses or
-// could not extract beside the others (see checkNames). Tests of hostile
-// payloads may let the setup's refusals through, but never a name that would
-// be lost: one that Windows-1252 cannot hold, or two extracted as the same file.
+// without a configuration entry, and every name, block member or link that the
+// setup refuses or could not extract beside the others (see checkNames). Tests
+// of hostile payloads may let the setup's refusals through, but never a name
+// that would be lost: one that Windows-1252 cannot hold, or two extracted as
+// the same file.
 // The result replaces the output only once it is complete, and never when the
 // output is the stub or one of the sources.
 class PayloadBuilder {
@@ -57,8 +60,15 @@ class PayloadBuilder {
   QString checkEntries() const;
   QString checkNames() const;
   QString checkName(const QString& name) const;
+  QString checkMember(const Member& member) const;
   QString checkBlockName(const File& file) const;
   QString checkClashes() const;
+  QString checkEntryClashes(ExtractedPaths& paths) const;
+  QString checkMemberClashes(ExtractedPaths& paths) const;
+  // Records what extracting `relative` makes: the file unless `file` is false, and its folders.
+  QString addExtracted(ExtractedPaths& paths, const QString& relative, const ExtractedPaths::Origin& origin,
+                       bool file) const;
+  QString unpackedFolder() const;
   QString checkOutputIsNoInput(const QString& path) const;
   QString checkEntryLimits(const QString& name, qint64 size, qint64 end) const;
   // `end` is where the next offset would point.

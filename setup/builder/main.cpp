@@ -38,6 +38,15 @@ constexpr char kUsage[] =
     "two entries extracted as the same file, or as a file and a folder (sub and\n"
     "sub\\a.txt, or pkg and the block pkg\\app.lzma); the compressed block's NAME\n"
     "without a folder.\n"
+    "STORED is a path below the folder of the first block's NAME, where the setup\n"
+    "unpacks it (app.msi of pkg\\app.lzma gives pkg/app.msi); only \"/\" separates\n"
+    "its parts, and empty and \".\" parts are dropped. Refused, as the setup could\n"
+    "not extract them: an empty or absolute STORED, one with a \"..\" part or a\n"
+    "part longer than 255 bytes, a file's STORED that ends with \"/\"; a TARGET\n"
+    "that is empty, absolute, longer than 4095 bytes or, resolved from the link's\n"
+    "folder, leaves the block's folder (sub/l=../a.txt stays inside); two members,\n"
+    "or a member and an entry, extracted as the same file or as a file and a\n"
+    "folder (the member app.msi and the entry pkg\\app.msi).\n"
     "\n"
     "GROUP, what the setup does with an entry:\n"
     "  1     the application: extracted and launched (its package and cabinet)\n"
@@ -111,9 +120,8 @@ bool isNumber(const QString& text) {
 }
 
 // What is wrong with each field of `fields`, named after the form's; empty when
-// nothing is. Names are left to the builder, which refuses what the setup
-// would; member paths and link targets are written as given, even empty ones,
-// so that hostile blocks can be made too.
+// nothing is. Names, member paths and link targets, also empty ones, are left
+// to the builder, which refuses what the setup would.
 QString checkFields(const ItemOption& item, const QStringList& names, const QStringList& fields) {
   for (qsizetype i = 0; i < names.size(); ++i) {
     const bool number = i < item.numbers;

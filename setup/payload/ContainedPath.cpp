@@ -95,19 +95,40 @@ void removeEntryAt(int parent, const QByteArray& name) {
   ::unlinkat(parent, name.constData(), AT_REMOVEDIR);
 }
 
+// The faults of a "/"-separated path that need no look at its parts.
+NameFault wholeFault(const QString& path) {
+  if (path.isEmpty()) return NameFault::Empty;
+  if (path.contains(QChar(0))) return NameFault::Nul;
+  if (path.startsWith('/')) return NameFault::Absolute;
+  return NameFault::None;
+}
+
 }  // namespace
 
 NameFault nameFault(const QString& payloadName) {
   QString name = payloadName;
   name.replace('\\', '/');
-  if (name.isEmpty()) return NameFault::Empty;
-  if (name.contains(QChar(0))) return NameFault::Nul;
-  if (name.startsWith('/')) return NameFault::Absolute;
+  if (const NameFault fault = wholeFault(name); fault != NameFault::None) return fault;
   if (name.size() >= 2 && isAsciiLetter(name[0]) && name[1] == ':') return NameFault::DriveLetter;
   for (const QString& part : name.split('/')) {
     if (part.isEmpty()) return NameFault::EmptyPart;
     if (part == QLatin1String(".")) return NameFault::DotPart;
     if (part == QLatin1String("..")) return NameFault::DotDotPart;
+  }
+  return NameFault::None;
+}
+
+NameFault memberFault(const QString& member) {
+  if (const NameFault fault = wholeFault(member); fault != NameFault::None) return fault;
+  return member.split('/').contains(QLatin1String("..")) ? NameFault::DotDotPart : NameFault::None;
+}
+
+NameFault linkFault(const QString& link, const QString& target) {
+  if (const NameFault fault = wholeFault(target); fault != NameFault::None) return fault;
+  int depth = 0;
+  for (const QString& part : parts(folderPart(link)) + parts(target)) {
+    if (part == QLatin1String("..") && --depth < 0) return NameFault::Outside;
+    if (part != QLatin1String("..") && part != QLatin1String(".")) ++depth;
   }
   return NameFault::None;
 }

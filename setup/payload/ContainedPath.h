@@ -29,11 +29,21 @@ class UniqueFd {
 namespace ContainedPath {
 
 // Why a payload name could land outside the folder it is extracted into.
-enum class NameFault { None, Empty, Nul, Absolute, DriveLetter, DotPart, DotDotPart, EmptyPart };
+enum class NameFault { None, Empty, Nul, Absolute, DriveLetter, DotPart, DotDotPart, EmptyPart, Outside };
 
 // What is wrong with a payload name; a first part "C:" or "c:x" names a drive,
 // which is absolute on Windows.
 NameFault nameFault(const QString& payloadName);
+
+// What is wrong with the path of a compressed block's member, as the
+// decompressor reads it: only "/" separates its parts, and empty and "." parts
+// are dropped.
+NameFault memberFault(const QString& member);
+
+// What is wrong with the target of the member link `link`: resolved from the
+// link's own folder, without following other links, it may not leave the
+// folder that the block is unpacked into (Outside).
+NameFault linkFault(const QString& link, const QString& target);
 
 // A payload name ("sub\\file.msi") as a native relative path ("sub/file.msi").
 // Empty when nameFault finds a fault in it.

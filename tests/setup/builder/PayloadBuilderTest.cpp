@@ -1,6 +1,7 @@
 #include <unistd.h>
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -33,8 +34,59 @@ BuilderRun runBuilder(const QString& program, const QStringList& arguments, cons
   return run;
 }
 
+// A member file or link of the block, or a table entry, for a compressed setup.
+struct Item {
+  enum Kind { File, Link, Entry } kind;
+  QByteArray path;
+  QByteArray target;
+};
+Item memberFile(const QByteArray& path) { return {Item::File, path, {}}; }
+Item memberLink(const QByteArray& path, const QByteArray& target) { return {Item::Link, path, target}; }
+Item tableEntry(const QByteArray& name) { return {Item::Entry, name, {}}; }
+
 class PayloadBuilderTest : public PayloadTest {
  protected:
+  // Writes to `out` a compressed setup: the decompressor, the block "pkg\app.lzma", then `items`.
+  // Each file holds its own path. The builder's error, empty when it built the setup.
+  QString writeCompressed(const std::vector<Item>& items, const QString& out) {
+    PayloadBuilder builder;
+    builder.setStub(m_stub);
+    builder.setFlags(PayloadFormat::Flag::Compressed);
+    builder.addFile(2, 7, "KVTdecompress.so", decompressorPath());
+    builder.addBlock(2, "pkg\\app.lzma");
+    int n = 0;
+    for (const Item& item : items) {
+      const QString held = source("item" + QString::number(n++), item.path);
+      if (item.kind == Item::Entry)
+        builder.addFile(1, 4, QString::fromUtf8(item.path), held);
+      else if (item.kind == Item::Link)
+        builder.addMemberLink(item.path, item.target);
+      else
+        builder.addMember(item.path, held);
+    }
+    return builder.write(out);
+  }
+
+  // Every file below `folder` as "path=bytes", every link as "path->target", sorted.
+  static QStringList extracted(const QString& folder) {
+    QStringList found;
+    QDirIterator it(folder, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+      const QString path = it.next();
+      const QString relative = QDir(folder).relativeFilePath(path);
+      if (it.fileInfo().isSymLink()) {
+        char target[PATH_MAX] = {};
+        const ssize_t length = ::readlink(QFile::encodeName(path).constData(), target, sizeof target);
+        found << relative + "->" + QFile::decodeName(QByteArray(target, int(std::max<ssize_t>(length, 0))));
+      } else if (!it.fileInfo().isDir()) {
+        found << relative + "=" + QFile::decodeName(readFile(path));
+      }
+    }
+    found.sort();
+    return found;
+  }
+
   // Every file of `folder` with its bytes: what a failed build must leave as it was.
   static std::map<QString, QByteArray> snapshot(const QString& folder) {
     std::map<QString, QByteArray> files;
@@ -195,6 +247,11 @@ TEST_F(PayloadBuilderTest, TheCommandRefusesWhatTheSetupCouldNotExtract) {
       {file("/tmp/evil.txt"), "the name \"/tmp/evil.txt\" is absolute" + refuses},
       {file("C:\\evil.txt"), "the name \"C:\\evil.txt\" starts with a drive letter" + refuses},
       {file("c:evil.txt"), "the name \"c:evil.txt\" starts with a drive letter" + refuses},
+      {file("C:"), "the name \"C:\" starts with a drive letter" + refuses},
+      {file("a:x.txt"), "the name \"a:x.txt\" starts with a drive letter" + refuses},
+      {file("z:x.txt"), "the name \"z:x.txt\" starts with a drive letter" + refuses},
+      {file("A:x.txt"), "the name \"A:x.txt\" starts with a drive letter" + refuses},
+      {file("Z:x.txt"), "the name \"Z:x.txt\" starts with a drive letter" + refuses},
       {file("..\\evil.txt"), "the name \"..\\evil.txt\" holds a \"..\" part" + refuses},
       {file("a\\.\\evil.txt"), "the name \"a\\.\\evil.txt\" holds a \".\" part" + refuses},
       {file("a\\\\evil.txt"), "the name \"a\\\\evil.txt\" holds an empty part" + refuses},
@@ -214,6 +271,11 @@ TEST_F(PayloadBuilderTest, TheCommandRefusesWhatTheSetupCouldNotExtract) {
       {file("sub") + file("subx\\a"), {}},
       {QStringList{"--block", "2:pkg\\app.lzma"} + file("pkg2"), {}},
       {file("ab:x") + file("a\\..b") + file(".a"), {}},
+      // Only an ASCII letter names a drive: the characters beside the letters, a digit and a
+      // Windows-1252 letter are plain.
+      {file("@:x") + file("[:x") + file("`:x") + file("{:x") + file("1:x") +
+           file(QString::fromUtf8("\u00e9:x")),
+       {}},
   };
   for (const bool existed : {false, true}) {
     if (existed) writeFile(d + "setup", "the old setup");
@@ -357,6 +419,18 @@ TEST_F(PayloadBuilderTest, NamesThatWindows1252CannotHoldAreRefused) {
   }
 }
 
+// The NUL is refused wherever it stands, so that no name is checked only up to it.
+TEST_F(PayloadBuilderTest, ANameHoldingANulIsRefused) {
+  const QString nul(QChar(0));
+  for (const QString& name :
+       {nul, nul + "x.txt", "x.txt" + nul, "x.txt" + nul + "y", "sub\\" + nul + "\\a"}) {
+    SCOPED_TRACE(name.toStdString());
+    const QString expected = "the name \"" + name + "\" holds a NUL, which the setup refuses";
+    EXPECT_EQ(errorFor({"ok.txt", name}), expected);
+    EXPECT_EQ(errorFor({"ok.txt"}, {name}), expected);
+  }
+}
+
 TEST_F(PayloadBuilderTest, EveryWindows1252CharacterIsKept) {
   // The code page's ends and the five bytes it leaves undefined, which stand for themselves.
   const QString name =
@@ -424,7 +498,182 @@ TEST_F(PayloadBuilderTest, ABlockCompressedOnManyCoresComesOutThroughTheDecompre
 TEST_F(PayloadBuilderTest, TheHelpTellsWhichNamesAreRefused) {
   const QString rules =
       "one that starts with a drive letter (C:); a name with an empty, \".\" or \"..\" part";
-  EXPECT_TRUE(helpText().simplified().contains(rules));
+  const QString members =
+      "a TARGET that is empty, absolute, longer than 4095 bytes or, resolved from the link's folder, leaves "
+      "the block's folder (sub/l=../a.txt stays inside); two members, or a member and an entry, extracted as "
+      "the same file or as a file and a folder";
+  const QString help = helpText().simplified();
+  EXPECT_TRUE(help.contains(rules));
+  EXPECT_TRUE(help.contains(members));
+}
+
+// Every member or link that the setup's decompressor refuses or cannot write,
+// and every member that would lose another file, is refused before anything is
+// written, with the member named.
+TEST_F(PayloadBuilderTest, MembersTheSetupCouldNotExtractAreRefused) {
+  const QString d = folder("members-refused");
+  const QString refuses = ", which the setup refuses";
+  const QByteArray n256(256, 'n');
+  const QByteArray e128 = QString(128, QChar(0xe9)).toUtf8();
+  const QString part256 = " holds a part of 256 bytes, more than the 255 bytes of a file name";
+  const QString leaves = ", a target that leaves the block's folder" + refuses;
+  const QString same = " are extracted as the same file";
+  const auto both = [](const QString& file) {
+    return QString(" need \"%1\" both as a file and as a folder").arg(file);
+  };
+  struct Case {
+    std::vector<Item> items;
+    QString expected;
+  };
+  const std::vector<Case> cases = {
+      {{memberFile("../evil.txt")}, "the member \"../evil.txt\" holds a \"..\" part" + refuses},
+      {{memberFile("data/../../evil.txt")},
+       "the member \"data/../../evil.txt\" holds a \"..\" part" + refuses},
+      {{memberFile("data/..")}, "the member \"data/..\" holds a \"..\" part" + refuses},
+      {{memberFile("/tmp/evil.txt")}, "the member \"/tmp/evil.txt\" is absolute" + refuses},
+      {{memberFile("")}, "the member \"\" is empty" + refuses},
+      {{memberFile(QByteArray("a\0b", 3))},
+       "the member \"a" + QString(QChar(0)) + "b\" holds a NUL" + refuses},
+      {{memberFile("sub/" + n256)}, "the member \"sub/" + QString(n256) + "\"" + part256},
+      {{memberFile(e128)}, "the member \"" + QString::fromUtf8(e128) + "\"" + part256},
+      {{memberFile("x/")}, "the member \"x/\" ends with \"/\", which the setup unpacks as a folder"},
+      {{memberLink("../l", "x")}, "the member \"../l\" holds a \"..\" part" + refuses},
+      {{memberLink(n256, "x")}, "the member \"" + QString(n256) + "\"" + part256},
+      {{memberLink("l", "../x")}, "the member \"l\" links to \"../x\"" + leaves},
+      {{memberLink("sub/l", "../../x")}, "the member \"sub/l\" links to \"../../x\"" + leaves},
+      {{memberLink("sub/l", "./.././..")}, "the member \"sub/l\" links to \"./.././..\"" + leaves},
+      {{memberLink("sub/l", "x/../../../y")}, "the member \"sub/l\" links to \"x/../../../y\"" + leaves},
+      {{memberLink("l", "/etc/passwd")},
+       "the member \"l\" links to \"/etc/passwd\", a target that is absolute" + refuses},
+      {{memberLink("sub/l", "")}, "the member \"sub/l\" links to \"\", a target that is empty" + refuses},
+      {{memberLink("l", QByteArray("a\0b", 3))},
+       "the member \"l\" links to \"a" + QString(QChar(0)) + "b\", a target that holds a NUL" + refuses},
+      {{memberLink("l", QByteArray(4096, 't'))},
+       "the member \"l\" links to a target of 4096 bytes, more than the 4095 bytes that a link holds"},
+      {{memberFile("a.txt"), memberFile("a.txt")}, "the members \"a.txt\" and \"a.txt\"" + same},
+      {{memberFile("a.txt"), memberFile("./a.txt")}, "the members \"a.txt\" and \"./a.txt\"" + same},
+      {{memberFile("sub/a.txt"), memberFile("sub//a.txt/.")},
+       "the members \"sub/a.txt\" and \"sub//a.txt/.\"" + same},
+      {{memberFile("a.txt"), memberLink("a.txt", "b.txt")}, "the members \"a.txt\" and \"a.txt\"" + same},
+      {{memberFile("app.msi"), tableEntry("pkg\\app.msi")},
+       "the name \"pkg\\app.msi\" and the member \"app.msi\"" + same},
+      {{tableEntry("pkg/sub/a.txt"), memberFile("sub/a.txt")},
+       "the name \"pkg/sub/a.txt\" and the member \"sub/a.txt\"" + same},
+      {{memberFile("sub"), memberFile("sub/a.txt")}, "the members \"sub\" and \"sub/a.txt\"" + both("sub")},
+      {{memberFile("sub/a.txt"), memberFile("sub")}, "the members \"sub/a.txt\" and \"sub\"" + both("sub")},
+      {{memberLink("d", "sub"), memberFile("d/x")}, "the members \"d\" and \"d/x\"" + both("d")},
+      {{memberFile("sub/a.txt"), memberLink("sub", ".")},
+       "the members \"sub/a.txt\" and \"sub\"" + both("sub")},
+      {{tableEntry("pkg\\sub"), memberFile("sub/a.txt")},
+       "the name \"pkg\\sub\" and the member \"sub/a.txt\"" + both("pkg\\sub")},
+      {{memberFile("sub"), tableEntry("pkg\\sub\\a.txt")},
+       "the name \"pkg\\sub\\a.txt\" and the member \"sub\"" + both("sub")},
+      {{memberFile(".")}, "the name \"pkg\\app.lzma\" and the member \".\"" + both(".")},
+  };
+  for (const bool existed : {false, true}) {
+    if (existed) writeFile(d + "setup", "the old setup");
+    const auto before = snapshot(d);
+    for (const Case& c : cases) {
+      SCOPED_TRACE(c.expected.left(200).toStdString() + (existed ? " over an old output" : ""));
+      EXPECT_EQ(writeCompressed(c.items, d + "setup"), c.expected);
+      EXPECT_EQ(snapshot(d), before);
+    }
+  }
+}
+
+// The members just inside each rule build a setup that extracts every one of them whole.
+TEST_F(PayloadBuilderTest, MembersTheSetupExtractsWholeAreBuilt) {
+  const QByteArray n255(255, 'n');
+  const QByteArray e127p = QString(127, QChar(0xe9)).toUtf8() + "p";
+  const QByteArray t4095(4095, 't');
+  struct Case {
+    std::vector<Item> items;
+    QStringList expected;  // below the extraction folder
+  };
+  const std::vector<Case> cases = {
+      {{memberFile(n255)}, {"pkg/" + n255 + "=" + n255}},
+      {{memberFile("sub/" + e127p)}, {QString::fromUtf8("pkg/sub/" + e127p + "=sub/" + e127p)}},
+      {{memberLink("l", t4095)}, {"pkg/l->" + t4095}},
+      {{memberFile("a.txt"), memberLink("sub/l", "../a.txt")}, {"pkg/a.txt=a.txt", "pkg/sub/l->../a.txt"}},
+      {{memberLink("l", "."), memberLink("sub/./m", "x/../../a.txt")},
+       {"pkg/l->.", "pkg/sub/m->x/../../a.txt"}},
+      {{memberFile("A.txt"), memberFile("a.txt")}, {"pkg/A.txt=A.txt", "pkg/a.txt=a.txt"}},
+      {{memberFile("C:x"), memberFile("..\\x"), memberFile("a\\b"), tableEntry("pkg\\a\\b")},
+       {"pkg/C:x=C:x", "pkg/..\\x=..\\x", "pkg/a\\b=a\\b", "pkg/a/b=pkg\\a\\b"}},
+      {{memberFile("./x"), memberFile("a//b"), memberFile("y/.")},
+       {"pkg/x=./x", "pkg/a/b=a//b", "pkg/y=y/."}},
+      {{memberFile("a/..b"), memberFile(".a"), memberFile("app.lzma")},
+       {"pkg/a/..b=a/..b", "pkg/.a=.a", "pkg/app.lzma=app.lzma"}},
+      {{tableEntry("pkg2\\app.msi"), tableEntry("PKG\\app.msi"), memberFile("app.msi")},
+       {"pkg2/app.msi=pkg2\\app.msi", "PKG/app.msi=PKG\\app.msi", "pkg/app.msi=app.msi"}},
+  };
+  int n = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.expected.join(' ').left(200).toStdString());
+    const QString out = m_work + "/setup.bin";
+    ASSERT_EQ(writeCompressed(c.items, out), QString());
+    CPayloadArchive archive;
+    const QString x = folder("whole" + QString::number(n++));
+    ASSERT_EQ(openInto(archive, out, x), PayloadError::Ok);
+    EXPECT_EQ(archive.ExtractAll(), PayloadError::Ok);
+    archive.setKeepState(KeepState::Everything);
+    archive.CleanupArchive();
+    QStringList expected = c.expected;
+    expected.sort();
+    EXPECT_EQ(extracted(x), expected);
+  }
+}
+
+// A built setup, run as a program, extracts a link that stays inside and names that differ only in case.
+TEST_F(PayloadBuilderTest, ASetupWithAnInsideLinkAndNamesOfOtherCaseExtractsThemWhole) {
+  BootstrapperRun s;
+  const QString setup = s.work + "/setup";
+  ASSERT_TRUE(s.build(
+      setup,
+      {"--compressed", "--file", "2:7:KVTdecompress.so=" + decompressorPath(), "--block", "2:pkg\\app.lzma",
+       "--member", "app.msi=" + source("app.msi", "app.msi"), "--member", "A.txt=" + source("A.txt", "A.txt"),
+       "--member", "a.txt=" + source("a.txt", "a.txt"), "--member-link", "sub/l=../a.txt"}));
+  ASSERT_TRUE(s.run(setup, {"/extract:" + s.work + "/carried"}));
+  EXPECT_EQ(s.exitCode, 0) << s.standardError.toStdString();
+  EXPECT_EQ(extracted(s.work + "/carried"), QStringList({"pkg/A.txt=A.txt", "pkg/a.txt=a.txt",
+                                                         "pkg/app.msi=app.msi", "pkg/sub/l->../a.txt"}));
+  EXPECT_EQ(readFile(s.work + "/carried/pkg/sub/l"), "a.txt");
+}
+
+TEST_F(PayloadBuilderTest, TheCommandRefusesAMemberWithStatus1AndCreatesNoOutput) {
+  const QString d = folder("member-command");
+  writeFile(d + "a.txt", "a");
+  const QStringList block = {"--stub",
+                             m_stub,
+                             "--out",
+                             "setup",
+                             "--compressed",
+                             "--file",
+                             "2:7:KVTdecompress.so=" + decompressorPath(),
+                             "--block",
+                             "2:pkg\\app.lzma"};
+  struct Case {
+    QStringList arguments;
+    QString expected;
+  };
+  const std::vector<Case> cases = {
+      {{"--member", "../evil.txt=a.txt"},
+       "the member \"../evil.txt\" holds a \"..\" part, which the setup refuses"},
+      {{"--member-link", "out=../../x"},
+       "the member \"out\" links to \"../../x\", a target that leaves the block's folder, which the setup "
+       "refuses"},
+      {{"--member", "app.msi=a.txt", "--file", "1:4:pkg\\app.msi=a.txt"},
+       "the name \"pkg\\app.msi\" and the member \"app.msi\" are extracted as the same file"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.expected.toStdString());
+    const auto before = snapshot(d);
+    const BuilderRun run = runBuilder(KVT_PAYLOAD_BUILDER, block + c.arguments, d);
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.errors, "KVTpayload: " + c.expected + "\n");
+    EXPECT_FALSE(QFileInfo::exists(d + "setup"));
+    EXPECT_EQ(snapshot(d), before);
+  }
 }
 
 // The example that --help gives, run as written: the setup it makes carries

@@ -158,25 +158,39 @@ TEST_F(PayloadDecompressorTest, ABlockThatIsNoArchiveGives13) {
   EXPECT_EQ(archive.RunExtractFilesDll({}, true), PayloadError::DecompressorFailed);
 }
 
+// The builder refuses these members; its hostile mode writes them as a hostile block would hold them.
 TEST_F(PayloadDecompressorTest, HostileBlockMembersGive13AndNothingLandsOutsideTheBlocksFolder) {
   const QString evil = source("evil", "evil");
   const QString absolute = TestEnv::sandbox() + "/abs-evil.txt";
-  const QStringList hostile[] = {
-      {"--member", "../evil.txt=" + evil},
-      {"--member", "data/../../evil.txt=" + evil},
-      {"--member", absolute + "=" + evil},
-      {"--member-link", "out=../../.."},
-      {"--member-link", "out=" + TestEnv::sandbox()},
-      {"--member-link", "data/out=../../evil.txt"},
+  const struct {
+    QByteArray stored;
+    QString source;  // empty for a link
+    QByteArray target;
+  } hostile[] = {
+      {"../evil.txt", evil, {}},
+      {"data/../../evil.txt", evil, {}},
+      {QFile::encodeName(absolute), evil, {}},
+      {"out", {}, "../../.."},
+      {"out", {}, QFile::encodeName(TestEnv::sandbox())},
+      {"data/out", {}, "../../evil.txt"},
   };
   int n = 0;
-  for (const QStringList& members : hostile) {
-    SCOPED_TRACE(qPrintable(members.join(' ')));
+  for (const auto& member : hostile) {
+    SCOPED_TRACE(member.stored.toStdString() + " " + member.target.toStdString());
+    PayloadBuilder builder = hostileBuilder();
+    builder.setFlags(PayloadFormat::Flag::Compressed);
+    builder.addFile(2, 7, "KVTdecompress.so", decompressorPath());
+    builder.addBlock(2, "pkg\\app.lzma");
+    if (member.source.isEmpty())
+      builder.addMemberLink(member.stored, member.target);
+    else
+      builder.addMember(member.stored, member.source);
+    builder.addMember("out/evil.txt", evil);
+    const QString out = m_work + "/hostile.bin";
+    ASSERT_EQ(builder.write(out), QString());
     CPayloadArchive archive;
     const QString x = folder("x" + QString::number(n++));
-    ASSERT_EQ(
-        prepare(archive, compressedPayload(members + QStringList{"--member", "out/evil.txt=" + evil}), x),
-        PayloadError::Ok);
+    ASSERT_EQ(prepare(archive, out, x), PayloadError::Ok);
     EXPECT_EQ(archive.RunExtractFilesDll({}, true), PayloadError::DecompressorFailed);
     EXPECT_FALSE(QFileInfo::exists(x + "evil.txt"));
     EXPECT_FALSE(QFileInfo::exists(TestEnv::sandbox() + "/evil.txt"));

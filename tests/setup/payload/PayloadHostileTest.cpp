@@ -136,6 +136,41 @@ TEST_F(PayloadHostileTest, NamesThatCouldLeaveTheFolderAreABadTrailer) {
   }
 }
 
+// A drive is an ASCII letter, either case, then a colon; the characters beside the letters are plain.
+// A NUL anywhere is refused, so that no name is read only up to it.
+TEST_F(PayloadHostileTest, DriveLettersAndNulsInNamesAreABadTrailer) {
+  const QString nul(QChar(0));
+  const struct {
+    QString name;
+    int result;
+  } cases[] = {
+      {"C:", PayloadError::BadTrailer},
+      {"a:x.txt", PayloadError::BadTrailer},
+      {"z:x.txt", PayloadError::BadTrailer},
+      {"A:x.txt", PayloadError::BadTrailer},
+      {"Z:x.txt", PayloadError::BadTrailer},
+      {"m:", PayloadError::BadTrailer},
+      {"@:x.txt", PayloadError::Ok},
+      {"[:x.txt", PayloadError::Ok},
+      {"`:x.txt", PayloadError::Ok},
+      {"{:x.txt", PayloadError::Ok},
+      {"1:x.txt", PayloadError::Ok},
+      {QString::fromUtf8("\u00e9:x.txt"), PayloadError::Ok},
+      {"ab:x.txt", PayloadError::Ok},
+      {"C", PayloadError::Ok},
+      {nul, PayloadError::BadTrailer},
+      {"x.txt" + nul, PayloadError::BadTrailer},
+      {"x.txt" + nul + "y", PayloadError::BadTrailer},
+      {nul + "x.txt", PayloadError::BadTrailer},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name.toStdString());
+    EXPECT_EQ(readInto(payload([&](PayloadBuilder& b) { b.addFile(100, 4, c.name, source("n", "n")); })),
+              c.result);
+    EXPECT_EQ(readInto(sideFiles(c.name)), c.result);
+  }
+}
+
 TEST_F(PayloadHostileTest, ACompressedBlockNeedsAFolderOfItsOwn) {
   const QString out = payload([&](PayloadBuilder& b) {
     b.addBlock(2, "app.lzma");
