@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "ExtractFilesArgs.h"
+#include "MemberPath.h"
 
 namespace {
 
@@ -39,41 +40,16 @@ la_ssize_t readBlock(archive*, void* data, const void** bytes) {
   return got;
 }
 
-// A relative path whose parts never climb above where it starts.
-bool staysInside(const std::string& path) {
-  if (path.empty() || path[0] == '/') return false;
-  int depth = 0;
-  size_t start = 0;
-  while (start <= path.size()) {
-    size_t end = path.find('/', start);
-    if (end == std::string::npos) end = path.size();
-    const std::string part = path.substr(start, end - start);
-    if (part == "..") {
-      if (--depth < 0) return false;
-    } else if (!part.empty() && part != ".") {
-      ++depth;
-    }
-    start = end + 1;
-  }
-  return true;
-}
-
-bool hasDotDotPart(const std::string& path) {
-  return path == ".." || path.starts_with("../") || path.ends_with("/..") ||
-         path.find("/../") != std::string::npos;
-}
-
 // Plain files, folders and links that stay inside the destination; nothing else.
 bool isSafeEntry(archive_entry* entry) {
   const char* name = archive_entry_pathname(entry);
-  if (!name || !staysInside(name) || hasDotDotPart(name)) return false;
+  if (!name || !MemberPath::staysInside(name) || MemberPath::hasDotDotPart(name)) return false;
   if (const char* hardlink = archive_entry_hardlink(entry))
-    return staysInside(hardlink) && !hasDotDotPart(hardlink);
+    return MemberPath::staysInside(hardlink) && !MemberPath::hasDotDotPart(hardlink);
   const mode_t type = archive_entry_filetype(entry);
   if (type == AE_IFLNK) {
     const char* target = archive_entry_symlink(entry);
-    const std::string folder = std::string(name).substr(0, std::string(name).rfind('/') + 1);
-    return target && target[0] != '/' && staysInside(folder + target);
+    return target && target[0] != '/' && MemberPath::staysInside(MemberPath::fromLinkFolder(name, target));
   }
   return type == AE_IFREG || type == AE_IFDIR;
 }

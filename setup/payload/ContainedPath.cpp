@@ -9,6 +9,7 @@
 #include <QFile>
 #include <cerrno>
 
+#include "MemberPath.h"
 #include "SetupPaths.h"
 
 UniqueFd& UniqueFd::operator=(UniqueFd&& other) noexcept {
@@ -120,17 +121,15 @@ NameFault nameFault(const QString& payloadName) {
 
 NameFault memberFault(const QString& member) {
   if (const NameFault fault = wholeFault(member); fault != NameFault::None) return fault;
-  return member.split('/').contains(QLatin1String("..")) ? NameFault::DotDotPart : NameFault::None;
+  return MemberPath::hasDotDotPart(QFile::encodeName(member).toStdString()) ? NameFault::DotDotPart
+                                                                            : NameFault::None;
 }
 
 NameFault linkFault(const QString& link, const QString& target) {
   if (const NameFault fault = wholeFault(target); fault != NameFault::None) return fault;
-  int depth = 0;
-  for (const QString& part : parts(folderPart(link)) + parts(target)) {
-    if (part == QLatin1String("..") && --depth < 0) return NameFault::Outside;
-    if (part != QLatin1String("..") && part != QLatin1String(".")) ++depth;
-  }
-  return NameFault::None;
+  const std::string resolved = MemberPath::fromLinkFolder(QFile::encodeName(link).toStdString(),
+                                                          QFile::encodeName(target).toStdString());
+  return MemberPath::staysInside(resolved) ? NameFault::None : NameFault::Outside;
 }
 
 QString relativeName(const QString& payloadName) {
