@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QProcessEnvironment>
 #include <string>
 #include <vector>
 
@@ -39,15 +40,10 @@ namespace {
 // `platform` in QT_QPA_PLATFORM (unset when null) and `arguments` after the
 // program name; gives back what QT_QPA_PLATFORM holds then ("<unset>" when nothing).
 QByteArray platformAfterStartWith(const char* platform, std::vector<std::string> arguments) {
-  const QByteArray saved[] = {qgetenv("DISPLAY"), qgetenv("WAYLAND_DISPLAY"), qgetenv("QT_QPA_PLATFORM")};
-  const bool wasSet[] = {qEnvironmentVariableIsSet("DISPLAY"), qEnvironmentVariableIsSet("WAYLAND_DISPLAY"),
-                         qEnvironmentVariableIsSet("QT_QPA_PLATFORM")};
-  qunsetenv("DISPLAY");
-  qunsetenv("WAYLAND_DISPLAY");
-  if (platform)
-    qputenv("QT_QPA_PLATFORM", platform);
-  else
-    qunsetenv("QT_QPA_PLATFORM");
+  const QProcessEnvironment saved = QProcessEnvironment::systemEnvironment();
+  const char* const names[] = {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"};
+  for (const char* name : names) qunsetenv(name);
+  if (platform) qputenv("QT_QPA_PLATFORM", platform);
   arguments.insert(arguments.begin(), "KVTsubmit");
   std::vector<char*> argv;
   for (std::string& argument : arguments) argv.push_back(argument.data());
@@ -55,12 +51,11 @@ QByteArray platformAfterStartWith(const char* platform, std::vector<std::string>
   DisplayPlatform::runHeadlessWithoutDisplay(int(arguments.size()), argv.data());
   const QByteArray result =
       qEnvironmentVariableIsSet("QT_QPA_PLATFORM") ? qgetenv("QT_QPA_PLATFORM") : QByteArray("<unset>");
-  const char* names[] = {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"};
-  for (int i = 0; i < 3; ++i)
-    if (wasSet[i])
-      qputenv(names[i], saved[i]);
+  for (const char* name : names)
+    if (saved.contains(name))
+      qputenv(name, saved.value(name).toLocal8Bit());
     else
-      qunsetenv(names[i]);
+      qunsetenv(name);
   return result;
 }
 

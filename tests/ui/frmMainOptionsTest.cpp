@@ -118,7 +118,7 @@ TEST_P(OptionCombosTest, EveryListEntryKeepsItsValueWhenChosenOrLeftUntouched) {
   }
 }
 
-TEST_P(OptionCombosTest, ScaleTakesAutoByItsValueOrDisplayNameInAnyCase) {
+TEST_P(OptionCombosTest, ScaleTakesAutoByItsValueOrDisplayNameInAnyCaseAndSavesItAsToFit) {
   window->tsOpts->setCurrentIndex(0);
   const QString automatic = QString::fromUtf8(GetParam().automatic);
   EXPECT_EQ(window->cboScale->currentText(), automatic);
@@ -131,12 +131,6 @@ TEST_P(OptionCombosTest, ScaleTakesAutoByItsValueOrDisplayNameInAnyCase) {
     EXPECT_EQ(docOption(1, "PAGESCALING"), "AUTO") << typed.toStdString();
     EXPECT_EQ(window->cboScale->currentText(), automatic) << typed.toStdString();
   }
-}
-
-TEST_P(OptionCombosTest, ATicketSavedAfterChoosingAutoScalesToFit) {
-  window->tsOpts->setCurrentIndex(0);
-  typeOver(window->cboScale, "50");
-  choose(window->cboScale, QString::fromUtf8(GetParam().automatic));
   gJob->kvtFile = TestEnv::freshDir(QStringLiteral("ticket")) + QStringLiteral("/job.kvt");
   ASSERT_TRUE(gJob->saveToKVT());
   const QByteArray ticket = TestEnv::readFile(gJob->kvtFile);

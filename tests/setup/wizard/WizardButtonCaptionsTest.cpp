@@ -70,23 +70,17 @@ TEST_F(WizardButtonCaptionsTest, EveryButtonAPageTextNamesCarriesThatWordInEvery
       for (int id : named.textsNamingIt)
         EXPECT_TRUE(texts.value(id).contains(word)) << language << " " << id << " " << words[i];
       const QString caption = button(named.button)->text();
-      EXPECT_FALSE(caption.isEmpty()) << language << " " << named.button;
       EXPECT_TRUE(QString(caption).remove('&').contains(word))
           << language << " " << caption.toStdString() << " " << words[i];
     }
   }
 }
 
-TEST_F(WizardButtonCaptionsTest, BackAndNextKeepTheirArrowsAndBackNextFinishEachHaveTheirOwnAccessKey) {
+TEST_F(WizardButtonCaptionsTest, BackNextAndFinishEachHaveTheirOwnAccessKey) {
   for (const auto& words : kButtonWords) {
-    const auto caption = [&](QWizard::WizardButton which) {
-      return WizardButtonCaptions::caption(words.language, which);
-    };
-    EXPECT_TRUE(caption(QWizard::BackButton).startsWith("< ")) << words.language;
-    EXPECT_TRUE(caption(QWizard::NextButton).endsWith(" >")) << words.language;
     QSet<QChar> keys;
     for (auto which : {QWizard::BackButton, QWizard::NextButton, QWizard::FinishButton}) {
-      const QString text = caption(which);
+      const QString text = WizardButtonCaptions::caption(words.language, which);
       const qsizetype amp = text.indexOf('&');
       ASSERT_GE(amp, 0) << words.language << " " << which;
       keys.insert(text.at(amp + 1).toLower());
