@@ -28,6 +28,11 @@ DialogAnswerer& dialogAnswerer() {
   return answerer;
 }
 
+ButtonWording& buttonWording() {
+  static ButtonWording wording;
+  return wording;
+}
+
 int defaultAnswer(int buttons, bool second) {
   switch (buttons) {
     case MsgBoxStyle::OkCancel:
@@ -104,10 +109,12 @@ QLabel* lineLabel(const QString& text) {
   return label;
 }
 
-// The box's buttons take at least its caption's width, so the box is never
-// narrower than its caption.
-void keepCaptionWhole(QDialog& box) {
-  box.findChild<QDialogButtonBox*>()->setMinimumWidth(captionWidth(box.windowTitle()));
+// The box's buttons carry the program's words and take at least its caption's
+// width, so the box is never narrower than its caption.
+void finishButtons(QDialog& box) {
+  auto* buttons = box.findChild<QDialogButtonBox*>();
+  wordButtons(*buttons);
+  buttons->setMinimumWidth(captionWidth(box.windowTitle()));
 }
 
 // Qt's message box, which wraps long lines.
@@ -116,7 +123,7 @@ std::unique_ptr<QDialog> plainBox(const QString& text, int style, const QString&
   auto box = std::make_unique<QMessageBox>(iconOf(style), title, text, buttonsOf(buttons), owner);
   if (style & MsgBoxStyle::DefaultButton2)
     box->setDefaultButton(buttons == MsgBoxStyle::OkCancel ? QMessageBox::Cancel : QMessageBox::No);
-  keepCaptionWhole(*box);
+  finishButtons(*box);
   return box;
 }
 
@@ -171,7 +178,7 @@ std::unique_ptr<QDialog> columnsBox(const QString& text, int style, const QStrin
   layout->setSizeConstraint(QLayout::SetFixedSize);
   layout->addLayout(content);
   layout->addWidget(buttons);
-  keepCaptionWhole(*dialog);
+  finishButtons(*dialog);
   return box;
 }
 
@@ -197,6 +204,15 @@ int MsgBox(const QString& text, int style, const QString& title) {
   }
   const int clicked = messageBox(text, style, title, dialogOwner())->exec();
   return clicked == QDialog::Rejected ? defaultAnswer(buttons, secondIsDefault) : answerOf(clicked);
+}
+
+void setButtonWording(ButtonWording wording) { buttonWording() = std::move(wording); }
+
+void wordButtons(QDialogButtonBox& buttons) {
+  if (!buttonWording()) return;
+  for (QAbstractButton* button : buttons.buttons())
+    if (const QString word = buttonWording()(buttons.standardButton(button)); !word.isEmpty())
+      button->setText(word);
 }
 
 void setMsgBoxAnswerer(MsgBoxAnswerer answerer) { msgBoxAnswerer() = std::move(answerer); }

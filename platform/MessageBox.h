@@ -5,6 +5,7 @@
 #include <memory>
 
 class QDialog;
+class QDialogButtonBox;
 class QWidget;
 
 // Message box styles and answers, as the callers name them.
@@ -47,6 +48,15 @@ std::unique_ptr<QDialog> columnsBox(const QString& text, int style, const QStrin
 // The least width of a box whose title bar shows `title` whole, with room for
 // the window manager's icon and buttons.
 int captionWidth(const QString& title);
+
+// The words of the standard buttons (OK, Cancel, Yes, No...) where the program
+// words them itself; an empty word, or no wording at all, leaves a button to
+// Qt's translations.
+using ButtonWording = std::function<QString(int standardButton)>;
+void setButtonWording(ButtonWording wording);
+
+// Words the buttons of `buttons` by the program's wording.
+void wordButtons(QDialogButtonBox& buttons);
 
 // True when windows cannot be seen or answered by anyone.
 bool isHeadless();

@@ -16,6 +16,9 @@ constexpr int kExtractError = 133;
 constexpr int kUnsafeFolder = 220;
 constexpr int kFolderStillBusy = 221;
 constexpr int kCannotStart = 223;
+constexpr int kErrorCaption = 224;
+constexpr int kProgramsNotAllowed = 227;
+constexpr int kPointTmpdirElsewhere = 228;
 
 int archiveErrorText(int code) {
   switch (code) {
@@ -42,7 +45,10 @@ void ShowUsageBox(const QString& programPath) {
          setupText(kOptionsCaption, {baseName}));
 }
 
-void ShowSetupError(const QString& text) { MsgBox(text, MsgBoxStyle::Critical, QStringLiteral("Error")); }
+// The caption the user's own system would give an error box, in the setup's language.
+void ShowSetupError(const QString& text) {
+  MsgBox(text, MsgBoxStyle::Critical, SetupStrings::text(kErrorCaption));
+}
 
 void ShowArchiveError(int code) { ShowSetupError(SetupStrings::text(archiveErrorText(code))); }
 
@@ -66,9 +72,7 @@ QString setupText(int id, const QStringList& values) {
 }
 
 void ShowNoExecError(const QString& folder) {
-  ShowSetupError(QStringLiteral("Setup cannot run programs from \"%1\": its file system does not allow it.\n"
-                                "Set TMPDIR to a folder that allows running programs, and run setup again.")
-                     .arg(folder));
+  ShowSetupError(setupText(kProgramsNotAllowed, {folder}) + '\n' + SetupStrings::text(kPointTmpdirElsewhere));
 }
 
 void ShowCannotStart(const QString& program) { ShowSetupError(setupText(kCannotStart, {program})); }

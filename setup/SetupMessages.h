@@ -8,7 +8,8 @@
 // The usage box for the program at `programPath`.
 void ShowUsageBox(const QString& programPath);
 
-// An error box with the system's default caption.
+// An error box, captioned "Error" in the setup's language as the user's own system
+// would caption it.
 void ShowSetupError(const QString& text);
 
 // The error box for an archive error code (2 reading, 5 corrupted, else extracting).

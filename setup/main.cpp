@@ -5,6 +5,7 @@
 #include <csignal>
 
 #include "BootstrapperMain.h"
+#include "ButtonCaptions.h"
 #include "DisplayPlatform.h"
 #include "FixedDrives.h"
 #include "SetupCommandLine.h"
@@ -20,12 +21,13 @@ int main(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) args << QFile::decodeName(argv[i]);
   DisplayPlatform::runHeadlessWithoutDisplay(argc, argv);
   QApplication app(argc, argv);
-  // Qt's own texts (message box and dialog buttons, edit menus) speak the language of the
-  // setup's texts; the wizard words its buttons itself, as its pages name them.
+  // Qt's own texts (edit menus, the folder dialog) speak the language of the setup's texts
+  // where Qt has them; the buttons of every box and dialog carry the setup's own words.
   QTranslator qtTexts;
   if (qtTexts.load(QStringLiteral("qtbase_") + SetupStrings::languageCode(),
                    QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
     app.installTranslator(&qtTexts);
+  ButtonCaptions::wordStandardButtons();
   // The stand-in's mount table can be named, as its system folder can.
   if (const QString mounts = qEnvironmentVariable("KVT_MOUNT_TABLE"); !mounts.isEmpty())
     FixedDrives::setMountTable(mounts);

@@ -165,7 +165,7 @@ std::uint32_t CDownloadJob::DownloadThreadProc() {
 
 std::uint32_t CDownloadJob::transferFile() {
   const UrlParts parts = CrackUrl(m_url);
-  if (!parts.valid || !IsDownloadScheme(parts.scheme)) return kFileNotFound;
+  if (!parts.valid || !IsDownloadScheme(parts.scheme)) return kUnsupportedScheme;
   m_targetPath = TargetPathFor(m_targetName, m_url, m_downloadFolder);
   if (m_targetPath.isEmpty()) return kNoTargetName;
   m_workPath = m_targetPath + QStringLiteral(".part");
@@ -227,7 +227,7 @@ std::uint32_t CDownloadJob::fetchHttp(const QString& scheme) {
         continue;
       }
     }
-    return finishAttempt(code);
+    return finishAttempt(code, transfer);
   }
 }
 
@@ -243,11 +243,11 @@ std::uint32_t CDownloadJob::fetchFtp() {
   m_responseText = sizeQuery.responseText();
   if (m_cancelSeen) return kCancelled;
   if (sizeQuery.stalled()) return kStoppedAnswering;
-  if (sizeCode != CURLE_OK) return transferFailure(sizeCode);
+  if (sizeCode != CURLE_OK) return transferFailure(sizeCode, sizeQuery);
   m_ftpTotal = qMax<qint64>(0, sizeQuery.contentLength());
   if (m_ftpTotal != 0 && m_ftpTotal <= m_offset && takeWholePart(m_ftpTotal)) {
     accept(m_offset);
-    return finishAttempt(CURLE_OK);
+    return finishAttempt(CURLE_OK, sizeQuery);
   }
   for (;;) {
     CurlTransfer::Request request = requestFor(m_url);
@@ -260,7 +260,7 @@ std::uint32_t CDownloadJob::fetchFtp() {
       m_offset = 0;
       continue;
     }
-    return finishAttempt(code);
+    return finishAttempt(code, transfer);
   }
 }
 
@@ -275,19 +275,31 @@ CURLcode CDownloadJob::runAttempt(CurlTransfer& transfer) {
   return code;
 }
 
-std::uint32_t CDownloadJob::finishAttempt(CURLcode code) {
+std::uint32_t CDownloadJob::finishAttempt(CURLcode code, const CurlTransfer& transfer) {
   if (m_verdict == Verdict::Failed) return m_failure;
   if (m_verdict == Verdict::Complete) return 0;
-  if (code != CURLE_OK) return transferFailure(code);
+  if (code != CURLE_OK) return transferFailure(code, transfer);
   return completeFile();
 }
 
-std::uint32_t CDownloadJob::transferFailure(CURLcode code) const {
+// The system's reason under a failed connection tells a refusal, a reset and a
+// time-out apart, which the transfer library's code does not.
+std::uint32_t CDownloadJob::transferFailure(CURLcode code, const CurlTransfer& transfer) const {
+  const int reason = transfer.systemErrno();
   switch (code) {
     case CURLE_PARTIAL_FILE:
       return kClosedEarly;
     case CURLE_BAD_DOWNLOAD_RESUME:
       return kNothingLeft;
+    case CURLE_COULDNT_CONNECT:
+      if (reason == ECONNREFUSED) return kConnectionRefused;
+      if (reason == ETIMEDOUT) return transferError(CURLE_OPERATION_TIMEDOUT);
+      return transferError(code);
+    case CURLE_SEND_ERROR:
+    case CURLE_RECV_ERROR:
+      return reason == ECONNRESET || reason == EPIPE ? kConnectionReset : transferError(code);
+    case CURLE_PEER_FAILED_VERIFICATION:
+      return transfer.untrustedAuthority() ? kUntrustedAuthority : transferError(code);
     default:
       return transferError(code);
   }
@@ -298,7 +310,7 @@ std::uint32_t CDownloadJob::completeFile() {
   if (m_total > 0 && m_offset + m_written < m_total) return kClosedEarly;
   QFile::remove(m_targetPath);
   if (::rename(QFile::encodeName(m_workPath).constData(), QFile::encodeName(m_targetPath).constData()) != 0)
-    return std::uint32_t(errno);
+    return systemError(errno);
   if (m_observer) m_observer->finished();
   return 0;
 }
@@ -391,7 +403,7 @@ void CDownloadJob::accept(qint64 total) {
     m_failure = code;
     return;
   }
-  if (!openWorkFile()) return fail(std::uint32_t(errno));
+  if (!openWorkFile()) return fail(systemError(errno));
   m_verdict = Verdict::Accepted;
   if (m_observer) m_observer->progress(m_offset);
 }
@@ -442,7 +454,7 @@ bool CDownloadJob::body(const char* data, size_t size) {
     return false;
   }
   if (!writeAll(m_workFile, data, qint64(size))) {
-    fail(std::uint32_t(errno));
+    fail(systemError(errno));
     return false;
   }
   m_written += qint64(size);

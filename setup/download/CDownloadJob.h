@@ -72,8 +72,8 @@ class CDownloadJob : private CurlTransfer::Sink {
   std::uint32_t fetchHttp(const QString& scheme);
   std::uint32_t fetchFtp();
   CURLcode runAttempt(CurlTransfer& transfer);
-  std::uint32_t finishAttempt(CURLcode code);
-  std::uint32_t transferFailure(CURLcode code) const;
+  std::uint32_t finishAttempt(CURLcode code, const CurlTransfer& transfer);
+  std::uint32_t transferFailure(CURLcode code, const CurlTransfer& transfer) const;
   std::uint32_t completeFile();
   CurlTransfer::Request requestFor(const QString& url) const;
 

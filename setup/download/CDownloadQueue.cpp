@@ -1,10 +1,11 @@
 #include "CDownloadQueue.h"
 
 #include "CDownloadJob.h"
+#include "DownloadErrors.h"
 
 namespace {
 
-constexpr std::uint32_t kAccessDenied = 5;
+using DownloadErrors::kAccessDenied;
 
 QString withTrailingSlash(const QString& folder) {
   return folder.isEmpty() || folder.endsWith('/') ? folder : folder + '/';

@@ -5,10 +5,14 @@
 #include <mutex>
 
 #include "MessageBox.h"
+#include "SetupStrings.h"
 
 namespace CertificateQuestion {
 
 namespace {
+
+constexpr int kTitle = 225;
+constexpr int kQuestion = 226;
 
 std::mutex answerLock;
 std::function<bool()> replacedAnswer;
@@ -25,10 +29,9 @@ Result onInterfaceThread(std::function<Result()> work) {
 }
 
 bool askUser() {
-  const int answer = MsgBox(QStringLiteral("The server's certificate was issued by an authority that is not "
-                                           "trusted.\n\nDo you want to go on with the download?"),
+  const int answer = MsgBox(SetupStrings::text(kQuestion),
                             MsgBoxStyle::YesNo | MsgBoxStyle::Exclamation | MsgBoxStyle::DefaultButton2,
-                            QStringLiteral("Security Warning"));
+                            SetupStrings::text(kTitle));
   return answer == MsgBoxResult::Yes;
 }
 
@@ -39,7 +42,7 @@ bool ask(const QPointer<QWidget>&) {
     std::lock_guard lock(answerLock);
     if (replacedAnswer) return replacedAnswer();
   }
-  if (isHeadless()) return false;
+  // Where nobody can answer, the box tells the question on standard error and answers No.
   return onInterfaceThread<bool>(&askUser);
 }
 

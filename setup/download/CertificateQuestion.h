@@ -10,7 +10,7 @@
 namespace CertificateQuestion {
 
 // True when the user answers Yes. The default answer, and the answer when
-// nobody can see a window, is No.
+// nobody can see a window (the question then goes to standard error), is No.
 bool ask(const QPointer<QWidget>& owner);
 
 // Whether the owner window is shown (false when it is gone).

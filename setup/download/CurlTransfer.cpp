@@ -181,3 +181,9 @@ bool CurlTransfer::untrustedAuthority() const {
   curl_easy_getinfo(m_easy, CURLINFO_SSL_VERIFYRESULT, &verifyResult);
   return isUnknownAuthority(verifyResult);
 }
+
+int CurlTransfer::systemErrno() const {
+  long reason = 0;
+  curl_easy_getinfo(m_easy, CURLINFO_OS_ERRNO, &reason);
+  return int(reason);
+}

@@ -54,6 +54,8 @@ class CurlTransfer {
   QString responseText() const { return m_responseText; }
   // The certificate chain failed only because its authority is not trusted.
   bool untrustedAuthority() const;
+  // The system's errno behind the last failure of the connection, 0 when none.
+  int systemErrno() const;
 
  private:
   static size_t onBody(char* data, size_t size, size_t count, void* self);

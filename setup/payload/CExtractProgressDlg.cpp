@@ -7,6 +7,7 @@
 #include <QVBoxLayout>
 #include <climits>
 
+#include "MessageBox.h"
 #include "SetupStrings.h"
 
 namespace {
@@ -27,6 +28,7 @@ CExtractProgressDlg::CExtractProgressDlg(ExtractFilesFunction extractFiles, cons
   m_progress->setTextVisible(false);
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Cancel, this);
   buttons->button(QDialogButtonBox::Cancel)->setObjectName(QStringLiteral("btnCancel"));
+  wordButtons(*buttons);
   connect(buttons, &QDialogButtonBox::rejected, this, &CExtractProgressDlg::reject);
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(m_status);

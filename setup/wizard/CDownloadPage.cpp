@@ -386,6 +386,7 @@ void CDownloadPage::failRow(std::uint32_t status, const QString& text) {
   prerequisites().queue().job(row_).status = status;
   ++failures_;
   currentItem()->setText(Column::Status, text);
+  currentItem()->setToolTip(Column::Status, text);
   stop_ = true;
   endJob();
 }

@@ -10,7 +10,6 @@
 
 #include "CBootstrapConfig.h"
 #include "CPrerequisiteSet.h"
-#include "DownloadErrors.h"
 #include "ListColumns.h"
 #include "SetupMessages.h"
 #include "SetupStrings.h"
@@ -114,9 +113,10 @@ void CInstallPage::itemSucceeded() {
       this, [this, row] { showResult(row, SetupStrings::text(Text::Installed)); }, Qt::QueuedConnection);
 }
 
-void CInstallPage::itemFailed(int error) {
+// The runner has just failed this row's item: its error and what it names are in place.
+void CInstallPage::itemFailed(int) {
   const int row = runnerRow_;
-  const QString text = setupText(Text::Error, {GetInternetErrorText(std::uint32_t(error))});
+  const QString text = setupText(Text::Error, {prerequisites().installList().value(row).errorText()});
   QMetaObject::invokeMethod(
       this,
       [this, row, text] {

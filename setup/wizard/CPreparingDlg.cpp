@@ -8,18 +8,21 @@
 #include <QWindow>
 
 #include "OffUiThread.h"
+#include "SetupStrings.h"
 
 namespace {
 
 // A window manager that never maps the box must not hold the step up.
 constexpr int kLongestWaitForTheBox = 2000;
+constexpr int kSetup = 128;
+constexpr int kPreparing = 236;
 
 }  // namespace
 
 CPreparingDlg::CPreparingDlg(const QString& caption)
-    : text_(new QLabel(QStringLiteral("Preparing..."), this)) {
+    : text_(new QLabel(SetupStrings::text(kPreparing), this)) {
   setObjectName(QStringLiteral("dlg201"));
-  setWindowTitle(caption.isEmpty() ? QStringLiteral("Setup") : caption);
+  setWindowTitle(caption.isEmpty() ? SetupStrings::text(kSetup) : caption);
   setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
   text_->setObjectName(QStringLiteral("1001"));
   text_->setMinimumWidth(260);

@@ -9,23 +9,27 @@
 #include <QVBoxLayout>
 
 #include "CPrerequisiteSet.h"
+#include "MessageBox.h"
+#include "SetupStrings.h"
 
 namespace {
 
 constexpr int kCancelled = 2;
+constexpr int kSetup = 128;
 
 }  // namespace
 
 CPrereqProgressDlg::CPrereqProgressDlg(CPrerequisiteSet& set, const QString& caption, QWidget* parent)
     : QDialog(parent), set_(set), status_(new QLabel(this)), progress_(new QProgressBar(this)) {
   setObjectName(QStringLiteral("dlg216"));
-  setWindowTitle(caption.isEmpty() ? QStringLiteral("Setup") : caption);
+  setWindowTitle(caption.isEmpty() ? SetupStrings::text(kSetup) : caption);
   status_->setObjectName(QStringLiteral("1034"));
   status_->setMinimumWidth(320);
   progress_->setObjectName(QStringLiteral("1035"));
   progress_->setTextVisible(false);
   progress_->setRange(0, 0);
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Cancel, this);
+  wordButtons(*buttons);
   connect(buttons, &QDialogButtonBox::rejected, this, &CPrereqProgressDlg::reject);
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(status_);

@@ -9,6 +9,7 @@
 #include <QScreen>
 #include <QStyle>
 
+#include "ButtonCaptions.h"
 #include "CBootstrapConfig.h"
 #include "CDownloadPage.h"
 #include "CInformationPage.h"
@@ -20,7 +21,6 @@
 #include "MessageBox.h"
 #include "SetupMessages.h"
 #include "SetupStrings.h"
-#include "WizardButtonCaptions.h"
 
 namespace {
 
@@ -67,7 +67,7 @@ CPrereqWizard::CPrereqWizard(CPrerequisiteSet& set, const QString& productName, 
 void CPrereqWizard::captionButtons() {
   const QString language = SetupStrings::languageCode();
   for (WizardButton which : {BackButton, NextButton, FinishButton, CancelButton})
-    setButtonText(which, WizardButtonCaptions::caption(language, which));
+    setButtonText(which, ButtonCaptions::wizard(which, language));
 }
 
 void CPrereqWizard::allowHeadlessRun(bool allowed) { headlessRunAllowed = allowed; }

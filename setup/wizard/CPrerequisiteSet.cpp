@@ -30,8 +30,6 @@ constexpr int kWrongSize = 186;
 constexpr int kOpeningSite = 198;
 constexpr int kDownloading = 199;
 constexpr int kError = 215;
-constexpr int kFileNotFound = 2;
-constexpr int kAccessDenied = 5;
 
 // Lets a cancelled sink stop the download under way, and keeps the code a
 // failed download ended with.
@@ -49,8 +47,8 @@ class CancelFromSink : public IDownloadObserver {
 
 // A run without any window tells a failed download on standard error, as a
 // message box does where no one can see it.
-void tellUnattended(const QString& name, const QString& problem) {
-  std::fprintf(stderr, "%s: %s\n", setupText(kDownloading, {name}).toLocal8Bit().constData(),
+void tellUnattended(const QString& step, const QString& problem) {
+  std::fprintf(stderr, "%s: %s\n", step.toLocal8Bit().constData(),
                setupText(kError, {problem}).toLocal8Bit().constData());
 }
 
@@ -224,9 +222,10 @@ void CPrerequisiteSet::RunDownloadPass(IProgressSink* sink) {
     observer.failure = 0;
     if (queue_.RunQueuedJob(j, &observer) != 0) {
       baseStates[index] = PrerequisiteState::DownloadFailed;
-      if (unwatched && observer.failure != 0) tellUnattended(name, GetInternetErrorText(observer.failure));
+      if (unwatched && observer.failure != 0)
+        tellUnattended(setupText(kDownloading, {name}), GetInternetErrorText(observer.failure));
     } else if (const int fault = checkDownload(index); fault != 0 && unwatched) {
-      tellUnattended(name, SetupStrings::text(fault));
+      tellUnattended(setupText(kDownloading, {name}), SetupStrings::text(fault));
     }
   }
 }
@@ -291,24 +290,31 @@ bool CPrerequisiteSet::addInstallItem(int index, int state) {
   } else {
     return false;
   }
-  installList_.append(InstallItem{path, info.commandLine, info.name, 0});
+  installList_.append(InstallItem{path, info.commandLine, info.name, 0, QString()});
   return true;
 }
 
+QString CPrerequisiteSet::InstallItem::errorText() const {
+  return error == 0 ? QString() : GetInternetErrorText(std::uint32_t(error), errorSubject);
+}
+
+// A failure names what could not run: the prerequisite's own program when it is
+// missing, else the program that opens it, or the folder that runs no programs.
 void CPrerequisiteSet::runInstallItem(InstallItem& item) {
-  if (!QFileInfo(item.path).isFile()) {
-    item.error = kFileNotFound;
-    return;
-  }
+  const auto fail = [&item](std::uint32_t code, const QString& subject) {
+    item.error = int(code);
+    item.errorSubject = subject;
+  };
+  if (!QFileInfo(item.path).isFile()) return fail(DownloadErrors::kCannotStart, item.path);
   const QString folder = QFileInfo(item.path).absolutePath();
   if (ShellOpen::isDirectlyRunnable(item.path) && !folderAllowsPrograms(folder)) {
-    item.error = kAccessDenied;
     if (blockedFolder_.isEmpty()) blockedFolder_ = folder;
-    return;
+    return fail(DownloadErrors::kProgramsNotAllowed, folder);
   }
   int exitCode = 0;
   if (!ShellOpen::openAndWait(item.path, item.parameters, installerProgram(), exitCode))
-    item.error = kAccessDenied;
+    fail(DownloadErrors::kCannotStart,
+         ShellOpen::openingOf(item.path, item.parameters, installerProgram()).program);
 }
 
 void CPrerequisiteSet::RunInstallPass(IProgressSink* sink) {

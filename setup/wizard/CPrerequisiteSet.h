@@ -20,6 +20,9 @@ class CPrerequisiteSet {
     QString parameters;
     QString name;
     int error = 0;
+    QString errorSubject;  // the program or folder the error names
+    // What went wrong, in the setup's language; empty while nothing did.
+    QString errorText() const;
   };
 
   CPrerequisiteSet(CBootstrapConfig& config, CPayloadArchive& archive);

@@ -2,6 +2,7 @@
 
 #include <QFileDialog>
 
+#include "ButtonCaptions.h"
 #include "MessageBox.h"
 
 namespace FolderBrowser {
@@ -18,7 +19,13 @@ Answer& testAnswer() {
 QString BrowseForFolder(QWidget* owner, const QString& title) {
   if (testAnswer()) return testAnswer()(owner, title);
   if (isHeadless()) return QString();
-  return QFileDialog::getExistingDirectory(owner, title, QString(), QFileDialog::ShowDirsOnly);
+  // A folder browser's buttons are OK and Cancel, in the setup's words.
+  QFileDialog dialog(owner, title);
+  dialog.setFileMode(QFileDialog::Directory);
+  dialog.setOption(QFileDialog::ShowDirsOnly);
+  dialog.setLabelText(QFileDialog::Accept, ButtonCaptions::standard(QDialogButtonBox::Ok));
+  dialog.setLabelText(QFileDialog::Reject, ButtonCaptions::standard(QDialogButtonBox::Cancel));
+  return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
 }
 
 void setAnswerForTests(Answer answer) { testAnswer() = std::move(answer); }

@@ -1,23 +1,26 @@
 #include <gtest/gtest.h>
 
 #include <QDialog>
-#include <QFile>
-#include <QHash>
 #include <QLabel>
 #include <QTest>
+#include <functional>
 
-#include "MLRuntime.h"
 #include "MessageBox.h"
 #include "SetupMessages.h"
+#include "SetupTexts.h"
 
 namespace {
 
-// The usage text of the language `code`, as the box shows it for "KVTsetup.exe".
-QString usageText(const QString& code) {
-  QFile file(":/setup-strings/" + code + ".txt");
-  QHash<int, QString> table;
-  EXPECT_TRUE(file.open(QIODevice::ReadOnly) && MLRuntime::StringTable::parseTable(file.readAll(), table));
-  return table.value(144).replace("%s", "KVTsetup.exe");
+// The box MsgBox would show: its caption, then its text.
+QString shownBy(const std::function<void()>& show) {
+  QString shown;
+  setMsgBoxAnswerer([&shown](const QString& text, int, const QString& title) {
+    shown = title + ": " + text;
+    return MsgBoxResult::Ok;
+  });
+  show();
+  setMsgBoxAnswerer(nullptr);
+  return shown;
 }
 
 }  // namespace
@@ -35,23 +38,23 @@ TEST(SetupMessagesTest, MissingValuesLeaveTheirPlaceholders) {
   EXPECT_EQ(setupText(164, {"1"}), "Required: between 1 and %s.");
 }
 
-// Every archive error code reaches the box with its own text.
-TEST(SetupMessagesTest, EachArchiveErrorShowsItsText) {
-  const std::pair<int, const char*> cases[] = {{2, "An error occurred while reading the file."},
-                                               {5, "This archive is corrupted."},
-                                               {4, "An error occurred while extracting."},
-                                               {13, "An error occurred while extracting."},
-                                               {14, "An error occurred while extracting."}};
-  for (const auto& [code, text] : cases) {
-    QString shown;
-    setMsgBoxAnswerer([&shown](const QString& boxText, int, const QString&) {
-      shown = boxText;
-      return MsgBoxResult::Ok;
-    });
-    ShowArchiveError(code);
-    EXPECT_EQ(shown, text) << code;
+// Every error box is captioned "Error" and worded in the setup's language.
+TEST(SetupMessagesTest, EachErrorBoxSpeaksTheSetupsLanguage) {
+  using SetupTexts::text;
+  for (const QString& code : SetupTexts::kLanguages) {
+    const SetupTexts::Language language(code);
+    const QString error = text(code, 224) + ": ";
+    const std::pair<int, int> archiveErrors[] = {{2, 132}, {5, 129}, {4, 133}, {13, 133}, {14, 133}};
+    for (const auto& [archiveError, id] : archiveErrors)
+      EXPECT_EQ(shownBy([c = archiveError] { ShowArchiveError(c); }), error + text(code, id))
+          << code.toStdString() << " " << archiveError;
+    EXPECT_EQ(shownBy([] { ShowNoExecError("/tmp/x"); }),
+              error + text(code, 227, {"/tmp/x"}) + "\n" + text(code, 228))
+        << code.toStdString();
+    EXPECT_EQ(shownBy([] { ShowCannotStart("/s/msiexec.exe"); }),
+              error + text(code, 223, {"/s/msiexec.exe"}));
+    EXPECT_EQ(shownBy([] { ShowUnsafeFolderError("/tmp/k"); }), error + text(code, 220, {"/tmp/k"}));
   }
-  setMsgBoxAnswerer(nullptr);
 }
 
 // The languages with the longest usage lines still show each line whole.
@@ -64,7 +67,7 @@ TEST(SetupMessagesTest, TheUsageBoxShowsEveryLineWhole) {
   ShowUsageBox("/tmp/KVTsetup.exe");
   setMsgBoxAnswerer(nullptr);
   for (const char* code : {"fr", "de"}) {
-    const QString text = usageText(code);
+    const QString text = SetupTexts::text(code, 144, {"KVTsetup.exe"});
     const auto box = messageBox(text, style, "KVTsetup", nullptr);
     box->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(box.get()));

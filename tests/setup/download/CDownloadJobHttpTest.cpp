@@ -319,9 +319,9 @@ TEST_F(DownloadHttpTest, UrlsThatCannotBeFetched) {
     const char* url;
     std::uint32_t code;
   } cases[] = {
-      {"http://127.0.0.1:9/files/", kNoTargetName},  {"http://127.0.0.1:9/files/..", kNoTargetName},
-      {"mailto:someone@example.com", kFileNotFound}, {"file:///etc/hosts", kFileNotFound},
-      {"no scheme at all", kFileNotFound},
+      {"http://127.0.0.1:9/files/", kNoTargetName},       {"http://127.0.0.1:9/files/..", kNoTargetName},
+      {"mailto:someone@example.com", kUnsupportedScheme}, {"file:///etc/hosts", kUnsupportedScheme},
+      {"no scheme at all", kUnsupportedScheme},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.url);

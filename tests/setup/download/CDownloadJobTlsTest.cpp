@@ -1,5 +1,7 @@
 #include "CertificateQuestion.h"
 #include "DownloadTestBase.h"
+#include "MessageBox.h"
+#include "SetupTexts.h"
 
 using namespace DownloadErrors;
 using DownloadFixture::readFile;
@@ -44,11 +46,35 @@ TEST_F(DownloadHttpsTest, ATrustedAuthorityIsFetchedWithoutQuestion) {
 TEST_F(DownloadHttpsTest, AnUntrustedAuthorityIsRefusedWhenNobodyCanAnswer) {
   startPeer("IP:127.0.0.1");
   trust(strangerAuthority());
-  EXPECT_EQ(fetch(url("files/setup.exe")), transferError(CURLE_PEER_FAILED_VERIFICATION));
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(fetch(url("files/setup.exe")), kUntrustedAuthority);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "Security Warning: The server's certificate was issued by an authority that is not trusted.\n\n"
+            "Do you want to go on with the download?\n");
   EXPECT_FALSE(QFile::exists(target("setup.exe")));
   const QStringList calls = observer.calls();
   EXPECT_EQ(calls.indexOf("status 4"), calls.indexOf("status 5") + 1);
   EXPECT_GE(calls.indexOf("status 5"), 0);
+}
+
+// The question speaks the user's language; No refuses the download with the same cause.
+TEST_F(DownloadHttpsTest, TheQuestionIsAskedInEveryLanguage) {
+  startPeer("IP:127.0.0.1");
+  trust(strangerAuthority());
+  for (const QString& code : SetupTexts::kLanguages) {
+    const SetupTexts::Language language(code);
+    QString title, text;
+    int style = 0;
+    setMsgBoxAnswerer([&](const QString& boxText, int boxStyle, const QString& boxTitle) {
+      text = boxText, title = boxTitle, style = boxStyle;
+      return MsgBoxResult::No;
+    });
+    EXPECT_EQ(fetch(url("files/setup.exe")), kUntrustedAuthority) << code.toStdString();
+    setMsgBoxAnswerer(nullptr);
+    EXPECT_EQ(title, SetupTexts::text(code, 225)) << code.toStdString();
+    EXPECT_EQ(text, SetupTexts::text(code, 226)) << code.toStdString();
+    EXPECT_EQ(style, MsgBoxStyle::YesNo | MsgBoxStyle::Exclamation | MsgBoxStyle::DefaultButton2);
+  }
 }
 
 TEST_F(DownloadHttpsTest, AnUntrustedAuthorityTheUserAcceptsIsFetched) {

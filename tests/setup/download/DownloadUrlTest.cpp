@@ -1,13 +1,7 @@
-#include <curl/curl.h>
 #include <gtest/gtest.h>
 
-#include <cerrno>
-
-#include "DownloadErrors.h"
 #include "DownloadUrl.h"
 #include "FormatByteSize.h"
-
-using namespace DownloadErrors;
 
 namespace {
 
@@ -81,16 +75,6 @@ TEST(FormatByteSize, CutsToTwoDecimalsOfKilobytesOrMegabytes) {
     SCOPED_TRACE(c.bytes);
     EXPECT_EQ(FormatByteSize(c.bytes, c.wholeKB), QString(c.expected));
   }
-}
-
-TEST(GetInternetErrorText, ReadsEveryKindOfCode) {
-  EXPECT_EQ(GetInternetErrorText(kCancelled), "The download was cancelled.");
-  EXPECT_EQ(GetInternetErrorText(kForbidden), "The server refuses access to the file.");
-  EXPECT_EQ(GetInternetErrorText(transferError(CURLE_COULDNT_CONNECT)),
-            curl_easy_strerror(CURLE_COULDNT_CONNECT));
-  EXPECT_EQ(GetInternetErrorText(httpStatusError(500)), "The server answered with HTTP status 500.");
-  EXPECT_EQ(GetInternetErrorText(ENOSPC), QString::fromLocal8Bit(strerror(ENOSPC)));
-  EXPECT_EQ(GetInternetErrorText(12029), "12029");
 }
 
 }  // namespace
