@@ -23,6 +23,7 @@
 #include "SetupStrings.h"
 #include "ShellOpen.h"
 #include "VerifyFileMd5.h"
+#include "WrappedRows.h"
 
 namespace {
 
@@ -100,6 +101,8 @@ CDownloadPage::CDownloadPage(CPrereqWizard& wizard)
       timer_(new QTimer(this)) {
   list_->setObjectName(QStringLiteral("1007"));
   list_->setRootIsDecorated(false);
+  // An error text is read whole: its row grows to hold it.
+  new WrappedRows(list_);
   list_->setSelectionBehavior(QAbstractItemView::SelectRows);
   list_->setHeaderLabels(
       {SetupStrings::text(Text::Url), SetupStrings::text(Text::Size), SetupStrings::text(Text::Status)});

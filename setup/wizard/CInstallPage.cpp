@@ -13,6 +13,7 @@
 #include "ListColumns.h"
 #include "SetupMessages.h"
 #include "SetupStrings.h"
+#include "WrappedRows.h"
 
 namespace {
 
@@ -47,6 +48,8 @@ CInstallPage::CInstallPage(CPrereqWizard& wizard)
       autoFinish_(new QCheckBox(SetupStrings::text(Text::AutoFinish), this)) {
   list_->setObjectName(QStringLiteral("1024"));
   list_->setRootIsDecorated(false);
+  // An error text is read whole: its row grows to hold it.
+  new WrappedRows(list_);
   list_->setSelectionMode(QAbstractItemView::NoSelection);
   list_->setFocusPolicy(Qt::NoFocus);
   list_->setHeaderLabels({SetupStrings::text(Text::Name), SetupStrings::text(Text::Status)});

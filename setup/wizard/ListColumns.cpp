@@ -50,6 +50,8 @@ void ListColumns::fit() {
     room -= given;
     if (column != stretchColumn_) list_->setColumnWidth(column, least[column] + given);
   }
+  // Wrapped rows take the height their texts need at the new widths.
+  if (list_->wordWrap()) list_->doItemsLayout();
 }
 
 bool ListColumns::eventFilter(QObject* watched, QEvent* event) {

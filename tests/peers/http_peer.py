@@ -7,6 +7,7 @@ Files come from --root. The first part of the request path chooses a behaviour:
   /nolength/NAME          200 without Content-Length, the end marked by closing
   /short/NAME             announces the whole size, sends half, closes
   /stall/NAME             announces the whole size, sends half, then says nothing more
+  /reset/NAME             announces the whole size, sends half, then resets the connection
   /silent/NAME            reads the request and never answers
   /endless/NAME           200 without Content-Length, the file over and over until the client goes
   /slow/NAME              Range honoured, 4 KiB every 20 ms
@@ -18,8 +19,10 @@ Every request is appended to --log as "PATH RANGE" when given."""
 
 import http.server
 import os
+import socket
 import socketserver
 import ssl
+import struct
 import time
 
 import peer_common
@@ -57,7 +60,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
 
     def serve(self, mode, path):
         size = os.path.getsize(path)
-        first = self.range_start() if mode in ("files", "nosize", "slow", "shifted", "short", "stall") else None
+        first = self.range_start() if mode in ("files", "nosize", "slow", "shifted", "short", "stall", "reset") else None
         if first is not None and first >= size:
             self.send_response(416)
             if mode != "nosize":
@@ -76,7 +79,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
         self.end_headers()
         if mode == "endless":
             return self.send_endlessly(path)
-        count = (size - start) // 2 if mode in ("short", "stall") else size - start
+        count = (size - start) // 2 if mode in ("short", "stall", "reset") else size - start
         with open(path, "rb") as f:
             if mode == "slow":
                 self.send_slowly(f, start, count)
@@ -84,12 +87,21 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 self.connection.sendfile(f, start, count)
         if mode == "stall":
             self.hold()
+        if mode == "reset":
+            self.reset()
 
     def hold(self):
         """Keeps the connection open and sends nothing until the peer ends."""
         self.wfile.flush()
         while True:
             time.sleep(1)
+
+    def reset(self):
+        """Closes with a reset (RST) instead of an orderly end."""
+        self.wfile.flush()
+        self.connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+        # The file objects keep the socket open: its descriptor is closed here and now.
+        os.close(self.connection.detach())
 
     def send_endlessly(self, path):
         with open(path, "rb") as f:

@@ -1,5 +1,6 @@
 #include <QCryptographicHash>
 #include <QFileInfo>
+#include <QTcpServer>
 #include <QThread>
 
 #include "DownloadTestBase.h"
@@ -220,6 +221,25 @@ TEST_F(DownloadHttpTest, AConnectionClosedEarlyKeepsThePartFile) {
   EXPECT_FALSE(QFile::exists(target("setup.exe")));
   EXPECT_EQ(QFileInfo(part("setup.exe")).size(), kSize / 2);
   EXPECT_EQ(observer.calls().last(), "error 0 e000000f");
+}
+
+// How the connection failed decides the code, and so the text the user reads.
+TEST_F(DownloadHttpTest, AFailedConnectionNamesHowItFailed) {
+  serve("setup.exe", kSize);
+  QTcpServer probe;
+  ASSERT_TRUE(probe.listen(QHostAddress::LocalHost));
+  const QString refused = QStringLiteral("http://127.0.0.1:%1/setup.exe").arg(probe.serverPort());
+  probe.close();
+  const std::pair<QString, std::uint32_t> cases[] = {
+      {url("reset/setup.exe"), kConnectionReset},
+      {refused, kConnectionRefused},
+      {peer->url("https", "files/setup.exe"), transferError(CURLE_SSL_CONNECT_ERROR)},
+  };
+  for (const auto& [address, code] : cases) {
+    QFile::remove(part("setup.exe"));
+    EXPECT_EQ(fetch(address), code) << address.toStdString();
+    EXPECT_FALSE(QFile::exists(target("setup.exe"))) << address.toStdString();
+  }
 }
 
 TEST_F(DownloadHttpTest, PauseHoldsTheTransferAndResumeContinuesAtTheSameOffset) {

@@ -1,4 +1,5 @@
 #include <QCheckBox>
+#include <QStyle>
 #include <QTcpServer>
 
 #include "MessageBox.h"
@@ -19,6 +20,15 @@ quint16 closedPort() {
   QTcpServer probe;
   EXPECT_TRUE(probe.listen(QHostAddress::LocalHost));
   return probe.serverPort();
+}
+
+// True when the row's cell is high enough for its text wrapped at the column's width.
+bool showsWhole(const QTreeWidget* list, int row, int column) {
+  const QTreeWidgetItem* item = list->topLevelItem(row);
+  const int margin = list->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, list) + 1;
+  const QRect needed = list->fontMetrics().boundingRect(
+      QRect(0, 0, list->columnWidth(column) - 2 * margin, 10000), Qt::TextWordWrap, item->text(column));
+  return list->visualItemRect(item).height() >= needed.height();
 }
 
 // What a failing prerequisite shows in each language: in its row, its tooltip,
@@ -64,6 +74,7 @@ TEST_F(FailureTextsTest, ARefusedDownloadIsToldInEveryLanguage) {
     const QString shown = says(code, 215, {says(code, 250)});
     EXPECT_EQ(row("1007")->text(2), shown) << code.toStdString();
     EXPECT_EQ(row("1007")->toolTip(2), shown) << code.toStdString();
+    EXPECT_TRUE(showsWhole(wizard_->findChild<QTreeWidget*>("1007"), 0, 2)) << code.toStdString();
     EXPECT_EQ(boxes_, QStringList(says(code, 224) + ": " + says(code, 183))) << code.toStdString();
   }
 }
@@ -104,6 +115,7 @@ TEST_F(FailureTextsTest, AnInstallThatCannotStartNamesTheProgramInEveryLanguage)
         << code.toStdString();
     EXPECT_EQ(rows->topLevelItem(1)->text(1), says(code, 176, {says(code, 223, {system_ + "/msiexec.exe"})}))
         << code.toStdString();
+    EXPECT_TRUE(showsWhole(rows, 0, 1) && showsWhole(rows, 1, 1)) << code.toStdString();
     EXPECT_EQ(text("1012"), says(code, 178));
   }
 }
