@@ -53,6 +53,19 @@ QString namedEntry(const QString& tag, const QString& value, const QString& text
   return named ? shown : QString();
 }
 
+// The list's own wording of the entry that the text names, as namedEntry takes it;
+// empty when it names none.
+QString listedEntry(const QString& tag, const QString& text) {
+  clsPJLOption option;
+  option.name = tag;
+  for (const auto& [key, shown] : option.possibleUIValues()) {
+    if (shown.isEmpty()) continue;
+    const QString entry = namedEntry(tag, key.mid(1), text);
+    if (!entry.isEmpty()) return entry;
+  }
+  return {};
+}
+
 // A list word (such as LEFT) is chosen, not a typed distance.
 bool listWordChosen(const QComboBox* box) {
   return !box->currentText().isEmpty() &&
@@ -350,12 +363,15 @@ void frmMain::positionUnits(QComboBox* box) {
   unitLabelOf(box)->setText(listWordChosen(box) || !gSettings ? QString() : gSettings->units.name);
 }
 
+// A list word in any letter case is that entry; anything else is a distance.
 void frmMain::positionValidate(QComboBox* box) {
-  if (!listWordChosen(box)) {
+  QString text = listedEntry(tagOf(box), box->currentText());
+  if (text.isEmpty()) {
     double number = modRCF::numericValue(box->currentText());
     if (!(number >= 0 && number <= 2500)) number = 0;
-    box->setEditText(numberText(roundedToTenths(number)));
+    text = numberText(roundedToTenths(number));
   }
+  box->setEditText(text);
   applyText(box);
 }
 
