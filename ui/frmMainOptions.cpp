@@ -14,7 +14,9 @@
 #include <QScrollBar>
 #include <QTabBar>
 #include <QToolButton>
+#include <algorithm>
 #include <cmath>
+#include <numeric>
 
 #include "DocListView.h"
 #include "ProgramIcons.h"
@@ -82,6 +84,35 @@ QWidget* row(std::initializer_list<QWidget*> widgets) {
   return holder;
 }
 
+// The controls that Tab reaches, in the order a reader meets them: a grid row by
+// row and each row from left to right, a row of controls from left to right.
+void appendInReadingOrder(const QLayout* layout, QList<QWidget*>& order) {
+  QList<int> items(layout->count());
+  std::iota(items.begin(), items.end(), 0);
+  if (const auto* grid = qobject_cast<const QGridLayout*>(layout)) {
+    const auto cell = [grid](int item) {
+      int row = 0, column = 0, rows = 0, columns = 0;
+      grid->getItemPosition(item, &row, &column, &rows, &columns);
+      return std::pair(row, column);
+    };
+    std::sort(items.begin(), items.end(), [&cell](int a, int b) { return cell(a) < cell(b); });
+  }
+  for (const int item : items) {
+    QLayoutItem* entry = layout->itemAt(item);
+    QWidget* widget = entry->widget();
+    if (const QLayout* inner = widget ? widget->layout() : entry->layout())
+      appendInReadingOrder(inner, order);
+    else if (widget && (widget->focusPolicy() & Qt::TabFocus))
+      order.append(widget);
+  }
+}
+
+void tabInReadingOrder(QWidget* page) {
+  QList<QWidget*> order;
+  appendInReadingOrder(page->layout(), order);
+  for (qsizetype next = 1; next < order.size(); ++next) QWidget::setTabOrder(order[next - 1], order[next]);
+}
+
 QGridLayout* pageGrid(QFrame* page) {
   auto* grid = new QGridLayout(page);
   grid->setContentsMargins(10, 8, 10, 8);
@@ -110,6 +141,7 @@ void frmMain::buildOptionPages(QWidget* parent) {
     QFrame* page = frameTabs[index];
     page->setObjectName(QStringLiteral("frameTabs_%1").arg(index));
     page->setParent(parent);
+    tabInReadingOrder(page);
     page->resize(kStripWidth - 2 * kPageLeft - kPictSize - 8, kStripHeight - kPageTop - kPageLeft);
   }
   for (const Tab& tab : kTabs) tsOpts->setTabData(tsOpts->addTab(QString()), QString::number(tab.frame));
