@@ -2,9 +2,9 @@
 #include <QFile>
 #include <QLibraryInfo>
 #include <QTranslator>
-#include <csignal>
 
 #include "BootstrapperMain.h"
+#include "BrokenPipe.h"
 #include "ButtonCaptions.h"
 #include "DisplayPlatform.h"
 #include "FixedDrives.h"
@@ -15,7 +15,7 @@
 int main(int argc, char** argv) {
   StandardDescriptors::openClosedOnNull();
   // A relaunched copy outlives the first process and the pipe its error output may go to.
-  std::signal(SIGPIPE, SIG_IGN);
+  BrokenPipe::failWritesInsteadOfEnding();
   // Taken before Qt removes the options it knows from argv.
   QStringList args;
   for (int i = 1; i < argc; ++i) args << QFile::decodeName(argv[i]);

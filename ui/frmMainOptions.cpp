@@ -14,7 +14,9 @@
 #include <QScrollBar>
 #include <QTabBar>
 #include <QToolButton>
+#include <algorithm>
 #include <cmath>
+#include <numeric>
 
 #include "DocListView.h"
 #include "ProgramIcons.h"
@@ -53,6 +55,19 @@ QString namedEntry(const QString& tag, const QString& value, const QString& text
   return named ? shown : QString();
 }
 
+// The list's own wording of the entry that the text names, as namedEntry takes it;
+// empty when it names none.
+QString listedEntry(const QString& tag, const QString& text) {
+  clsPJLOption option;
+  option.name = tag;
+  for (const auto& [key, shown] : option.possibleUIValues()) {
+    if (shown.isEmpty()) continue;
+    const QString entry = namedEntry(tag, key.mid(1), text);
+    if (!entry.isEmpty()) return entry;
+  }
+  return {};
+}
+
 // A list word (such as LEFT) is chosen, not a typed distance.
 bool listWordChosen(const QComboBox* box) {
   return !box->currentText().isEmpty() &&
@@ -67,6 +82,35 @@ QWidget* row(std::initializer_list<QWidget*> widgets) {
   for (QWidget* widget : widgets) layout->addWidget(widget);
   layout->addStretch();
   return holder;
+}
+
+// The controls that Tab reaches, in the order a reader meets them: a grid row by
+// row and each row from left to right, a row of controls from left to right.
+void appendInReadingOrder(const QLayout* layout, QList<QWidget*>& order) {
+  QList<int> items(layout->count());
+  std::iota(items.begin(), items.end(), 0);
+  if (const auto* grid = qobject_cast<const QGridLayout*>(layout)) {
+    const auto cell = [grid](int item) {
+      int row = 0, column = 0, rows = 0, columns = 0;
+      grid->getItemPosition(item, &row, &column, &rows, &columns);
+      return std::pair(row, column);
+    };
+    std::sort(items.begin(), items.end(), [&cell](int a, int b) { return cell(a) < cell(b); });
+  }
+  for (const int item : items) {
+    QLayoutItem* entry = layout->itemAt(item);
+    QWidget* widget = entry->widget();
+    if (const QLayout* inner = widget ? widget->layout() : entry->layout())
+      appendInReadingOrder(inner, order);
+    else if (widget && (widget->focusPolicy() & Qt::TabFocus))
+      order.append(widget);
+  }
+}
+
+void tabInReadingOrder(QWidget* page) {
+  QList<QWidget*> order;
+  appendInReadingOrder(page->layout(), order);
+  for (qsizetype next = 1; next < order.size(); ++next) QWidget::setTabOrder(order[next - 1], order[next]);
 }
 
 QGridLayout* pageGrid(QFrame* page) {
@@ -97,6 +141,7 @@ void frmMain::buildOptionPages(QWidget* parent) {
     QFrame* page = frameTabs[index];
     page->setObjectName(QStringLiteral("frameTabs_%1").arg(index));
     page->setParent(parent);
+    tabInReadingOrder(page);
     page->resize(kStripWidth - 2 * kPageLeft - kPictSize - 8, kStripHeight - kPageTop - kPageLeft);
   }
   for (const Tab& tab : kTabs) tsOpts->setTabData(tsOpts->addTab(QString()), QString::number(tab.frame));
@@ -350,12 +395,15 @@ void frmMain::positionUnits(QComboBox* box) {
   unitLabelOf(box)->setText(listWordChosen(box) || !gSettings ? QString() : gSettings->units.name);
 }
 
+// A list word in any letter case is that entry; anything else is a distance.
 void frmMain::positionValidate(QComboBox* box) {
-  if (!listWordChosen(box)) {
+  QString text = listedEntry(tagOf(box), box->currentText());
+  if (text.isEmpty()) {
     double number = modRCF::numericValue(box->currentText());
     if (!(number >= 0 && number <= 2500)) number = 0;
-    box->setEditText(numberText(roundedToTenths(number)));
+    text = numberText(roundedToTenths(number));
   }
+  box->setEditText(text);
   applyText(box);
 }
 

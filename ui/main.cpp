@@ -2,12 +2,14 @@
 
 #include <QApplication>
 
+#include "BrokenPipe.h"
 #include "DisplayPlatform.h"
-#include "modMain.h"
 #include "StandardDescriptors.h"
+#include "modMain.h"
 
 int main(int argc, char** argv) {
   StandardDescriptors::openClosedOnNull();
+  BrokenPipe::failWritesInsteadOfEnding();
   DisplayPlatform::runHeadlessWithoutDisplay(argc, argv);
   QApplication app(argc, argv);
   if (const auto status = modMain::Main()) return *status;

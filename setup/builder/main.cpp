@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <map>
 
+#include "BrokenPipe.h"
 #include "PayloadBuilder.h"
 #include "PayloadFormat.h"
 #include "StandardDescriptors.h"
@@ -200,6 +201,7 @@ bool parseArguments(const QStringList& args, Arguments& a) {
 
 int main(int argc, char** argv) {
   StandardDescriptors::openClosedOnNull();
+  BrokenPipe::failWritesInsteadOfEnding();
   QCoreApplication app(argc, argv);
   const QStringList args = app.arguments();
   if (args.size() < 2 || args.contains("--help")) {

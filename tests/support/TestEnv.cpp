@@ -11,6 +11,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <memory>
 #include <thread>
@@ -117,6 +118,19 @@ void closeStandardDescriptors(QProcess& process, const std::function<void()>& mo
   process.setChildProcessModifier([more] {
     if (more) more();
     for (const int fd : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) ::close(fd);
+  });
+}
+
+void writeOutputIntoUnreadPipe(QProcess& process, const std::function<void()>& more) {
+  process.setChildProcessModifier([more] {
+    ::signal(SIGPIPE, SIG_DFL);
+    if (more) more();
+    int ends[2];
+    if (::pipe(ends) != 0) ::_exit(127);
+    ::close(ends[0]);
+    ::dup2(ends[1], STDOUT_FILENO);
+    ::dup2(ends[1], STDERR_FILENO);
+    ::close(ends[1]);
   });
 }
 

@@ -55,6 +55,11 @@ void startSelf(QProcess& process, const QString& test, const QList<QPair<QString
 // as some launchers and service managers do; `more` runs in the child too.
 void closeStandardDescriptors(QProcess& process, const std::function<void()>& more = {});
 
+// Has `process` start its program with standard output and error a pipe whose
+// reader is gone, and SIGPIPE at its default as a shell leaves it; `more` runs in
+// the child too, after that.
+void writeOutputIntoUnreadPipe(QProcess& process, const std::function<void()>& more = {});
+
 void setUp();
 
 }  // namespace TestEnv

@@ -69,6 +69,7 @@ class KVTsubmitRun : public ::testing::Test {
     process.setProcessEnvironment(environment);
     process.setWorkingDirectory(folder);
     if (standardDescriptorsClosed) TestEnv::closeStandardDescriptors(process);
+    if (outputUnread) TestEnv::writeOutputIntoUnreadPipe(process);
     process.start(QCoreApplication::applicationDirPath() + QStringLiteral("/../KVTsubmit"), arguments);
     RunResult result;
     result.finished = process.waitForStarted() && process.waitForFinished(kRunLimitMs);
@@ -87,6 +88,8 @@ class KVTsubmitRun : public ::testing::Test {
   QString folder;
   // The program starts with standard input, output and error closed.
   bool standardDescriptorsClosed = false;
+  // The program writes its output and errors into a pipe whose reader is gone.
+  bool outputUnread = false;
 };
 
 // What the main window adds to every job it shows: each job-level field takes
@@ -298,6 +301,24 @@ TEST_F(KVTsubmitRun, StartedWithTheStandardDescriptorsClosedTheRunPrints) {
   EXPECT_EQ(printed.exitCode, modMain::ExitSuccess);
   EXPECT_TRUE(wire(emulator).endsWith("IN;" + kExitLanguage + kEOJ));
   EXPECT_TRUE(TestEnv::readFile(settings).startsWith("REGEDIT4"));
+}
+
+// As under `KVTsubmit ... 2>&1 | head -1` once head has left: Qt's warnings come
+// before the program's own words, and neither may end the run before its status.
+TEST_F(KVTsubmitRun, WithItsOutputUnreadTheRunEndsWithItsOwnStatus) {
+  outputUnread = true;
+  const RunResult unconfigured = run({"/QUIT"});
+  ASSERT_TRUE(unconfigured.finished);
+  EXPECT_EQ(unconfigured.exitCode, modMain::ExitSettingsCancelled);
+
+  configurePrinter("Plotter", emulator);
+  const RunResult refused = run({"/ADD", folder + "/missing.plt", "/QUIT"});
+  ASSERT_TRUE(refused.finished);
+  EXPECT_EQ(refused.exitCode, modMain::ExitDocumentRefused);
+  const RunResult printed = run({"/ADD", writeFile("plan.plt", "IN;"), "/PRINT", "/QUIT"});
+  ASSERT_TRUE(printed.finished);
+  EXPECT_EQ(printed.exitCode, modMain::ExitSuccess);
+  EXPECT_TRUE(wire(emulator).endsWith("IN;" + kExitLanguage + kEOJ));
 }
 
 // A server reached over SSH, a container, a cron job: without a display the

@@ -23,14 +23,20 @@ struct Typed {
   const char* stored;
 };
 
-// An editable combo that offers list entries, and the tab of its page.
+// An editable combo that offers list entries, the tab of its page, and whether
+// it takes a position (a list word or a distance).
 struct ListCombo {
   const char* name;
   int tab;
+  bool position;
 };
-constexpr ListCombo kListCombos[] = {{"cboScale", 0},     {"cboShading", 2}, {"cboLabelRot", 2},
-                                     {"cboLabelSize", 2}, {"cboLabelX", 2},  {"cboLabelY", 2},
-                                     {"cboJustX", 3},     {"cboJustY", 3}};
+constexpr ListCombo kListCombos[] = {
+    {"cboScale", 0, false}, {"cboShading", 2, false}, {"cboLabelRot", 2, false}, {"cboLabelSize", 2, false},
+    {"cboLabelX", 2, true}, {"cboLabelY", 2, true},   {"cboJustX", 3, true},     {"cboJustY", 3, true}};
+
+// Distances in inches, the printer's own unit: the limit 2500 is taken, one past it is not.
+constexpr Typed kPositionNumbers[] = {{"2500", "2500"}, {"2500.1", "0"}, {"2499.9", "2499.9"},
+                                      {"0", "0"},       {"-0.1", "0"},   {"12.34", "12.3"}};
 
 // Each interface language with the display name of automatic scaling in its definitions.
 struct Language {
@@ -136,6 +142,30 @@ TEST_P(OptionCombosTest, ScaleTakesAutoByItsValueOrDisplayNameInAnyCaseAndSavesI
   const QByteArray ticket = TestEnv::readFile(gJob->kvtFile);
   EXPECT_TRUE(ticket.contains("SCALINGTYPE=TOFIT"));
   EXPECT_FALSE(ticket.contains("SCALINGTYPE=FIXED"));
+}
+
+TEST_P(OptionCombosTest, APositionBoxTakesItsListWordsInAnyCaseAndDistancesUpTo2500) {
+  gSettings->units.name = "in";
+  for (const ListCombo& combo : kListCombos) {
+    if (!combo.position) continue;
+    auto* box = control<QComboBox>(combo.name);
+    window->tsOpts->setCurrentIndex(combo.tab);
+    const QString tag = box->property("Tag").toString();
+    for (const auto& [value, shown] : listedValues(tag)) {
+      for (const QString& typed : {shown.toLower(), shown.toUpper(), shown, value.toLower()}) {
+        SCOPED_TRACE(std::string(combo.name) + " " + typed.toStdString());
+        typeOver(box, typed);
+        EXPECT_EQ(box->currentText(), shown);
+        EXPECT_EQ(docOption(1, tag), value);
+      }
+    }
+    for (const Typed& typed : kPositionNumbers) {
+      SCOPED_TRACE(std::string(combo.name) + " " + typed.text);
+      typeOver(box, typed.text);
+      EXPECT_EQ(box->currentText(), typed.stored);
+      EXPECT_EQ(docOption(1, tag), typed.stored);
+    }
+  }
 }
 
 TEST_F(MainWindowTest, AnOptionIsStoredInExactlyTheSelectedRows) {
@@ -307,21 +337,5 @@ TEST_F(MainWindowTest, TheTabsShowOnePageEach) {
     window->tsOpts->setCurrentIndex(tab);
     for (int frame = 0; frame < 4; ++frame)
       EXPECT_EQ(window->frameTabs[frame]->isVisible(), frame == frames[tab]) << tab << " " << frame;
-  }
-}
-
-// The limit of a position is 2500 in the user's unit, that value included.
-TEST_F(MainWindowTest, APositionOfExactly2500StaysAndOnePastItBecomesZero) {
-  addDocument("a.plt");
-  gSettings->units.name = "in";
-  open();
-  select({1});
-  window->tsOpts->setCurrentIndex(3);
-  for (const Typed& typed : {Typed{"2500", "2500"}, Typed{"2500.1", "0"}, Typed{"2499.9", "2499.9"},
-                             Typed{"0", "0"}, Typed{"-0.1", "0"}}) {
-    typeInto(window->cboJustY, typed.text);
-    leave();
-    EXPECT_EQ(window->cboJustY->currentText(), typed.stored) << typed.text;
-    EXPECT_EQ(docOption(1, "JUSTIFYY"), typed.stored) << typed.text;
   }
 }

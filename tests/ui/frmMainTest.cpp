@@ -4,15 +4,18 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
+#include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QScrollBar>
 #include <QStyle>
+#include <QTabBar>
 #include <QTest>
 #include <QToolBar>
 #include <QToolButton>
+#include <algorithm>
 #include <cmath>
 
 #include "MLRuntime.h"
@@ -52,6 +55,37 @@ void expectWholeColumns(const DocListView& list) {
       EXPECT_LE(widestCell(list, column), list.columnWidth(column));
     }
   }
+}
+
+// The controls of `container` that Tab reaches, as a reader meets them: line by
+// line, a control whose middle lies within the height of a line's first control
+// being on that line, and each line from left to right.
+QList<QWidget*> readingOrder(const QWidget* container) {
+  const QWidget* window = container->window();
+  QList<QWidget*> controls;
+  for (QWidget* child : container->findChildren<QWidget*>())
+    if (child->isVisibleTo(window) && (child->focusPolicy() & Qt::TabFocus) && !child->focusProxy())
+      controls.append(child);
+  const auto place = [window](const QWidget* control) {
+    return QRect(control->mapTo(window, QPoint()), control->size());
+  };
+  std::sort(controls.begin(), controls.end(),
+            [&](const QWidget* a, const QWidget* b) { return place(a).top() < place(b).top(); });
+  for (auto line = controls.begin(); line != controls.end();) {
+    const QRect first = place(*line);
+    const auto end = std::find_if(line, controls.end(),
+                                  [&](const QWidget* c) { return place(c).center().y() > first.bottom(); });
+    std::sort(line, end,
+              [&](const QWidget* a, const QWidget* b) { return place(a).left() < place(b).left(); });
+    line = end;
+  }
+  return controls;
+}
+
+std::string names(const QList<QWidget*>& controls) {
+  QStringList named;
+  for (const QWidget* control : controls) named << (control ? control->objectName() : QStringLiteral("none"));
+  return named.join(' ').toStdString();
 }
 
 // The language the next window starts in.
@@ -484,4 +518,30 @@ TEST_F(MainWindowTest, ShowingCopiesOfTwoAndAHalfLeavesThemAsStored) {
   EXPECT_EQ(docOption(1, "DOCCOPIES"), "3.5");
   EXPECT_EQ(window->txtDocCopies->text(), "3.5");
   EXPECT_EQ(row(1)->text(1), "3.5");
+}
+
+// Every control shown, so that Tab can reach each: the job frame, the list, the
+// tab strip, the page shown, the print button.
+TEST_F(MainWindowTest, TabFollowsTheReadingOrderOnEveryPage) {
+  gJob->jobOpts->setPjlOpt("ACCT_ACCTID", "4711");
+  clsDocument* document = addDocument("a.plt");
+  document->opts->setPjlOpt("LABELSTRING", "Draft");
+  document->opts->setPjlOpt("FINISHPROGID", "Stack");
+  open();
+  select({1});
+  for (int tab = 0; tab < window->tsOpts->count(); ++tab) {
+    window->tsOpts->setCurrentIndex(tab);
+    const QFrame* page = window->frameTabs[window->tsOpts->tabData(tab).toInt()];
+    const QList<QWidget*> expected = readingOrder(window->frameJobOpts) +
+                                     QList<QWidget*>{window->lvDocs, window->tsOpts} + readingOrder(page) +
+                                     QList<QWidget*>{window->pictCopy};
+    QList<QWidget*> walked{expected.first()};
+    expected.first()->setFocus();
+    while (walked.size() <= expected.size()) {
+      ASSERT_NE(walked.last(), nullptr) << tab;
+      QTest::keyClick(walked.last(), Qt::Key_Tab);
+      walked.append(QApplication::focusWidget());
+    }
+    EXPECT_EQ(names(walked), names(expected + QList<QWidget*>{expected.first()})) << tab;
+  }
 }
