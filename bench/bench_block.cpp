@@ -126,9 +126,9 @@ int main(int argc, char** argv) {
     members << "--member" << QFileInfo(path).fileName() + "=" + path;
     files << path;
   }
-  const QStringList build = QStringList{"--stub",       root + "stub", "--out",          root + "setup.bin",
-                                        "--compressed", "--block",     "2:pkg\\app.lzma"} +
-                            members;
+  const QStringList build =
+      QStringList{"--stub", root + "stub", "--out", root + "setup.bin", "--compressed"} +
+      QStringList{"--file", "2:7:KVTdecompress.so=" KVT_DECOMPRESSOR, "--block", "2:pkg\\app.lzma"} + members;
 
   Run ours;
   Run xz;

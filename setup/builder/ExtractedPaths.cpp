@@ -1,7 +1,5 @@
 #include "ExtractedPaths.h"
 
-#include "ContainedPath.h"
-
 namespace {
 
 // `the names "a" and "b"`, or `the name "a" and the member "b"`.
@@ -22,23 +20,28 @@ QString fileAndFolder(const ExtractedPaths::Origin& earlier, const ExtractedPath
 
 }  // namespace
 
-QString ExtractedPaths::addEntry(const QString& relative, const Origin& origin) {
+QString ExtractedPaths::addEntry(const QByteArray& relative, const Origin& origin) {
   const auto [earlier, added] = m_entries.emplace(relative, origin);
   return added ? QString() : sameFile(earlier->second, origin);
 }
 
-QString ExtractedPaths::addFile(const QString& relative, const Origin& origin) {
+QString ExtractedPaths::addFile(const QByteArray& relative, const Origin& origin) {
   if (const auto folder = m_folders.find(relative); folder != m_folders.end())
     return fileAndFolder(folder->second, origin, origin.given);
   const auto [earlier, added] = m_files.emplace(relative, origin);
   return added ? QString() : sameFile(earlier->second, origin);
 }
 
-QString ExtractedPaths::addFolders(QString folder, const Origin& origin) {
-  for (; !folder.isEmpty(); folder = ContainedPath::folderPart(folder)) {
+QString ExtractedPaths::addFolders(QByteArray folder, const Origin& origin) {
+  for (; !folder.isEmpty(); folder = folderOf(folder)) {
     if (const auto file = m_files.find(folder); file != m_files.end())
       return fileAndFolder(file->second, origin, file->second.given);
     m_folders.emplace(folder, origin);
   }
   return {};
+}
+
+QByteArray ExtractedPaths::folderOf(const QByteArray& relative) {
+  const qsizetype slash = relative.lastIndexOf('/');
+  return slash < 0 ? QByteArray() : relative.left(slash);
 }

@@ -25,6 +25,9 @@ using namespace PayloadFormat;
 namespace {
 
 constexpr size_t kCopyBuffer = 1 << 20;
+// The decompressor reads its destination as a real path, which realpath gives
+// up to PATH_MAX - 2 bytes: "/" and the block's folder at the shortest.
+constexpr qsizetype kLongestBlockFolder = PATH_MAX - 3;
 
 bool writeBytes(int fd, const QByteArray& bytes) { return writeAll(fd, bytes.constData(), bytes.size()); }
 
@@ -48,6 +51,25 @@ la_ssize_t writeToFd(archive*, void* data, const void* bytes, size_t length) {
   return writeAll(*static_cast<int*>(data), static_cast<const char*>(bytes), qint64(length))
              ? la_ssize_t(length)
              : -1;
+}
+
+// A member path or link target as a message shows it: a byte that is not UTF-8 as "\xNN".
+QString shown(const QByteArray& bytes) {
+  const QByteArrayView all(bytes);
+  if (all.isValidUtf8()) return QString::fromUtf8(bytes);
+  QString text;
+  for (qsizetype at = 0; at < all.size();) {
+    qsizetype length = 1;
+    while (length <= 4 && !(at + length <= all.size() && all.sliced(at, length).isValidUtf8())) ++length;
+    if (length > 4) {
+      text += "\\x" + QString::number(uchar(all[at]), 16).toUpper().rightJustified(2, '0');
+      ++at;
+    } else {
+      text += QString::fromUtf8(all.sliced(at, length));
+      at += length;
+    }
+  }
+  return text;
 }
 
 // Refuses a name with a character that Windows-1252 cannot hold: it would be stored as a stand-in.
@@ -104,23 +126,53 @@ QString refused(const QString& what, ContainedPath::NameFault fault) {
   return QString("%1 %2, which the setup refuses").arg(what, faultText(fault));
 }
 
-// The target of the member link `link`, which `what` names; a link holds less than PATH_MAX bytes.
-QString checkLinkTarget(const QString& what, const QString& link, const QByteArray& target) {
-  const QString given = QFile::decodeName(target);
-  if (const auto fault = ContainedPath::linkFault(link, given); fault != ContainedPath::NameFault::None)
-    return QString("%1 links to \"%2\", a target that %3, which the setup refuses")
-        .arg(what, given, faultText(fault));
+// The target of the member link `link`, which `what` names, read from the
+// link's folder and then through the block's `links` as the file system reads
+// it once they are made; a link holds less than PATH_MAX bytes.
+QString checkLinkTarget(const QString& what, const QByteArray& link, const QByteArray& target,
+                        const MemberPath::Links& links) {
+  const QString linksTo = QString("%1 links to \"%2\", a target that ").arg(what, shown(target));
+  const auto fault = ContainedPath::linkFault(QFile::decodeName(link), QFile::decodeName(target));
+  if (fault != ContainedPath::NameFault::None)
+    return linksTo + faultText(fault) + ", which the setup refuses";
   if (target.size() >= PATH_MAX)
     return QString("%1 links to a target of %2 bytes, more than the %3 bytes that a link holds")
         .arg(what, QString::number(target.size()), QString::number(PATH_MAX - 1));
+  std::string through;
+  switch (links.reach(link.toStdString(), &through)) {
+    case MemberPath::Links::Reach::Outside:
+      return linksTo + QString("leaves the block's folder through the link \"%1\", which the setup refuses")
+                           .arg(shown(QByteArray::fromStdString(through)));
+    case MemberPath::Links::Reach::TooManyLinks:
+      return linksTo + QString("follows more than %1 links, which the setup refuses")
+                           .arg(MemberPath::kMaxLinksFollowed);
+    case MemberPath::Links::Reach::Inside:
+      break;
+  }
   return {};
 }
 
-// Where the decompressor writes `member` below `folder`: it drops empty and "." parts.
-QString unpackedPath(const QString& folder, const QString& member) {
-  QStringList parts = member.split('/', Qt::SkipEmptyParts);
-  parts.removeAll(QStringLiteral("."));
-  return (QStringList{folder} + parts).join('/');
+// The folder, relative to the extraction folder in native bytes, that the setup
+// unpacks the block `blockName` into.
+QByteArray blockFolder(const QString& blockName) {
+  return QFile::encodeName(ContainedPath::folderPart(ContainedPath::relativeName(blockName)));
+}
+
+// Where the decompressor writes `member` below `folder`, in native bytes.
+QByteArray unpackedPath(const QByteArray& folder, const QByteArray& member) {
+  const QByteArray normal = QByteArray::fromStdString(MemberPath::normalized(member.toStdString()));
+  return normal.isEmpty() ? folder : folder + '/' + normal;
+}
+
+// The decompressor makes a link at its whole path, which the system takes up to
+// PATH_MAX - 1 bytes (files and folders reach deeper); the shortest lies below "/".
+QString checkLinkPath(const QString& what, const QByteArray& folder, const QByteArray& link) {
+  const qsizetype length = 1 + unpackedPath(folder, link).size();
+  if (length < PATH_MAX) return {};
+  return QString(
+             "%1 is a link whose path, even unpacked below \"/\", has %2 bytes, more than the %3 bytes that "
+             "the setup can make a link at")
+      .arg(what, QString::number(length), QString::number(PATH_MAX - 1));
 }
 
 }  // namespace
@@ -130,21 +182,22 @@ void PayloadBuilder::addFile(quint32 group, quint32 type, const QString& name, c
 }
 
 void PayloadBuilder::addBlock(quint32 group, const QString& name) {
+  m_lastBlock = int(m_files.size());
   m_files.push_back({group, Type::CompressedBlock, name, {}});
 }
 
 void PayloadBuilder::addMember(const QByteArray& stored, const QString& source) {
-  m_members.push_back({stored, source, {}});
+  m_members.push_back({stored, source, {}, m_lastBlock});
 }
 
 void PayloadBuilder::addMemberLink(const QByteArray& stored, const QByteArray& target) {
-  m_members.push_back({stored, {}, target});
+  m_members.push_back({stored, {}, target, m_lastBlock});
 }
 
 void PayloadBuilder::addSideFile(quint32 type, const QString& name) { m_sideFiles.push_back({type, name}); }
 
-// The block's members as an xz-compressed tar archive appended to `fd`.
-QString PayloadBuilder::writeBlock(int fd, qint64& size) const {
+// The members of the block at `block` in m_files as an xz-compressed tar archive appended to `fd`.
+QString PayloadBuilder::writeBlock(int fd, int block, qint64& size) const {
   const off_t start = ::lseek(fd, 0, SEEK_CUR);
   std::unique_ptr<archive, decltype(&archive_write_free)> tar(archive_write_new(), &archive_write_free);
   // Every core compresses blocks of the xz stream of its own; any xz reader reads them in turn.
@@ -152,10 +205,13 @@ QString PayloadBuilder::writeBlock(int fd, qint64& size) const {
   if (archive_write_add_filter_xz(tar.get()) != ARCHIVE_OK ||
       archive_write_set_filter_option(tar.get(), "xz", "threads", threads.constData()) != ARCHIVE_OK ||
       archive_write_set_format_pax_restricted(tar.get()) != ARCHIVE_OK ||
+      // Paths and targets as the bytes given, which the reader takes as they are in any locale.
+      archive_write_set_format_option(tar.get(), "pax", "hdrcharset", "BINARY") != ARCHIVE_OK ||
       archive_write_set_bytes_in_last_block(tar.get(), 1) != ARCHIVE_OK ||
       archive_write_open(tar.get(), &fd, nullptr, writeToFd, nullptr) != ARCHIVE_OK)
     return QStringLiteral("cannot start the compressed block");
   for (const Member& member : m_members) {
+    if (member.block != block) continue;
     std::unique_ptr<archive_entry, decltype(&archive_entry_free)> entry(archive_entry_new(),
                                                                         &archive_entry_free);
     archive_entry_set_pathname(entry.get(), member.stored.constData());
@@ -187,7 +243,9 @@ QString PayloadBuilder::writeBlock(int fd, qint64& size) const {
 
 QString PayloadBuilder::write(const QString& path) const {
   if (const QString error = checkEntries(); !error.isEmpty()) return error;
+  if (const QString error = checkMemberBlocks(); !error.isEmpty()) return error;
   if (const QString error = checkNames(); !error.isEmpty()) return error;
+  if (const QString error = checkDecompressor(); !error.isEmpty()) return error;
   if (const QString error = checkOutputIsNoInput(path); !error.isEmpty()) return error;
   // A failed build leaves the old output, or none.
   FileReplacement out(path, 0777);
@@ -203,11 +261,66 @@ QString PayloadBuilder::checkEntries() const {
   if (m_flags & Flag::SideFiles) return {};
   if (m_files.empty())
     return QStringLiteral("the payload has no entry; a setup needs at least one --file or --block");
-  const bool configured = std::any_of(m_files.begin(), m_files.end(),
-                                      [](const File& file) { return file.type == Type::Configuration; });
-  if ((m_flags & Flag::Configuration) && !configured)
+  if ((m_flags & Flag::Configuration) && firstOfType(Type::Configuration) < 0)
     return QStringLiteral(
         "--configuration needs a type 3 entry, the configuration file (--file 0:3:NAME=SOURCE)");
+  return {};
+}
+
+MemberPath::Links PayloadBuilder::memberLinks() const {
+  MemberPath::Links links;
+  for (const Member& member : m_members)
+    if (member.source.isEmpty()) links.add(member.stored.toStdString(), member.linkTarget.toStdString());
+  return links;
+}
+
+// A member goes into the block added before it, and the setup unpacks only the
+// first block: a member of none or of a later one would be lost.
+QString PayloadBuilder::checkMemberBlocks() const {
+  const int unpacked = firstOfType(Type::CompressedBlock);
+  for (const Member& member : m_members) {
+    const QString what = QString("the member \"%1\"").arg(shown(member.stored));
+    if (member.block < 0)
+      return what + " comes before any --block; a member goes into the block given before it";
+    if (member.block != unpacked)
+      return QString(
+                 "%1 goes into the block \"%2\", which the setup never unpacks: it unpacks only the first, "
+                 "\"%3\"")
+          .arg(what, m_files[size_t(member.block)].name, m_files[size_t(unpacked)].name);
+  }
+  return {};
+}
+
+// The setup unpacks the first compressed block with the first decompressor
+// library, which must be extracted by then: /extract: extracts in table order,
+// and a compressed run extracts the launch group before it unpacks the block.
+QString PayloadBuilder::checkDecompressor() const {
+  if (m_allowRefusedNames) return {};
+  const int block = firstOfType(Type::CompressedBlock);
+  if (block < 0)
+    return (m_flags & Flag::Compressed)
+               ? QStringLiteral("--compressed needs a compressed block (--block GROUP:NAME)")
+               : QString();
+  const QString& blockName = m_files[size_t(block)].name;
+  const int library = firstOfType(Type::Decompressor);
+  if (library < 0)
+    return QString(
+               "the compressed block \"%1\" needs the decompressor library before it, a type 7 entry "
+               "(--file 2:7:KVTdecompress.so=SOURCE)")
+        .arg(blockName);
+  const File& decompressor = m_files[size_t(library)];
+  if (library > block)
+    return QString(
+               "the decompressor library \"%1\" comes after the compressed block \"%2\"; the setup needs it "
+               "before the block")
+        .arg(decompressor.name, blockName);
+  const bool extractedByRuns = !(m_flags & Flag::Compressed) || (m_flags & Flag::SideFiles) ||
+                               decompressor.group == Group::CompressedLaunch;
+  if (!extractedByRuns)
+    return QString(
+               "the decompressor library \"%1\" is in group %2; --compressed needs it in group 2, which a "
+               "run extracts")
+        .arg(decompressor.name, QString::number(decompressor.group));
   return {};
 }
 
@@ -219,9 +332,11 @@ QString PayloadBuilder::checkNames() const {
   }
   for (const SideFile& side : m_sideFiles)
     if (const QString error = checkName(side.name); !error.isEmpty()) return error;
-  if (!m_allowRefusedNames)
+  if (!m_allowRefusedNames) {
+    const MemberPath::Links links = memberLinks();
     for (const Member& member : m_members)
-      if (const QString error = checkMember(member); !error.isEmpty()) return error;
+      if (const QString error = checkMember(member, links); !error.isEmpty()) return error;
+  }
   return checkClashes();
 }
 
@@ -241,24 +356,37 @@ QString PayloadBuilder::checkName(const QString& name) const {
 }
 
 // A member that the setup's decompressor refuses or cannot write fails the whole extraction.
-QString PayloadBuilder::checkMember(const Member& member) const {
-  const QString path = QFile::decodeName(member.stored);
-  const QString what = QString("the member \"%1\"").arg(path);
-  if (const auto fault = ContainedPath::memberFault(path); fault != ContainedPath::NameFault::None)
+// Its faults lie in the bytes that are ASCII, which decoding keeps.
+QString PayloadBuilder::checkMember(const Member& member, const MemberPath::Links& links) const {
+  const QString what = QString("the member \"%1\"").arg(shown(member.stored));
+  if (const auto fault = ContainedPath::memberFault(QFile::decodeName(member.stored));
+      fault != ContainedPath::NameFault::None)
     return refused(what, fault);
   if (const QString error = checkPartLengths(what, member.stored); !error.isEmpty()) return error;
-  if (member.source.isEmpty()) return checkLinkTarget(what, path, member.linkTarget);
+  if (member.source.isEmpty()) {
+    if (const QString error = checkLinkPath(what, unpackedFolder(), member.stored); !error.isEmpty())
+      return error;
+    return checkLinkTarget(what, member.stored, member.linkTarget, links);
+  }
   // The decompressor reads a file whose path ends with "/" as a folder.
-  if (path.endsWith('/')) return what + " ends with \"/\", which the setup unpacks as a folder";
+  if (member.stored.endsWith('/')) return what + " ends with \"/\", which the setup unpacks as a folder";
   return {};
 }
 
-// The setup unpacks the compressed block into the folder that its name holds.
+// The setup unpacks the compressed block into the folder that its name holds,
+// below the extraction folder.
 QString PayloadBuilder::checkBlockName(const File& file) const {
-  if (m_allowRefusedNames || file.type != Type::CompressedBlock ||
-      !ContainedPath::folderPart(ContainedPath::relativeName(file.name)).isEmpty())
-    return {};
-  return QString("the compressed block's name \"%1\" has no folder, which the setup refuses").arg(file.name);
+  if (m_allowRefusedNames || file.type != Type::CompressedBlock) return {};
+  const QByteArray folder = blockFolder(file.name);
+  if (folder.isEmpty())
+    return QString("the compressed block's name \"%1\" has no folder, which the setup refuses")
+        .arg(file.name);
+  if (folder.size() > kLongestBlockFolder)
+    return QString(
+               "the compressed block's name \"%1\" has a folder of %2 bytes, more than the %3 bytes that the "
+               "setup can unpack into, even below \"/\"")
+        .arg(file.name, QString::number(folder.size()), QString::number(kLongestBlockFolder));
+  return {};
 }
 
 // Two entries or members that extraction would write to the same file, or one
@@ -273,7 +401,7 @@ QString PayloadBuilder::checkClashes() const {
 QString PayloadBuilder::checkEntryClashes(ExtractedPaths& paths) const {
   bool blockUnpacked = false;
   for (const File& file : m_files) {
-    const QString relative = ContainedPath::relativeName(file.name);
+    const QByteArray relative = QFile::encodeName(ContainedPath::relativeName(file.name));
     if (relative.isEmpty()) continue;
     const ExtractedPaths::Origin origin{QStringLiteral("name"), file.name};
     if (const QString error = paths.addEntry(relative, origin); !error.isEmpty()) return error;
@@ -286,13 +414,14 @@ QString PayloadBuilder::checkEntryClashes(ExtractedPaths& paths) const {
 }
 
 QString PayloadBuilder::checkMemberClashes(ExtractedPaths& paths) const {
-  const QString folder = unpackedFolder();
+  const QByteArray folder = unpackedFolder();
   if (folder.isEmpty()) return {};
   for (const Member& member : m_members) {
-    const QString path = QFile::decodeName(member.stored);
-    if (ContainedPath::memberFault(path) != ContainedPath::NameFault::None) continue;
-    const ExtractedPaths::Origin origin{QStringLiteral("member"), path};
-    if (const QString error = addExtracted(paths, unpackedPath(folder, path), origin, true); !error.isEmpty())
+    if (ContainedPath::memberFault(QFile::decodeName(member.stored)) != ContainedPath::NameFault::None)
+      continue;
+    const ExtractedPaths::Origin origin{QStringLiteral("member"), shown(member.stored)};
+    if (const QString error = addExtracted(paths, unpackedPath(folder, member.stored), origin, true);
+        !error.isEmpty())
       return error;
   }
   return {};
@@ -300,20 +429,24 @@ QString PayloadBuilder::checkMemberClashes(ExtractedPaths& paths) const {
 
 // Names that would be lost are refused always; a file where a folder is needed only fails the
 // setup's extraction, which tests of hostile payloads let through.
-QString PayloadBuilder::addExtracted(ExtractedPaths& paths, const QString& relative,
+QString PayloadBuilder::addExtracted(ExtractedPaths& paths, const QByteArray& relative,
                                      const ExtractedPaths::Origin& origin, bool file) const {
   if (file)
     if (const QString error = paths.addFile(relative, origin); !error.isEmpty()) return error;
-  return m_allowRefusedNames ? QString() : paths.addFolders(ContainedPath::folderPart(relative), origin);
+  return m_allowRefusedNames ? QString() : paths.addFolders(ExtractedPaths::folderOf(relative), origin);
 }
 
-// The folder, relative to the extraction folder, that the setup unpacks the
-// block's members into: the first block's; empty when it unpacks none.
-QString PayloadBuilder::unpackedFolder() const {
-  const auto block = std::find_if(m_files.begin(), m_files.end(),
-                                  [](const File& file) { return file.type == Type::CompressedBlock; });
-  return block == m_files.end() ? QString()
-                                : ContainedPath::folderPart(ContainedPath::relativeName(block->name));
+int PayloadBuilder::firstOfType(quint32 type) const {
+  const auto found =
+      std::find_if(m_files.begin(), m_files.end(), [type](const File& file) { return file.type == type; });
+  return found == m_files.end() ? -1 : int(found - m_files.begin());
+}
+
+// The folder that the setup unpacks the block's members into: the first
+// block's; empty when it unpacks none.
+QByteArray PayloadBuilder::unpackedFolder() const {
+  const int block = firstOfType(Type::CompressedBlock);
+  return block < 0 ? QByteArray() : blockFolder(m_files[size_t(block)].name);
 }
 
 // Writing over the stub or a source would destroy it before it is read.
@@ -358,10 +491,11 @@ QString PayloadBuilder::writePayload(const FileReplacement& out, const QString& 
   PayloadTrailer trailer;
   trailer.payloadOffset = quint32(position());
   QByteArray table;
-  for (const File& file : m_files) {
+  for (size_t index = 0; index < m_files.size(); ++index) {
+    const File& file = m_files[index];
     const qint64 offset = position();
     if (file.source.isEmpty()) {
-      if (const QString error = writeBlock(out.fd(), size); !error.isEmpty()) return error;
+      if (const QString error = writeBlock(out.fd(), int(index), size); !error.isEmpty()) return error;
     } else if (!copyFile(file.source, size, toOut)) {
       return "cannot read " + file.source;
     }

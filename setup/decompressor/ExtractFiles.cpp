@@ -4,6 +4,7 @@
 
 #include <archive.h>
 #include <archive_entry.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <climits>
@@ -40,18 +41,40 @@ la_ssize_t readBlock(archive*, void* data, const void** bytes) {
   return got;
 }
 
-// Plain files, folders and links that stay inside the destination; nothing else.
-bool isSafeEntry(archive_entry* entry) {
+// Plain files, folders and links that stay inside the destination; nothing
+// else. A hard link is made through the links already extracted: its target is
+// read through them.
+bool isSafeEntry(archive_entry* entry, const MemberPath::Links& links) {
   const char* name = archive_entry_pathname(entry);
   if (!name || !MemberPath::staysInside(name) || MemberPath::hasDotDotPart(name)) return false;
   if (const char* hardlink = archive_entry_hardlink(entry))
-    return MemberPath::staysInside(hardlink) && !MemberPath::hasDotDotPart(hardlink);
+    return MemberPath::staysInside(hardlink) && !MemberPath::hasDotDotPart(hardlink) &&
+           links.reach(hardlink) == MemberPath::Links::Reach::Inside;
   const mode_t type = archive_entry_filetype(entry);
   if (type == AE_IFLNK) {
     const char* target = archive_entry_symlink(entry);
     return target && target[0] != '/' && MemberPath::staysInside(MemberPath::fromLinkFolder(name, target));
   }
   return type == AE_IFREG || type == AE_IFDIR;
+}
+
+// What the entry makes of the block's links.
+void recordLinks(archive_entry* entry, MemberPath::Links& links) {
+  const char* member = archive_entry_pathname(entry);
+  if (const char* hardlink = archive_entry_hardlink(entry))
+    links.addHardLink(member, hardlink);
+  else if (archive_entry_filetype(entry) == AE_IFLNK)
+    links.add(member, archive_entry_symlink(entry));
+  else
+    links.remove(member);
+}
+
+// A link can lead out through one that came later in the block, so they are
+// judged once all are made; those that lead out are removed.
+bool removeLeavingLinks(const MemberPath::Links& links, const std::string& destination) {
+  const std::vector<std::string> leaving = links.leaving();
+  for (const std::string& link : leaving) ::unlink((destination + link).c_str());
+  return leaving.empty();
 }
 
 using ArchivePtr = std::unique_ptr<archive, decltype(&archive_free)>;
@@ -71,14 +94,15 @@ int copyData(archive* in, archive* out, BlockReader& reader, uint64_t start, IEx
 
 // `unfinished` names the file being written until it is complete.
 int extractEntries(archive* in, archive* out, BlockReader& reader, const std::string& destination,
-                   IExtractProgress* progress, std::string& unfinished) {
+                   IExtractProgress* progress, std::string& unfinished, MemberPath::Links& links) {
   const uint64_t start = reader.position;
   while (true) {
     if (progress && progress->cancelled()) return kStopped;
     archive_entry* entry = nullptr;
     const int status = archive_read_next_header(in, &entry);
     if (status == ARCHIVE_EOF) return 0;
-    if (status != ARCHIVE_OK || !isSafeEntry(entry)) return kFailed;
+    if (status != ARCHIVE_OK || !isSafeEntry(entry, links)) return kFailed;
+    recordLinks(entry, links);
     const std::string target = destination + archive_entry_pathname(entry);
     archive_entry_set_pathname(entry, target.c_str());
     if (const char* hardlink = archive_entry_hardlink(entry))
@@ -93,10 +117,14 @@ int extractEntries(archive* in, archive* out, BlockReader& reader, const std::st
   }
 }
 
-// The destination as a real path (no links left in it) ending with "/".
+// The destination as a real path (no links left in it) ending with "/". A
+// folder whose path is too long for the kernel to tell may come back as the
+// link that named it (/proc/self/fd/N): that is no real path.
 std::string realDestination(const char* destination) {
   char resolved[PATH_MAX];
   if (!::realpath(destination, resolved)) return {};
+  struct stat real {};
+  if (::lstat(resolved, &real) != 0 || !S_ISDIR(real.st_mode)) return {};
   std::string path(resolved);
   if (path.back() != '/') path += '/';
   return path;
@@ -124,9 +152,12 @@ extern "C" __attribute__((visibility("default"))) int ExtractFiles(ExtractFilesA
                                                 ARCHIVE_EXTRACT_SECURE_NODOTDOT);
   if (archive_read_open(in.get(), &reader, nullptr, readBlock, nullptr) != ARCHIVE_OK) return kFailed;
   std::string unfinished;
-  const int result = extractEntries(in.get(), out.get(), reader, destination, args->progress, unfinished);
+  MemberPath::Links links;
+  const int result =
+      extractEntries(in.get(), out.get(), reader, destination, args->progress, unfinished, links);
   const bool closed = archive_write_close(out.get()) == ARCHIVE_OK;
   // Closing sets a cut-off file to its full size: removed after it, no file looks whole that is not.
   if (result != 0 && !unfinished.empty()) ::unlink(unfinished.c_str());
-  return result == 0 && !closed ? kFailed : result;
+  const bool linksInside = removeLeavingLinks(links, destination);
+  return result == 0 && (!closed || !linksInside) ? kFailed : result;
 }

@@ -1,7 +1,9 @@
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -32,6 +34,18 @@ BuilderRun runBuilder(const QString& program, const QStringList& arguments, cons
     run.exitCode = builder.exitCode();
   run.errors = QString::fromUtf8(builder.readAllStandardError());
   return run;
+}
+
+// The builder run on `arguments` as their bytes stand, which QProcess would pass as text: the shell
+// makes each word with printf.
+BuilderRun runBuilderOnBytes(const QByteArrayList& arguments, const QString& folder) {
+  QString script = QStringLiteral("exec \"$0\"");
+  for (const QByteArray& argument : arguments) {
+    QString octal;
+    for (const char c : argument) octal += QString("\\%1").arg(uchar(c), 3, 8, QChar('0'));
+    script += " \"$(printf '" + octal + "')\"";
+  }
+  return runBuilder(QStringLiteral("/bin/sh"), {"-c", script, KVT_PAYLOAD_BUILDER}, folder);
 }
 
 // A member file or link of the block, or a table entry, for a compressed setup.
@@ -67,24 +81,44 @@ class PayloadBuilderTest : public PayloadTest {
     return builder.write(out);
   }
 
-  // Every file below `folder` as "path=bytes", every link as "path->target", sorted.
-  static QStringList extracted(const QString& folder) {
-    QStringList found;
-    QDirIterator it(folder, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-      const QString path = it.next();
-      const QString relative = QDir(folder).relativeFilePath(path);
-      if (it.fileInfo().isSymLink()) {
-        char target[PATH_MAX] = {};
-        const ssize_t length = ::readlink(QFile::encodeName(path).constData(), target, sizeof target);
-        found << relative + "->" + QFile::decodeName(QByteArray(target, int(std::max<ssize_t>(length, 0))));
-      } else if (!it.fileInfo().isDir()) {
-        found << relative + "=" + QFile::decodeName(readFile(path));
+  // Every file below `folder` as "path=bytes", every link as "path->target", in
+  // the file system's own bytes (decoded names may not hold them), sorted.
+  static QByteArrayList extracted(const QString& folder) {
+    QByteArrayList found;
+    addExtracted(QFile::encodeName(folder), {}, found);
+    std::sort(found.begin(), found.end());
+    return found;
+  }
+
+  static void addExtracted(const QByteArray& folder, const QByteArray& prefix, QByteArrayList& found) {
+    DIR* dir = ::opendir(folder.constData());
+    ASSERT_NE(dir, nullptr) << folder.toStdString();
+    while (const dirent* entry = ::readdir(dir)) {
+      const QByteArray name(entry->d_name);
+      if (name == "." || name == "..") continue;
+      const QByteArray path = folder + "/" + name;
+      struct stat st {};
+      ASSERT_EQ(::lstat(path.constData(), &st), 0);
+      if (S_ISDIR(st.st_mode)) {
+        addExtracted(path, prefix + name + "/", found);
+      } else if (S_ISLNK(st.st_mode)) {
+        char target[PATH_MAX];
+        const ssize_t length = ::readlink(path.constData(), target, sizeof target);
+        found << prefix + name + "->" + QByteArray(target, int(std::max<ssize_t>(length, 0)));
+      } else {
+        found << prefix + name + "=" + bytesAt(path);
       }
     }
-    found.sort();
-    return found;
+    ::closedir(dir);
+  }
+
+  static QByteArray bytesAt(const QByteArray& path) {
+    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
+    QByteArray bytes;
+    char chunk[4096];
+    for (ssize_t got = 0; fd >= 0 && (got = ::read(fd, chunk, sizeof chunk)) > 0;) bytes.append(chunk, got);
+    if (fd >= 0) ::close(fd);
+    return bytes;
   }
 
   // Every file of `folder` with its bytes: what a failed build must leave as it was.
@@ -144,7 +178,8 @@ TEST_F(PayloadBuilderTest, TheOutputMayBeNeitherTheStubNorASource) {
       {"a table source through a symbolic link", QStringList{"--stub", stub, "--out", d + "x-link"} + package,
        "the output " + d + "x-link is the same file as the source " + d + "x"},
       {"a member of the block",
-       QStringList{"--stub", stub, "--out", "x-link", "--block", "2:pkg\\a.lzma", "--member", "a.msi=x"},
+       QStringList{"--stub", stub, "--out", "x-link", "--file", "2:7:d.so=" + decompressorPath(), "--block",
+                   "2:pkg\\a.lzma", "--member", "a.msi=x"},
        "the output x-link is the same file as the source x"},
   };
   const auto before = snapshot(d);
@@ -228,6 +263,14 @@ TEST_F(PayloadBuilderTest, TheCommandRefusesWhatTheSetupCouldNotExtract) {
     return QString("the names \"%1\" and \"%2\" need \"%3\" both as a file and as a folder")
         .arg(earlier, later, both);
   };
+  // A member path of `length` bytes: 20 parts of 200 bytes and a last one.
+  const auto deep = [](int length) {
+    return QStringList(20, QString(200, 'n')).join('/') + '/' + QString(length - 4020, 'n');
+  };
+  // A block folder of 4093 bytes in UTF-8, as long as the setup unpacks into: 15 parts of 85 "€"
+  // and one of 84 "€" and "a".
+  const QString euros4093 =
+      QStringList(15, QString(85, QChar(0x20ac))).join('\\') + '\\' + QString(84, QChar(0x20ac)) + "a";
   struct Case {
     QStringList arguments;
     QString expected;  // empty when the setup is built
@@ -269,7 +312,21 @@ TEST_F(PayloadBuilderTest, TheCommandRefusesWhatTheSetupCouldNotExtract) {
       {file(long4096), {}},
       {file("sub\\a.txt") + file("sub\\b.txt"), {}},
       {file("sub") + file("subx\\a"), {}},
-      {QStringList{"--block", "2:pkg\\app.lzma"} + file("pkg2"), {}},
+      {QStringList{"--file", "2:7:KVTdecompress.so=" + decompressorPath(), "--block",
+                   "2:" + euros4093 + "\\a.lzma"},
+       {}},
+      {QStringList{"--file", "2:7:KVTdecompress.so=" + decompressorPath(), "--block", "2:pkg\\app.lzma",
+                   "--member-link", deep(4090) + "=x"},
+       {}},
+      {QStringList{"--file", "2:7:KVTdecompress.so=" + decompressorPath(), "--block", "2:pkg\\app.lzma",
+                   "--member-link", deep(4091) + "=x"},
+       "the member \"" + deep(4091) +
+           "\" is a link whose path, even unpacked below \"/\", has 4096 bytes, more than the 4095 bytes "
+           "that "
+           "the setup can make a link at"},
+      {QStringList{"--file", "2:7:KVTdecompress.so=" + decompressorPath(), "--block", "2:pkg\\app.lzma"} +
+           file("pkg2"),
+       {}},
       {file("ab:x") + file("a\\..b") + file(".a"), {}},
       // Only an ASCII letter names a drive: the characters beside the letters, a digit and a
       // Windows-1252 letter are plain.
@@ -324,6 +381,7 @@ TEST_F(PayloadBuilderTest, AFailedBuildLeavesTheOldOutputOrNone) {
        "cannot read " + m_work + "/none"},
       {"a missing member",
        [&](PayloadBuilder& b) {
+         b.addFile(2, 7, "KVTdecompress.so", decompressorPath());
          b.addBlock(2, "pkg\\a.lzma");
          b.addMember("a.msi", good);
          b.addMember("b.cab", m_work + "/none");
@@ -496,15 +554,22 @@ TEST_F(PayloadBuilderTest, ABlockCompressedOnManyCoresComesOutThroughTheDecompre
 }
 
 TEST_F(PayloadBuilderTest, TheHelpTellsWhichNamesAreRefused) {
-  const QString rules =
-      "one that starts with a drive letter (C:); a name with an empty, \".\" or \"..\" part";
-  const QString members =
-      "a TARGET that is empty, absolute, longer than 4095 bytes or, resolved from the link's folder, leaves "
-      "the block's folder (sub/l=../a.txt stays inside); two members, or a member and an entry, extracted as "
-      "the same file or as a file and a folder";
+  const QStringList rules = {
+      "one that starts with a drive letter (C:); a name with an empty, \".\" or \"..\" part",
+      "the compressed block's NAME without a folder, or with one longer than 4093 bytes; a block without the "
+      "decompressor (TYPE 7) before it; --compressed without a block.",
+      "a member before any --block or in a later block;",
+      "STORED and TARGET are kept as the bytes given.",
+      "a file's STORED that ends with \"/\", a link's STORED that passes 4095 bytes with \"/\" and the "
+      "block's folder before it;",
+      "a TARGET that is empty, absolute, longer than 4095 bytes, or that leaves the block's folder or "
+      "follows "
+      "more than 40 links, read from the link's folder through the block's links (sub/l=../a.txt stays "
+      "inside; e=d/s/.. leaves with d/s=..); two members, or a member and an entry, extracted as the same "
+      "file or as a file and a folder",
+  };
   const QString help = helpText().simplified();
-  EXPECT_TRUE(help.contains(rules));
-  EXPECT_TRUE(help.contains(members));
+  for (const QString& rule : rules) EXPECT_TRUE(help.contains(rule)) << rule.toStdString();
 }
 
 // Every member or link that the setup's decompressor refuses or cannot write,
@@ -559,6 +624,8 @@ TEST_F(PayloadBuilderTest, MembersTheSetupCouldNotExtractAreRefused) {
       {{memberFile("sub"), tableEntry("pkg\\sub\\a.txt")},
        "the name \"pkg\\sub\\a.txt\" and the member \"sub\"" + both("sub")},
       {{memberFile(".")}, "the name \"pkg\\app.lzma\" and the member \".\"" + both(".")},
+      {{memberFile("..")}, "the member \"..\" holds a \"..\" part" + refuses},
+      {{memberFile("a/b"), memberFile("a//b")}, "the members \"a/b\" and \"a//b\"" + same},
   };
   for (const bool existed : {false, true}) {
     if (existed) writeFile(d + "setup", "the old setup");
@@ -578,11 +645,11 @@ TEST_F(PayloadBuilderTest, MembersTheSetupExtractsWholeAreBuilt) {
   const QByteArray t4095(4095, 't');
   struct Case {
     std::vector<Item> items;
-    QStringList expected;  // below the extraction folder
+    QByteArrayList expected;  // below the extraction folder
   };
   const std::vector<Case> cases = {
       {{memberFile(n255)}, {"pkg/" + n255 + "=" + n255}},
-      {{memberFile("sub/" + e127p)}, {QString::fromUtf8("pkg/sub/" + e127p + "=sub/" + e127p)}},
+      {{memberFile("sub/" + e127p)}, {"pkg/sub/" + e127p + "=sub/" + e127p}},
       {{memberLink("l", t4095)}, {"pkg/l->" + t4095}},
       {{memberFile("a.txt"), memberLink("sub/l", "../a.txt")}, {"pkg/a.txt=a.txt", "pkg/sub/l->../a.txt"}},
       {{memberLink("l", "."), memberLink("sub/./m", "x/../../a.txt")},
@@ -608,8 +675,8 @@ TEST_F(PayloadBuilderTest, MembersTheSetupExtractsWholeAreBuilt) {
     EXPECT_EQ(archive.ExtractAll(), PayloadError::Ok);
     archive.setKeepState(KeepState::Everything);
     archive.CleanupArchive();
-    QStringList expected = c.expected;
-    expected.sort();
+    QByteArrayList expected = c.expected;
+    std::sort(expected.begin(), expected.end());
     EXPECT_EQ(extracted(x), expected);
   }
 }
@@ -625,9 +692,164 @@ TEST_F(PayloadBuilderTest, ASetupWithAnInsideLinkAndNamesOfOtherCaseExtractsThem
        "--member", "a.txt=" + source("a.txt", "a.txt"), "--member-link", "sub/l=../a.txt"}));
   ASSERT_TRUE(s.run(setup, {"/extract:" + s.work + "/carried"}));
   EXPECT_EQ(s.exitCode, 0) << s.standardError.toStdString();
-  EXPECT_EQ(extracted(s.work + "/carried"), QStringList({"pkg/A.txt=A.txt", "pkg/a.txt=a.txt",
-                                                         "pkg/app.msi=app.msi", "pkg/sub/l->../a.txt"}));
+  EXPECT_EQ(extracted(s.work + "/carried"), QByteArrayList({"pkg/A.txt=A.txt", "pkg/a.txt=a.txt",
+                                                            "pkg/app.msi=app.msi", "pkg/sub/l->../a.txt"}));
   EXPECT_EQ(readFile(s.work + "/carried/pkg/sub/l"), "a.txt");
+}
+
+// The arguments of a compressed setup for the command: the decompressor, then the block "pkg\app.lzma".
+QByteArrayList compressedArguments() {
+  return {"--compressed", "--file", "2:7:KVTdecompress.so=" KVT_DECOMPRESSOR, "--block", "2:pkg\\app.lzma"};
+}
+QByteArrayList memberArgument(const QByteArray& stored) { return {"--member", stored + "=app.msi"}; }
+QByteArrayList linkArgument(const QByteArray& stored, const QByteArray& target) {
+  return {"--member-link", stored + "=" + target};
+}
+// The links l<first> to l<last>, each to the next, the last to app.msi.
+QByteArrayList linkChain(int first, int last) {
+  QByteArrayList chain;
+  for (int n = first; n <= last; ++n)
+    chain << linkArgument("l" + QByteArray::number(n),
+                          n == last ? "app.msi" : "l" + QByteArray::number(n + 1));
+  return chain;
+}
+
+// What the setup would lose, or could never unpack whatever folder it is given,
+// is refused with status 1 before anything is written, and names what it refuses.
+TEST_F(PayloadBuilderTest, TheCommandRefusesWhatTheSetupWouldLoseOrNeverUnpack) {
+  const QString d = folder("never");
+  writeFile(d + "app.msi", "the package");
+  writeFile(d + "setup", "the old setup");
+  const QByteArray library = "KVTdecompress.so=" KVT_DECOMPRESSOR;
+  const QByteArrayList block = {"--block", "2:pkg\\app.lzma"};
+  // A folder of 4094 bytes in UTF-8: 15 parts of 85 "€" and one of 84 "€" and "ab".
+  const QString euros =
+      QStringList(15, QString(85, QChar(0x20ac))).join('\\') + '\\' + QString(84, QChar(0x20ac)) + "ab";
+  const QString before = " comes before any --block; a member goes into the block given before it";
+  const QString refuses = ", which the setup refuses";
+  const QString throughDs = ", a target that leaves the block's folder through the link \"d/s\"" + refuses;
+  const QString fffd(QChar(0xfffd));
+  struct Case {
+    QByteArrayList arguments;
+    QString expected;
+  };
+  const std::vector<Case> cases = {
+      {QByteArrayList{"--file", "1:0:app.msi=app.msi"} + memberArgument("x") +
+           QByteArrayList{"--member", "y=none"},
+       "the member \"x\"" + before},
+      {QByteArrayList{"--file", "1:0:app.msi=app.msi"} + linkArgument("l", "app.msi"),
+       "the member \"l\"" + before},
+      {QByteArrayList{"--compressed", "--file", "2:7:" + library} + memberArgument("app.msi"),
+       "the member \"app.msi\"" + before},
+      {QByteArrayList{"--compressed", "--file", "2:7:" + library} + memberArgument("app.msi") + block,
+       "the member \"app.msi\"" + before},
+      {compressedArguments() + memberArgument("app.msi") + QByteArrayList{"--block", "2:pkg2\\b.lzma"} +
+           memberArgument("b"),
+       "the member \"b\" goes into the block \"pkg2\\b.lzma\", which the setup never unpacks: it unpacks "
+       "only "
+       "the first, \"pkg\\app.lzma\""},
+      {QByteArrayList{"--compressed"} + block + memberArgument("app.msi"),
+       "the compressed block \"pkg\\app.lzma\" needs the decompressor library before it, a type 7 entry "
+       "(--file 2:7:KVTdecompress.so=SOURCE)"},
+      {block + memberArgument("app.msi"),
+       "the compressed block \"pkg\\app.lzma\" needs the decompressor library before it, a type 7 entry "
+       "(--file 2:7:KVTdecompress.so=SOURCE)"},
+      {QByteArrayList{"--compressed"} + block + QByteArrayList{"--file", "2:7:" + library} +
+           memberArgument("app.msi"),
+       "the decompressor library \"KVTdecompress.so\" comes after the compressed block \"pkg\\app.lzma\"; "
+       "the "
+       "setup needs it before the block"},
+      {QByteArrayList{"--compressed", "--file", "0:7:" + library} + block + memberArgument("app.msi"),
+       "the decompressor library \"KVTdecompress.so\" is in group 0; --compressed needs it in group 2, which "
+       "a "
+       "run extracts"},
+      {{"--compressed", "--file", "1:0:app.msi=app.msi"},
+       "--compressed needs a compressed block (--block GROUP:NAME)"},
+      {QByteArrayList{"--compressed", "--file", "2:7:" + library, "--block",
+                      "2:" + euros.toUtf8() + "\\a.lzma"},
+       "the compressed block's name \"" + euros +
+           "\\a.lzma\" has a folder of 4094 bytes, more than the 4093 bytes that the setup can unpack into, "
+           "even below \"/\""},
+      {compressedArguments() + linkArgument("d/s", "..") + linkArgument("e", "d/s/../.."),
+       "the member \"e\" links to \"d/s/../..\"" + throughDs},
+      {compressedArguments() + linkArgument("e", "d/s/..") + linkArgument("d/s", ".."),
+       "the member \"e\" links to \"d/s/..\"" + throughDs},
+      {compressedArguments() + linkArgument("a", "b") + linkArgument("b", "a"),
+       "the member \"a\" links to \"b\", a target that follows more than 40 links" + refuses},
+      {compressedArguments() + memberArgument("app.msi") + linkChain(0, 40),
+       "the member \"l0\" links to \"l1\", a target that follows more than 40 links" + refuses},
+      {{"--file", "1:0:caf\xe9.msi=app.msi"},
+       "the name \"caf" + fffd + ".msi\" holds \"" + fffd + "\" (U+FFFD), which Windows-1252 cannot hold"},
+      {compressedArguments() + memberArgument("caf\xe9") + memberArgument("caf\xe9"),
+       "the members \"caf\\xE9\" and \"caf\\xE9\" are extracted as the same file"},
+      {compressedArguments() + memberArgument("\xe9/../x"),
+       "the member \"\\xE9/../x\" holds a \"..\" part" + refuses},
+      {compressedArguments() + linkArgument("l", "\xe9/../.."),
+       "the member \"l\" links to \"\\xE9/../..\", a target that leaves the block's folder" + refuses},
+  };
+  const auto old = snapshot(d);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.expected.left(200).toStdString());
+    const BuilderRun run = runBuilderOnBytes(
+        QByteArrayList{"--stub", QFile::encodeName(m_stub), "--out", "setup"} + c.arguments, d);
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.errors, "KVTpayload: " + c.expected + "\n");
+    EXPECT_EQ(snapshot(d), old);
+  }
+}
+
+// What lies just inside each of those rules builds, and the setup unpacks it exactly: member paths
+// and link targets with the bytes given, links that lead elsewhere through others but stay inside.
+TEST_F(PayloadBuilderTest, TheCommandBuildsWhatLiesJustInsideAndTheSetupUnpacksItExactly) {
+  const QString d = folder("inside");
+  writeFile(d + "app.msi", "the package");
+  const QByteArray package = "pkg/app.msi=the package";
+  QByteArrayList chain = {package};
+  for (int n = 1; n <= 40; ++n)
+    chain << "pkg/l" + QByteArray::number(n) + "->" + (n == 40 ? "app.msi" : "l" + QByteArray::number(n + 1));
+  struct Case {
+    QByteArrayList arguments;
+    QByteArrayList expected;      // below the extraction folder
+    QByteArrayList throughLinks;  // links that read as the package
+  };
+  const std::vector<Case> cases = {
+      {compressedArguments() + memberArgument("app.msi"), {package}, {}},
+      {QByteArrayList{"--file", "0:7:KVTdecompress.so=" KVT_DECOMPRESSOR, "--block", "2:pkg\\app.lzma"} +
+           memberArgument("app.msi"),
+       {package},
+       {}},
+      {compressedArguments() + memberArgument("app.msi") + linkArgument("d/s", "..") +
+           linkArgument("e", "d/s/app.msi"),
+       {package, "pkg/d/s->..", "pkg/e->d/s/app.msi"},
+       {"pkg/e"}},
+      {compressedArguments() + linkArgument("e", "d/s/app.msi") + linkArgument("d/s", "..") +
+           memberArgument("app.msi"),
+       {package, "pkg/d/s->..", "pkg/e->d/s/app.msi"},
+       {"pkg/e"}},
+      {compressedArguments() + memberArgument("app.msi") + linkChain(1, 40), chain, {"pkg/l1"}},
+      {compressedArguments() + memberArgument("caf\xe9") + memberArgument("caf\xe8") +
+           linkArgument("l", "caf\xe9") + linkArgument("m", "x\xff"),
+       {"pkg/caf\xe8=the package", "pkg/caf\xe9=the package", "pkg/l->caf\xe9", "pkg/m->x\xff"},
+       {"pkg/l"}},
+  };
+  int n = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.arguments.join(' ').left(200).toStdString());
+    const BuilderRun run = runBuilderOnBytes(
+        QByteArrayList{"--stub", QFile::encodeName(m_stub), "--out", "setup"} + c.arguments, d);
+    ASSERT_EQ(run.exitCode, 0) << run.errors.toStdString();
+    CPayloadArchive archive;
+    const QString x = folder("unpacked" + QString::number(n++));
+    ASSERT_EQ(openInto(archive, d + "setup", x), PayloadError::Ok);
+    EXPECT_EQ(archive.ExtractAll(), PayloadError::Ok);
+    archive.setKeepState(KeepState::Everything);
+    archive.CleanupArchive();
+    QByteArrayList expected = c.expected;
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(extracted(x), expected);
+    for (const QByteArray& path : c.throughLinks)
+      EXPECT_EQ(bytesAt(QFile::encodeName(x) + path), "the package") << path.toStdString();
+  }
 }
 
 TEST_F(PayloadBuilderTest, TheCommandRefusesAMemberWithStatus1AndCreatesNoOutput) {

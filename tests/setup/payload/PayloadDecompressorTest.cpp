@@ -1,13 +1,17 @@
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 
 #include "CPayloadArchive.h"
+#include "ContainedPath.h"
 #include "PayloadTestSupport.h"
 #include "TestEnv.h"
 
@@ -20,6 +24,27 @@ class PayloadDecompressorTest : public PayloadTest {
             "--member",      "data/readme.txt=" + source("readme", QByteArray(300000, 'r')),
             "--member-link", "data/link=readme.txt"};
   }
+
+  // The decompressor library itself, called on the block of `payload` (its second entry) for
+  // `destination`, as the setup calls it.
+  int runDecompressor(const QString& payload, const QByteArray& destination,
+                      IExtractProgress* progress = nullptr) {
+    CPayloadArchive archive;
+    EXPECT_EQ(openInto(archive, payload, folder("table")), PayloadError::Ok);
+    const PayloadEntry block = archive.entries()[1];
+    void* library = ::dlopen(KVT_DECOMPRESSOR, RTLD_NOW | RTLD_LOCAL);
+    EXPECT_NE(library, nullptr);
+    const auto extractFiles = reinterpret_cast<ExtractFilesFunction>(::dlsym(library, "ExtractFiles"));
+    EXPECT_NE(extractFiles, nullptr);
+    const int fd = ::open(QFile::encodeName(payload).constData(), O_RDONLY | O_CLOEXEC);
+    ExtractFilesArgs args{fd, block.offset, block.size, {}, progress};
+    qstrncpy(args.destination, destination.constData(), sizeof args.destination);
+    const int result = extractFiles ? extractFiles(&args) : kNotRun;
+    ::close(fd);
+    ::dlclose(library);
+    return result;
+  }
+  static constexpr int kNotRun = 1000;
 
   // The decompressor library, then the block stored as "pkg\app.lzma".
   QString compressedPayload(const QStringList& members, const QStringList& extra = {}) {
@@ -64,21 +89,12 @@ TEST_F(PayloadDecompressorTest, TheDecompressorReportsProgressAndStopsWhenCancel
   CPayloadArchive archive;
   const QString payload = compressedPayload(goodMembers());
   ASSERT_EQ(openInto(archive, payload, folder("x")), PayloadError::Ok);
-  void* library = ::dlopen(KVT_DECOMPRESSOR, RTLD_NOW | RTLD_LOCAL);
-  ASSERT_NE(library, nullptr);
-  const auto extractFiles = reinterpret_cast<ExtractFilesFunction>(::dlsym(library, "ExtractFiles"));
-  ASSERT_NE(extractFiles, nullptr);
   const PayloadEntry& block = archive.entries()[1];
   for (int cancelAt : {-1, 0, 1}) {
     SCOPED_TRACE(cancelAt);
     const QString destination = folder("dest" + QString::number(cancelAt + 1));
-    const int fd = ::open(QFile::encodeName(payload).constData(), O_RDONLY);
-    ExtractFilesArgs args{fd, block.offset, block.size, {}, nullptr};
-    qstrncpy(args.destination, QFile::encodeName(destination).constData(), sizeof args.destination);
     RecordingProgress progress(cancelAt);
-    args.progress = &progress;
-    const int result = extractFiles(&args);
-    ::close(fd);
+    const int result = runDecompressor(payload, QFile::encodeName(destination), &progress);
     EXPECT_EQ(progress.totals, std::vector<uint32_t>{block.size});
     EXPECT_TRUE(std::is_sorted(progress.positions.begin(), progress.positions.end()));
     if (cancelAt < 0) {
@@ -98,7 +114,6 @@ TEST_F(PayloadDecompressorTest, TheDecompressorReportsProgressAndStopsWhenCancel
       }
     }
   }
-  ::dlclose(library);
 }
 
 TEST_F(PayloadDecompressorTest, CancelInTheDialogGives14) {
@@ -118,21 +133,25 @@ TEST_F(PayloadDecompressorTest, CancelInTheDialogGives14) {
   EXPECT_EQ(tree(x), QStringList{"KVTdecompress.so"});
 }
 
+// The builder refuses a block without the library before it; its hostile mode writes one.
 TEST_F(PayloadDecompressorTest, AMissingLibraryGives11) {
-  const QStringList library = {"--file", "2:7:KVTdecompress.so=" + decompressorPath()};
   const struct {
     const char* what;
-    QStringList library;
+    QString library;  // empty for none in the table
     bool extracted;
-  } cases[] = {{"not extracted", library, false},
-               {"not a library", {"--file", "2:7:KVTdecompress.so=" + source("t", "text")}, true},
+  } cases[] = {{"not extracted", decompressorPath(), false},
+               {"not a library", source("t", "text"), true},
                {"none in the table", {}, true}};
   int n = 0;
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
+    PayloadBuilder builder = hostileBuilder();
+    builder.setFlags(PayloadFormat::Flag::Compressed);
+    if (!c.library.isEmpty()) builder.addFile(2, 7, "KVTdecompress.so", c.library);
+    builder.addBlock(2, "pkg\\app.lzma");
+    builder.addMember("app.msi", source("app.msi", "the package"));
     const QString out = m_work + "/library.bin";
-    ASSERT_TRUE(build(out, QStringList{"--compressed"} + c.library +
-                               QStringList{"--block", "2:pkg\\app.lzma"} + goodMembers()));
+    ASSERT_EQ(builder.write(out), QString());
     CPayloadArchive archive;
     const QString x = folder("x" + QString::number(n++));
     ASSERT_EQ(c.extracted ? prepare(archive, out, x) : openInto(archive, out, x), PayloadError::Ok);
@@ -141,8 +160,11 @@ TEST_F(PayloadDecompressorTest, AMissingLibraryGives11) {
 }
 
 TEST_F(PayloadDecompressorTest, NoBlockGives12) {
+  PayloadBuilder builder = hostileBuilder();
+  builder.setFlags(PayloadFormat::Flag::Compressed);
+  builder.addFile(2, 7, "KVTdecompress.so", decompressorPath());
   const QString out = m_work + "/noblock.bin";
-  ASSERT_TRUE(build(out, {"--compressed", "--file", "2:7:KVTdecompress.so=" + decompressorPath()}));
+  ASSERT_EQ(builder.write(out), QString());
   CPayloadArchive archive;
   ASSERT_EQ(prepare(archive, out, folder("x")), PayloadError::Ok);
   EXPECT_EQ(archive.RunExtractFilesDll({}, true), PayloadError::NoCompressedBlock);
@@ -196,6 +218,131 @@ TEST_F(PayloadDecompressorTest, HostileBlockMembersGive13AndNothingLandsOutsideT
     EXPECT_FALSE(QFileInfo::exists(TestEnv::sandbox() + "/evil.txt"));
     EXPECT_FALSE(QFileInfo::exists(absolute));
     EXPECT_TRUE(tree(x).filter("evil").isEmpty()) << qPrintable(tree(x).join(' '));
+  }
+}
+
+// The builder refuses these links; its hostile mode writes them. "e" leads above the destination
+// only through "d/s", whichever comes first, and a loop leads nowhere: the decompressor refuses the
+// block and leaves none of those links.
+TEST_F(PayloadDecompressorTest, LinksThatLeadOutThroughOtherLinksGive13AndAreNotLeft) {
+  const struct {
+    std::vector<std::pair<QByteArray, QByteArray>> links;
+    QStringList left;
+  } cases[] = {
+      {{{"d/s", ".."}, {"e", "d/s/../.."}}, {"app.msi", "d/s"}},
+      {{{"e", "d/s/../.."}, {"d/s", ".."}}, {"app.msi", "d/s"}},
+      {{{"e", "d/s/.."}, {"d/s", ".."}}, {"app.msi", "d/s"}},
+      {{{"a", "b"}, {"b", "a"}}, {"app.msi"}},
+  };
+  int n = 0;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.links.front().first.toStdString() + "->" + c.links.front().second.toStdString());
+    PayloadBuilder builder = hostileBuilder();
+    builder.addFile(2, 7, "KVTdecompress.so", decompressorPath());
+    builder.addBlock(2, "pkg\\app.lzma");
+    builder.addMember("app.msi", source("app.msi", "the package"));
+    for (const auto& [link, target] : c.links) builder.addMemberLink(link, target);
+    const QString out = m_work + "/links.bin";
+    ASSERT_EQ(builder.write(out), QString());
+    const QString destination = folder("links" + QString::number(n++) + "/pkg");
+    EXPECT_EQ(runDecompressor(out, QFile::encodeName(destination)), 1);
+    EXPECT_EQ(tree(destination), c.left);
+  }
+}
+
+// A hard link is made through the links already there: through "e", which leads above the
+// destination once "d/s" is made, it would take in a file from outside; to "e", it is one more
+// name of that link.
+TEST_F(PayloadDecompressorTest, AHardLinkThroughOrToALinkThatLeadsOutGives13AndLeavesNoneOfIt) {
+  const QString secret = TestEnv::sandbox() + "/hard-secret";
+  writeFile(secret, "mine");
+  const QString made = folder("hard-block");
+  ASSERT_TRUE(QDir().mkpath(made + "d"));
+  ASSERT_EQ(::symlink("..", QFile::encodeName(made + "d/s").constData()), 0);
+  ASSERT_EQ(::symlink("d/s/../..", QFile::encodeName(made + "e").constData()), 0);
+  writeFile(made + "victim", "v");
+  for (const auto& [existing, name] : {std::pair{"victim", "h-victim"}, std::pair{"e", "h-e"}})
+    ASSERT_EQ(::linkat(AT_FDCWD, QFile::encodeName(made + existing).constData(), AT_FDCWD,
+                       QFile::encodeName(made + name).constData(), 0),
+              0);
+  const struct {
+    const char* what;
+    QStringList entries;  // tar's arguments, in the block's order
+    QStringList left;
+  } cases[] = {
+      // Only the hard link's target is renamed: "h-victim" is linked to "e/hard-secret".
+      {"through",
+       {"--transform", "s,^victim$,e/hard-secret,RSh", "d/s", "e", "victim", "h-victim"},
+       {"d/s", "victim"}},
+      {"to", {"e", "h-e", "d/s"}, {"d/s"}},
+  };
+  int n = 0;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    QProcess tar;
+    tar.setWorkingDirectory(made);
+    tar.start("tar", QStringList{"--format=pax", "-cJf", m_work + "/hard.tar.xz"} + c.entries);
+    ASSERT_TRUE(tar.waitForFinished(60000));
+    ASSERT_EQ(tar.exitCode(), 0) << tar.readAllStandardError().toStdString();
+    const QString out = m_work + "/hard.bin";
+    ASSERT_TRUE(build(out, {"--file", "2:7:KVTdecompress.so=" + decompressorPath(), "--file",
+                            "2:6:pkg\\app.lzma=" + m_work + "/hard.tar.xz"}));
+    const QString destination = folder("hard" + QString::number(n++) + "/dest");
+    EXPECT_EQ(runDecompressor(out, QFile::encodeName(destination)), 1);
+    struct stat st {};
+    ASSERT_EQ(::stat(QFile::encodeName(secret).constData(), &st), 0);
+    EXPECT_EQ(st.st_nlink, 1u);
+    EXPECT_EQ(readFile(secret), "mine");
+    EXPECT_EQ(tree(destination), c.left);
+  }
+}
+
+// The setup may name the destination by a short name of its own, the folder held open. The
+// decompressor unpacks into a folder whose real path has PATH_MAX - 2 bytes, as much as realpath
+// gives, files reaching below it, and makes a link at a path of PATH_MAX - 1 bytes; a byte more
+// it cannot. The builder refuses a block that even "/" could not hold so.
+TEST_F(PayloadDecompressorTest, TheDestinationAndALinkReachAsFarAsTheSystemTakes) {
+  const QStringList package = {"--member", "app.msi=" + source("app.msi", "the package")};
+  const QString linked = m_work + "/linked.bin";
+  ASSERT_TRUE(QFile::rename(compressedPayload(package + QStringList{"--member-link", "l=app.msi"}), linked));
+  const QString file = compressedPayload(package);
+  const QString base = QFileInfo(folder("deep")).canonicalFilePath() + "/";
+  const struct {
+    int length;  // of the destination's real path
+    QString payload;
+    bool unpacks;
+  } cases[] = {
+      {PATH_MAX - 2, file, true},    {PATH_MAX - 1, file, false},
+      {PATH_MAX, file, false},       {PATH_MAX - 3, linked, true},  // "l" at PATH_MAX - 1 bytes
+      {PATH_MAX - 2, linked, false},
+  };
+  int n = 0;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.length) + (c.payload == linked ? " with a link" : ""));
+    // Made level by level: no single call takes a path that long.
+    QString path = base;
+    while (path.size() < c.length) {
+      const qsizetype room = c.length - path.size();
+      qsizetype level = std::min<qsizetype>(room, 200);
+      if (room - level == 1) --level;  // never a lone "/" at the end
+      path += QString(level, char('a' + n));
+      if (path.size() < c.length) path += '/';
+    }
+    ++n;
+    const UniqueFd held = ContainedPath::openFolder(base, path.mid(base.size()), true);
+    ASSERT_TRUE(held.valid());
+    const QByteArray shortName = "/proc/self/fd/" + QByteArray::number(held.get()) + "/";
+    EXPECT_EQ(runDecompressor(c.payload, shortName), c.unpacks ? 0 : 1);
+    const UniqueFd unpacked(
+        ::openat(held.get(), c.payload == linked ? "l" : "app.msi", O_RDONLY | O_CLOEXEC));
+    char bytes[32] = {};
+    const ssize_t got = unpacked.valid() ? ::read(unpacked.get(), bytes, sizeof bytes) : 0;
+    if (c.unpacks) {
+      EXPECT_EQ(QByteArray(bytes, int(std::max<ssize_t>(got, 0))), "the package");
+    } else if (c.payload == file) {
+      // A destination that cannot be named is refused before anything is written.
+      EXPECT_FALSE(unpacked.valid());
+    }
   }
 }
 
