@@ -1,41 +1,36 @@
-// Runs built setup programs as "/extract:<dir>", start-up included, as a user
-// does: one holding a single large entry against cp of the same file, and one
-// holding many files of 4 KiB against cp -r of the same files; and verifies
-// the MD5 of the large setup's image against md5sum. Everything lies on a
+// Extracts a payload holding one large entry against cp of the same file, and
+// verifies the MD5 of the payload's image against md5sum of it; then runs a
+// built setup program holding many files of 4 KiB as "/extract:<dir>"
+// (start-up included) against cp -r of the same files. Everything lies on a
 // tmpfs when the machine has one (/dev/shm), so that the disk's write-back
-// does not decide. Each copy runs in pairs of runs, interleaved and taking
-// turns to go first, so that a busy machine weighs on both alike; the median
-// pair counts.
+// does not decide. Each copy runs in pairs, interleaved and taking turns to go
+// first, so that a busy machine weighs on both alike; the median pair counts.
 // Targets: the large entry at least 1.0 of cp's speed, the many files at least
-// 0.9 of cp -r's, MD5 at least 0.8 of md5sum's; the setup's peak resident
-// memory under 64 MiB.
+// 0.9 of cp -r's, MD5 at least 0.8 of md5sum's, peak resident memory under 64 MiB.
 //
 //   bench_payload [MiB in the entry, default 1024] [files of 4 KiB, default 10000] [pairs, default 20]
 
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/resource.h>
 #include <sys/vfs.h>
-#include <sys/wait.h>
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <vector>
 
 #include "BenchMeasure.h"
 #include "BenchSandbox.h"
-#include "PayloadFormat.h"
+#include "CPayloadArchive.h"
 #include "VerifyFileMd5.h"
 
-extern char** environ;
-
 using BenchMeasure::kMiB;
+using BenchMeasure::peakResidentKiB;
 
 namespace {
 
@@ -79,37 +74,20 @@ bool writeSmallFiles(const QString& folder, int count, QStringList& items) {
   return true;
 }
 
-// One finished run of a program: how long it took and its peak resident memory.
-struct Run {
-  bool ok = false;
-  double seconds = 0;
-  long peakKiB = 0;
-};
+bool run(const QString& program, const QStringList& arguments) {
+  QProcess process;
+  process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+  process.setStandardOutputFile(QProcess::nullDevice());
+  process.start(program, arguments);
+  return process.waitForFinished(-1) && process.exitStatus() == QProcess::NormalExit &&
+         process.exitCode() == 0;
+}
 
-// Runs `program` headless to its end, its output dropped; waited for on its own, so that
-// its resources are its alone.
-Run run(const QString& program, const QStringList& arguments) {
-  std::vector<QByteArray> storage{QFile::encodeName(program)};
-  for (const QString& argument : arguments) storage.push_back(QFile::encodeName(argument));
-  std::vector<char*> argv;
-  for (QByteArray& item : storage) argv.push_back(item.data());
-  argv.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+double seconds(const std::function<bool()>& work, bool& ok) {
   QElapsedTimer wall;
   wall.start();
-  pid_t pid = 0;
-  Run result;
-  if (::posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
-    int status = 0;
-    rusage usage{};
-    while (::wait4(pid, &status, 0, &usage) < 0 && errno == EINTR) {
-    }
-    result = {WIFEXITED(status) && WEXITSTATUS(status) == 0, wall.nsecsElapsed() / 1e9, usage.ru_maxrss};
-  }
-  posix_spawn_file_actions_destroy(&actions);
-  return result;
+  ok = work() && ok;
+  return wall.nsecsElapsed() / 1e9;
 }
 
 double median(std::vector<double> values) {
@@ -124,80 +102,88 @@ QString benchFolder() {
   return (tmpfs ? QStringLiteral("/dev/shm") : QDir::tempPath()) + "/bench_payload_XXXXXX";
 }
 
-// The setup `setup` extracting into `target` against cp -r making the same copy of `source`
-// there, in `pairs` interleaved pairs; `count` files must land. False when a run failed.
-bool comparePairs(const QString& what, const QString& setup, const QString& source, const QString& target,
-                  qsizetype count, double mebibytes, int pairs, double targetRatio, long& peakKiB) {
+// `ours` against the copy `theirs` makes of the same bytes into `target`, in `pairs`
+// interleaved pairs; `target` goes before each run. False when a run failed.
+bool comparePairs(const QString& what, const char* tool, double mebibytes, int pairs, double targetRatio,
+                  const QString& target, const std::function<bool()>& ours,
+                  const std::function<bool()>& theirs) {
   bool ok = true;
-  std::vector<double> setupTimes, copyTimes, ratios;
+  std::vector<double> ourTimes, theirTimes, ratios;
   for (int pair = 0; pair < pairs; ++pair) {
-    double setupTime = 0, copyTime = 0;
+    double mine = 0, other = 0;
     for (int turn = 0; turn < 2; ++turn) {
       QDir(target).removeRecursively();
-      if ((turn == 0) == (pair % 2 == 0)) {
-        const Run copy = run("cp", {"-r", source, target});
-        ok = ok && copy.ok;
-        copyTime = copy.seconds;
-      } else {
-        const Run extract = run(setup, {"/extract:" + target});
-        ok = ok && extract.ok && QDir(target).entryList(QDir::Files).size() == count;
-        setupTime = extract.seconds;
-        peakKiB = std::max(peakKiB, extract.peakKiB);
-      }
+      if ((turn == 0) == (pair % 2 == 0))
+        other = seconds(theirs, ok);
+      else
+        mine = seconds(ours, ok);
     }
-    setupTimes.push_back(setupTime);
-    copyTimes.push_back(copyTime);
-    ratios.push_back(copyTime / setupTime);
+    ourTimes.push_back(mine);
+    theirTimes.push_back(other);
+    ratios.push_back(other / mine);
   }
   QDir(target).removeRecursively();
   std::printf(
-      "%s, median of %d interleaved pairs: setup %.3f s = %.1f MiB/s; cp -r %.3f s = %.1f MiB/s; "
+      "%s, median of %d interleaved pairs: setup %.3f s = %.1f MiB/s; %s %.3f s = %.1f MiB/s; "
       "ratio %.2f (pairs %.2f to %.2f; target %.2f)\n",
-      qPrintable(what), pairs, median(setupTimes), mebibytes / median(setupTimes), median(copyTimes),
-      mebibytes / median(copyTimes), median(ratios), *std::min_element(ratios.begin(), ratios.end()),
+      qPrintable(what), pairs, median(ourTimes), mebibytes / median(ourTimes), tool, median(theirTimes),
+      mebibytes / median(theirTimes), median(ratios), *std::min_element(ratios.begin(), ratios.end()),
       *std::max_element(ratios.begin(), ratios.end()), targetRatio);
   return ok;
 }
 
-bool verifyAgainstMd5sum(const QString& setup, double mebibytes) {
-  QFile file(setup);
-  if (!file.open(QIODevice::ReadOnly) ||
-      !file.seek(file.size() - PayloadFormat::kTrailerSize + PayloadFormat::kMd5Offset))
+// The payload's one entry extracted in this process, against cp of the same file.
+bool benchLargeEntry(const QString& root, qint64 mebibytes, int pairs) {
+  QFile stub(root + "stub");
+  if (!stub.open(QIODevice::WriteOnly) || stub.write(QByteArray(100000, '\x90')) != 100000) return false;
+  stub.close();
+  const QString payload = root + "setup.bin";
+  if (!writeEntry(root + "entry.bin", mebibytes) ||
+      !run(KVT_PAYLOAD_BUILDER, {"--stub", root + "stub", "--out", payload, "--md5", "--file",
+                                 "1:0:entry.bin=" + root + "entry.bin"})) {
+    std::printf("could not build the payload\n");
     return false;
-  const QByteArray digest = file.read(PayloadFormat::kMd5Length);
-  const Run md5sum = run("md5sum", {setup});
-  QElapsedTimer wall;
-  wall.start();
-  const bool ok = VerifyFileMd5(setup, digest, PayloadFormat::kTrailerSize) && md5sum.ok;
-  const double verify = wall.nsecsElapsed() / 1e9;
+  }
+  const QString target = root + "extracted/";
+  const auto extract = [&] {
+    CPayloadArchive archive;
+    archive.SetArchivePath(payload);
+    archive.SetExtractionFolder(target);
+    return archive.OpenArchive() == PayloadError::Ok && archive.ReadFileTable() == PayloadError::Ok &&
+           archive.ExtractEntry(0, target) == PayloadError::Ok;
+  };
+  const auto copy = [&] {
+    return QDir().mkpath(target) && run("cp", {root + "entry.bin", target + "entry.bin"});
+  };
+  bool ok = comparePairs("1 large entry", "cp", double(mebibytes), pairs, 1.0, target, extract, copy);
+
+  CPayloadArchive archive;
+  archive.SetArchivePath(payload);
+  ok = archive.OpenArchive() == PayloadError::Ok && ok;
+  const QByteArray digest = archive.trailer().md5;
+  archive.CleanupArchive();
+  const double md5sum = seconds([&] { return run("md5sum", {payload}); }, ok);
+  const double verify = seconds([&] { return VerifyFileMd5(payload, digest, 76); }, ok);
   std::printf("md5 %.3f s = %.1f MiB/s; md5sum %.3f s = %.1f MiB/s; ratio %.2f (target 0.80)\n", verify,
-              mebibytes / verify, md5sum.seconds, mebibytes / md5sum.seconds, md5sum.seconds / verify);
+              double(mebibytes) / verify, md5sum, double(mebibytes) / md5sum, md5sum / verify);
   return ok;
 }
 
-bool benchLargeEntry(const QString& root, qint64 mebibytes, int pairs, long& peakKiB) {
-  const QString setup = root + "large-setup";
-  if (!QDir().mkpath(root + "entry") || !writeEntry(root + "entry/entry.bin", mebibytes) ||
-      !run(KVT_PAYLOAD_BUILDER, {"--stub", KVT_SETUP_PROGRAM, "--out", setup, "--md5", "--file",
-                                 "1:4:entry.bin=" + root + "entry/entry.bin"})
-           .ok) {
-    std::printf("could not build the setup of one large entry\n");
-    return false;
-  }
-  const bool ok = comparePairs("1 large entry", setup, root + "entry", root + "copied", 1, double(mebibytes),
-                               pairs, 1.0, peakKiB);
-  return verifyAgainstMd5sum(setup, double(mebibytes)) && ok;
-}
-
-bool benchManyFiles(const QString& root, int count, int pairs, long& peakKiB) {
+// The built setup program holding `count` files, run as "/extract:<dir>", against cp -r of the same files.
+bool benchManyFiles(const QString& root, int count, int pairs) {
   const QString setup = root + "many-setup";
   QStringList items{"--stub", KVT_SETUP_PROGRAM, "--out", setup};
-  if (!writeSmallFiles(root + "files/", count, items) || !run(KVT_PAYLOAD_BUILDER, items).ok) {
+  if (!writeSmallFiles(root + "files/", count, items) || !run(KVT_PAYLOAD_BUILDER, items)) {
     std::printf("could not build the setup of many files\n");
     return false;
   }
-  return comparePairs(QString::number(count) + " files", setup, root + "files", root + "copied", count,
-                      double(count) * kSmallFile / kMiB, pairs, 0.9, peakKiB);
+  const QString target = root + "copied";
+  const auto extract = [&] {
+    return run(setup, {"/extract:" + target}) && QDir(target).entryList(QDir::Files).size() == count;
+  };
+  const auto copy = [&] { return run("cp", {"-r", root + "files", target}); };
+  return comparePairs(QString::number(count) + " files", "cp -r", double(count) * kSmallFile / kMiB, pairs,
+                      0.9, target, extract, copy);
 }
 
 }  // namespace
@@ -209,21 +195,21 @@ int main(int argc, char** argv) {
   const QTemporaryDir runtime;
   qputenv("QT_QPA_PLATFORM", "offscreen");
   qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
+  QCoreApplication app(argc, argv);
   const qint64 mebibytes = argc > 1 ? std::atoll(argv[1]) : 1024;
   const int files = argc > 2 ? std::atoi(argv[2]) : 10000;
   const int pairs = argc > 3 ? std::max(1, std::atoi(argv[3])) : 20;
-  long peakKiB = 0;
   bool ok = true;
   // One part's files at a time: a tmpfs holds them in memory.
   {
     const QTemporaryDir large(benchFolder());
-    ok = benchLargeEntry(large.path() + "/", mebibytes, pairs, peakKiB);
+    ok = benchLargeEntry(large.path() + "/", mebibytes, pairs);
   }
   {
     const QTemporaryDir many(benchFolder());
-    ok = benchManyFiles(many.path() + "/", files, pairs, peakKiB) && ok;
+    ok = benchManyFiles(many.path() + "/", files, pairs) && ok;
   }
-  std::printf("setup's peak RSS %ld KiB (target under %lld KiB)%s\n", peakKiB, 64 * kMiB / 1024,
+  std::printf("peak RSS %ld KiB (target under %lld KiB)%s\n", peakResidentKiB(), 64 * kMiB / 1024,
               ok ? "" : "; FAILED");
   return ok ? 0 : 1;
 }
