@@ -52,17 +52,21 @@ int RelaunchFromTemp(const QString& modulePath) {
     return 1;
   }
   const QString copy = folder + QFileInfo(modulePath).fileName();
+  // No copy is made that could never run.
+  if (!CheckProgramFolder(copy)) return 1;
   if (QFileInfo::exists(copy)) {
     QFile::setPermissions(copy, QFile::ReadOwner | QFile::WriteOwner);
     QFile::remove(copy);
   }
   if (!QFile::copy(modulePath, copy)) {
+    QFile::remove(copy);
     ShowArchiveError(PayloadError::FileError);
     return 1;
   }
   QFile::setPermissions(copy, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-  if (!CheckProgramFolder(copy)) return 1;
   if (QProcess::startDetached(copy, {QStringLiteral("/OriginalPath:") + modulePath})) return 0;
+  // Only a copy that runs removes itself; this one goes now, and the emptied folder with the run.
+  QFile::remove(copy);
   ShowCannotStart(copy);
   return 1;
 }

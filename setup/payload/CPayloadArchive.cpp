@@ -27,7 +27,10 @@ using namespace PayloadFormat;
 namespace {
 
 constexpr qint64 kScanWindow = 65536;
-constexpr qint64 kCopyChunk = 65536;
+// Larger writes are no faster, and the bytes read ahead hold one.
+constexpr qint64 kCopyChunk = 256 * 1024;
+// Smaller entries cost fewer calls written from the bytes read ahead than copied by the kernel.
+constexpr qint64 kSmallEntry = 65536;
 constexpr int kTextSetup = 128;
 
 QString withSlash(QString folder) {
@@ -83,6 +86,7 @@ int CPayloadArchive::OpenArchive() {
     return PayloadError::FileError;
   }
   m_fileSize = st.st_size;
+  m_readAhead.setFile(m_file.get());
   const int result = LocateTrailer();
   if (result != PayloadError::Ok) closeArchive();
   return result;
@@ -121,16 +125,19 @@ int CPayloadArchive::LocateTrailer() {
 }
 
 // Reads `length` bytes at `position`; a stretch beyond `limit` is a bad trailer.
-int CPayloadArchive::readAt(qint64 position, qint64 length, QByteArray& bytes, qint64 limit) const {
+int CPayloadArchive::readAt(qint64 position, qint64 length, QByteArray& bytes, qint64 limit) {
+  const char* view = nullptr;
+  if (const int result = viewAt(position, length, view, limit)) return result;
+  bytes = QByteArray(view, length);
+  return PayloadError::Ok;
+}
+
+// The same bytes where they were read, valid until the next read.
+int CPayloadArchive::viewAt(qint64 position, qint64 length, const char*& bytes, qint64 limit) {
   if (position < 0 || length < 0 || position > limit || length > limit - position)
     return PayloadError::BadTrailer;
-  bytes.resize(length);
-  for (qint64 done = 0; done < length;) {
-    const ssize_t got = ::pread(m_file.get(), bytes.data() + done, size_t(length - done), position + done);
-    if (got <= 0) return PayloadError::FileError;
-    done += got;
-  }
-  return PayloadError::Ok;
+  bytes = m_readAhead.read(position, length);
+  return bytes ? PayloadError::Ok : PayloadError::FileError;
 }
 
 int CPayloadArchive::ReadFileTable() {
@@ -163,7 +170,7 @@ int CPayloadArchive::configurationIndex() const {
   return int(m_names.indexOf(m_configurationName));
 }
 
-int CPayloadArchive::CopyEntryTo(int index, int target) const {
+int CPayloadArchive::CopyEntryTo(int index, int target) {
   if (index < 0 || size_t(index) >= m_entries.size() || !m_file.valid()) return PayloadError::FileError;
   QByteArray firstBytes;
   return copyEntry(m_entries[size_t(index)], target, firstBytes);
@@ -256,15 +263,20 @@ void CPayloadArchive::deriveNames() {
 }
 
 int CPayloadArchive::ExtractEntry(int index, const QString& folder) {
+  ContainedPath::FileCreator files(folder);
+  return extractEntry(index, files);
+}
+
+int CPayloadArchive::extractEntry(int index, ContainedPath::FileCreator& files) {
   if (index < 0 || size_t(index) >= m_entries.size() || !m_file.valid()) return PayloadError::FileError;
   if (m_extracted[size_t(index)]) return PayloadError::Ok;
   const QString& relative = m_relativeNames[index];
-  UniqueFd target = ContainedPath::createFile(folder, relative);
+  UniqueFd target = files.create(relative);
   if (!target.valid()) return PayloadError::FileError;
   QByteArray firstBytes;
   if (copyEntry(m_entries[size_t(index)], target.get(), firstBytes) != PayloadError::Ok) {
     target.reset();
-    ContainedPath::removeFile(folder, relative);
+    files.remove(relative);
     return PayloadError::FileError;
   }
   // Programs and scripts the setup extracted may run, as any ".exe" does on Windows.
@@ -276,26 +288,29 @@ int CPayloadArchive::ExtractEntry(int index, const QString& folder) {
 }
 
 // Copies the entry's data into `target`; anything short of its size is a file error.
-int CPayloadArchive::copyEntry(const PayloadEntry& entry, int target, QByteArray& firstBytes) const {
+int CPayloadArchive::copyEntry(const PayloadEntry& entry, int target, QByteArray& firstBytes) {
   loff_t source = loff_t(entry.offset) + m_displacement;
   qint64 left = entry.size;
   if (readAt(source, std::min<qint64>(4, left), firstBytes, m_trailerPosition) != PayloadError::Ok)
     return PayloadError::FileError;
-  bool kernelCopy = true;
-  std::vector<char> chunk;
+  // The kernel copies fast only where the data lie at the same place in their pages as in the
+  // new file; small entries and the others are written from the bytes read ahead.
+  bool kernelCopy = left > kSmallEntry && source % ::sysconf(_SC_PAGESIZE) == 0;
   while (left > 0) {
-    ssize_t copied = -1;
+    qint64 copied = -1;
     if (kernelCopy) {
       copied = ::copy_file_range(m_file.get(), &source, target, nullptr, size_t(left), 0);
       if (copied < 0 && isKernelCopyUnsupported(errno)) {
         kernelCopy = false;
-        chunk.resize(size_t(kCopyChunk));
         continue;
       }
     } else {
-      copied = ::pread(m_file.get(), chunk.data(), size_t(std::min(kCopyChunk, left)), source);
-      if (copied > 0 && !writeAll(target, chunk.data(), copied)) copied = -1;
-      if (copied > 0) source += copied;
+      const qint64 length = std::min(kCopyChunk, left);
+      const char* bytes = nullptr;
+      if (viewAt(source, length, bytes, m_trailerPosition) == PayloadError::Ok &&
+          writeAll(target, bytes, length))
+        copied = length;
+      source += length;
     }
     if (copied <= 0) return PayloadError::FileError;
     left -= copied;
@@ -306,9 +321,10 @@ int CPayloadArchive::copyEntry(const PayloadEntry& entry, int target, QByteArray
 int CPayloadArchive::ExtractGroup() {
   if (has(Flag::SideFiles)) return PayloadError::Ok;
   const quint32 launchGroup = has(Flag::Compressed) ? Group::CompressedLaunch : Group::Launch;
+  ContainedPath::FileCreator files(m_extractionFolder);
   for (size_t i = 0; i < m_entries.size(); ++i) {
     if (m_entries[i].group != launchGroup || m_entries[i].type == Type::CompressedBlock) continue;
-    if (const int result = ExtractEntry(int(i), m_extractionFolder)) return result;
+    if (const int result = extractEntry(int(i), files)) return result;
   }
   return PayloadError::Ok;
 }
@@ -318,9 +334,10 @@ int CPayloadArchive::ExtractPrerequisiteGroup(const QString& setupFileName) {
   const qsizetype named = m_names.indexOf(setupFileName);
   if (named < 0) return PayloadError::FileError;
   const quint32 group = m_entries[size_t(named)].group;
+  ContainedPath::FileCreator files(m_extractionFolder);
   for (size_t i = 0; i < m_entries.size(); ++i) {
     if (m_entries[i].group != group || m_entries[i].type == Type::CompressedBlock) continue;
-    if (ExtractEntry(int(i), m_extractionFolder) != PayloadError::Ok) {
+    if (extractEntry(int(i), files) != PayloadError::Ok) {
       closeArchive();
       return PayloadError::FileError;
     }
@@ -329,13 +346,14 @@ int CPayloadArchive::ExtractPrerequisiteGroup(const QString& setupFileName) {
 }
 
 int CPayloadArchive::ExtractAll() {
+  ContainedPath::FileCreator files(m_extractionFolder);
   for (size_t i = 0; i < m_entries.size(); ++i) {
     if (m_extracted[i]) continue;
     int result = PayloadError::Ok;
     if (m_entries[i].type == Type::CompressedBlock) {
       result = RunExtractFilesDll(SetupStrings::text(kTextSetup), false);
     } else {
-      result = ExtractEntry(int(i), m_extractionFolder);
+      result = extractEntry(int(i), files);
       if (result == PayloadError::Ok && m_entries[i].type == Type::Decompressor)
         m_deletionQueue.push_back({m_extractionFolder, m_relativeNames[qsizetype(i)]});
     }
@@ -378,15 +396,25 @@ int CPayloadArchive::ShellOpenAndWait(const QString& file, const QString& parame
 }
 
 int CPayloadArchive::RunExtractFilesDll(const QString& title, bool unattended) {
-  const int block = firstOfType(Type::CompressedBlock);
-  if (block < 0) return PayloadError::NoCompressedBlock;
-  const PayloadEntry& entry = m_entries[size_t(block)];
-  const QByteArray destination = QFile::encodeName(m_extractionFolder + blockFolder() + '/');
+  if (firstOfType(Type::CompressedBlock) < 0) return PayloadError::NoCompressedBlock;
+  void* library = nullptr;
+  const ExtractFilesFunction extractFiles = loadDecompressor(library);
+  if (!extractFiles) return PayloadError::DecompressorMissing;
+  const int result = runDecompressor(extractFiles, title, unattended);
+  ::dlclose(library);
+  return result;
+}
+
+// The block's folder goes to the decompressor as this process holds it open: a
+// name that fits the record however long the folder's own path is, and that
+// leads to the very folder made here, whatever is put on its path meanwhile.
+int CPayloadArchive::runDecompressor(ExtractFilesFunction extractFiles, const QString& title,
+                                     bool unattended) {
+  const PayloadEntry& entry = m_entries[size_t(firstOfType(Type::CompressedBlock))];
   const qint64 offset = qint64(entry.offset) + m_displacement;
-  if (destination.size() >= kExtractDestinationSize || offset > qint64(UINT32_MAX))
-    return PayloadError::DecompressorFailed;
-  if (!ContainedPath::openFolder(m_extractionFolder, blockFolder(), true).valid())
-    return PayloadError::DecompressorFailed;
+  if (offset > qint64(UINT32_MAX)) return PayloadError::DecompressorFailed;
+  const UniqueFd folder = ContainedPath::openFolder(m_extractionFolder, blockFolder(), true);
+  if (!folder.valid()) return PayloadError::DecompressorFailed;
   const UniqueFd archive(::open(QFile::encodeName(m_archivePath).constData(), O_RDONLY | O_CLOEXEC));
   if (!archive.valid()) return PayloadError::FileError;
 
@@ -394,14 +422,11 @@ int CPayloadArchive::RunExtractFilesDll(const QString& title, bool unattended) {
   args.fileDescriptor = archive.get();
   args.offset = quint32(offset);
   args.size = entry.size;
+  const QByteArray destination = "/proc/self/fd/" + QByteArray::number(folder.get()) + '/';
   std::memcpy(args.destination, destination.constData(), size_t(destination.size()) + 1);
-  void* library = nullptr;
-  const ExtractFilesFunction extractFiles = loadDecompressor(library);
-  if (!extractFiles) return PayloadError::DecompressorMissing;
   const int result = unattended
                          ? extractFiles(&args)
                          : CExtractProgressDlg(extractFiles, args, title, QApplication::activeWindow()).run();
-  ::dlclose(library);
   if (result < 0) return PayloadError::DecompressorCancelled;
   return result > 0 ? PayloadError::DecompressorFailed : PayloadError::Ok;
 }
@@ -421,14 +446,26 @@ int CPayloadArchive::ExtractCompressedOnly(const QString& configuredFolder) {
   if (!configuredFolder.isEmpty())
     if (const int result = UseConfiguredExtractionFolder(configuredFolder)) return result;
   if (const int result = ExtractGroup()) return result;
-  return RunExtractFilesDll({}, true);
+  const int result = RunExtractFilesDll({}, true);
+  // The package that asked finds nothing half unpacked, and the run leaves nothing behind.
+  if (result != PayloadError::Ok) removeBlockFolder();
+  return result;
 }
 
 int CPayloadArchive::DeleteCompressedFolder(const QString& configuredFolder) {
   if (!configuredFolder.isEmpty())
     if (const int result = UseConfiguredExtractionFolder(configuredFolder)) return result;
-  if (firstOfType(Type::CompressedBlock) >= 0) ContainedPath::removeTree(m_extractionFolder, blockFolder());
+  removeBlockFolder();
   return PayloadError::Ok;
+}
+
+void CPayloadArchive::removeBlockFolder() {
+  if (firstOfType(Type::CompressedBlock) >= 0) ContainedPath::removeTree(m_extractionFolder, blockFolder());
+}
+
+void CPayloadArchive::closeArchive() {
+  m_readAhead.setFile(-1);
+  m_file.reset();
 }
 
 void CPayloadArchive::CleanupArchive() {

@@ -8,6 +8,7 @@
 #include "ContainedPath.h"
 #include "ExtractFilesArgs.h"
 #include "PayloadFormat.h"
+#include "ReadAhead.h"
 
 // The archive's results.
 namespace PayloadError {
@@ -62,7 +63,7 @@ class CPayloadArchive {
   // The table index of the configuration file that is extracted with the table; -1 when none.
   int configurationIndex() const;
   // Copies the data of entry `index` into the open file `target`.
-  int CopyEntryTo(int index, int target) const;
+  int CopyEntryTo(int index, int target);
 
   int ExtractEntry(int index, const QString& folder);
   int ExtractGroup();
@@ -102,17 +103,21 @@ class CPayloadArchive {
     QString relative;
   };
 
-  int readAt(qint64 position, qint64 length, QByteArray& bytes, qint64 limit) const;
+  int readAt(qint64 position, qint64 length, QByteArray& bytes, qint64 limit);
+  int viewAt(qint64 position, qint64 length, const char*& bytes, qint64 limit);
   int readEntries();
   int readSideFiles();
   void deriveNames();
-  int copyEntry(const PayloadEntry& entry, int target, QByteArray& firstBytes) const;
+  int extractEntry(int index, ContainedPath::FileCreator& files);
+  int copyEntry(const PayloadEntry& entry, int target, QByteArray& firstBytes);
   bool keeps(size_t index) const;
   int firstOfType(quint32 type) const;
   QString blockFolder() const;
   QString compressedPackagePath() const;
   ExtractFilesFunction loadDecompressor(void*& library) const;
-  void closeArchive() { m_file.reset(); }
+  int runDecompressor(ExtractFilesFunction extractFiles, const QString& title, bool unattended);
+  void removeBlockFolder();
+  void closeArchive();
 
   PayloadTrailer m_trailer;
   QString m_archivePath;
@@ -122,6 +127,7 @@ class CPayloadArchive {
   std::vector<PayloadEntry> m_entries;
   std::vector<bool> m_extracted;
   UniqueFd m_file;
+  ReadAhead m_readAhead;
   qint64 m_fileSize = 0;
   qint64 m_trailerPosition = 0;
   QString m_configurationPath;

@@ -41,9 +41,12 @@ QStringList parts(const QString& relative) { return relative.split('/', Qt::Skip
 
 bool isAsciiLetter(QChar c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 
+// A folder that is there costs one call; one that is missing is made.
 UniqueFd openLevel(int parent, const QString& name, bool create) {
   const QByteArray native = QFile::encodeName(name);
-  if (create) ::mkdirat(parent, native.constData(), 0777);
+  UniqueFd folder(::openat(parent, native.constData(), kFolderFlags));
+  if (folder.valid() || !create || errno != ENOENT) return folder;
+  ::mkdirat(parent, native.constData(), 0777);
   return UniqueFd(::openat(parent, native.constData(), kFolderFlags));
 }
 
@@ -65,12 +68,25 @@ UniqueFd openRoot(const QString& root, bool create) {
     UniqueFd base(::open(QFile::encodeName(own).constData(), kFolderFlags));
     return openLevels(std::move(base), parts(folder.mid(own.size())), true);
   }
-  if (create) QDir().mkpath(root);
-  return UniqueFd(::open(QFile::encodeName(root).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  const QByteArray native = QFile::encodeName(root);
+  UniqueFd opened(::open(native.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (opened.valid() || !create || errno != ENOENT) return opened;
+  QDir().mkpath(root);
+  return UniqueFd(::open(native.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
 }
 
 UniqueFd openParts(const QString& root, const QStringList& levels, bool create) {
   return openLevels(openRoot(root, create), levels, create);
+}
+
+// A new file at `name` in the open folder `parent`: whatever stands there is
+// removed first, a link as itself; a folder stays, and the creation fails on it.
+UniqueFd createNewAt(int parent, const QByteArray& name) {
+  constexpr int flags = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
+  UniqueFd file(::openat(parent, name.constData(), flags, 0666));
+  if (!file.valid() && errno == EEXIST && ::unlinkat(parent, name.constData(), 0) == 0)
+    file = UniqueFd(::openat(parent, name.constData(), flags, 0666));
+  return file;
 }
 
 // Deletes `name` inside the open folder `parent`; a folder with all it holds.
@@ -94,6 +110,15 @@ void removeEntryAt(int parent, const QByteArray& name) {
   }
   ::closedir(dir);
   ::unlinkat(parent, name.constData(), AT_REMOVEDIR);
+}
+
+// Removes the folders `levels` below `root` while they are empty, the deepest first.
+void removeEmptiedFolders(const QString& root, QStringList levels) {
+  while (!levels.isEmpty()) {
+    const QByteArray name = QFile::encodeName(levels.takeLast());
+    const UniqueFd folder = openParts(root, levels, false);
+    if (!folder.valid() || ::unlinkat(folder.get(), name.constData(), AT_REMOVEDIR) != 0) return;
+  }
 }
 
 // The faults of a "/"-separated path that need no look at its parts.
@@ -148,28 +173,49 @@ UniqueFd openFolder(const QString& root, const QString& relative, bool create) {
 }
 
 UniqueFd createFile(const QString& root, const QString& relative) {
+  return FileCreator(root).create(relative);
+}
+
+UniqueFd FileCreator::create(const QString& relative) {
   QStringList levels = parts(relative);
   if (levels.isEmpty()) return {};
   const QByteArray leaf = QFile::encodeName(levels.takeLast());
-  const UniqueFd folder = openParts(root, levels, true);
-  if (!folder.valid()) return {};
-  // A folder at the name stays, and the exclusive creation fails on it.
-  ::unlinkat(folder.get(), leaf.constData(), 0);
-  return UniqueFd(
-      ::openat(folder.get(), leaf.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+  const int folder = openFolders(levels);
+  return folder < 0 ? UniqueFd() : createNewAt(folder, leaf);
+}
+
+void FileCreator::remove(const QString& relative) {
+  // The folders it empties go too: none of those held open may be written into again.
+  m_names.clear();
+  m_folders.clear();
+  removeFile(m_root, relative);
+}
+
+// Keeps the levels the last file shares with this one and opens the rest.
+int FileCreator::openFolders(const QStringList& levels) {
+  if (!m_rootFolder.valid()) m_rootFolder = openRoot(m_root, true);
+  if (!m_rootFolder.valid()) return -1;
+  qsizetype kept = 0;
+  while (kept < m_names.size() && kept < levels.size() && m_names[kept] == levels[kept]) ++kept;
+  m_names.resize(kept);
+  m_folders.resize(size_t(kept));
+  for (qsizetype i = kept; i < levels.size(); ++i) {
+    UniqueFd level =
+        openLevel(m_folders.empty() ? m_rootFolder.get() : m_folders.back().get(), levels[i], true);
+    if (!level.valid()) return -1;
+    m_folders.push_back(std::move(level));
+    m_names << levels[i];
+  }
+  return m_folders.empty() ? m_rootFolder.get() : m_folders.back().get();
 }
 
 void removeFile(const QString& root, const QString& relative) {
   QStringList levels = parts(relative);
   if (levels.isEmpty()) return;
-  QByteArray name = QFile::encodeName(levels.takeLast());
-  int flags = 0;
-  while (true) {
-    const UniqueFd folder = openParts(root, levels, false);
-    if (!folder.valid() || ::unlinkat(folder.get(), name.constData(), flags) != 0 || levels.isEmpty()) return;
-    name = QFile::encodeName(levels.takeLast());
-    flags = AT_REMOVEDIR;
-  }
+  const QByteArray name = QFile::encodeName(levels.takeLast());
+  const UniqueFd folder = openParts(root, levels, false);
+  if (folder.valid() && ::unlinkat(folder.get(), name.constData(), 0) == 0)
+    removeEmptiedFolders(root, levels);
 }
 
 void removeTree(const QString& root, const QString& relative) {
@@ -177,7 +223,9 @@ void removeTree(const QString& root, const QString& relative) {
   if (levels.isEmpty()) return;
   const QByteArray name = QFile::encodeName(levels.takeLast());
   const UniqueFd folder = openParts(root, levels, false);
-  if (folder.valid()) removeEntryAt(folder.get(), name);
+  if (!folder.valid()) return;
+  removeEntryAt(folder.get(), name);
+  removeEmptiedFolders(root, levels);
 }
 
 }  // namespace ContainedPath

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
+#include <vector>
 
 // File operations below a root folder that never leave it: payload names are
 // checked before use, and no link below the root is ever followed (a link is
@@ -64,12 +66,34 @@ UniqueFd openFolder(const QString& root, const QString& relative, bool create);
 // or a folder stands at its name.
 UniqueFd createFile(const QString& root, const QString& relative);
 
+// Creates files below one root one after another, as createFile does. The root
+// and the folders of the last file stay open, so that the next file in the same
+// folders looks none of them up again; no more folders stay open than one path
+// has levels.
+class FileCreator {
+ public:
+  explicit FileCreator(const QString& root) : m_root(root) {}
+
+  UniqueFd create(const QString& relative);
+  // Deletes the file `relative` and its emptied folders, as removeFile does.
+  void remove(const QString& relative);
+
+ private:
+  int openFolders(const QStringList& levels);
+
+  QString m_root;
+  UniqueFd m_rootFolder;
+  QStringList m_names;  // the levels held open below the root
+  std::vector<UniqueFd> m_folders;
+};
+
 // Deletes the file `relative` below `root`, then its emptied folders from the
 // deepest upwards, never the root itself.
 void removeFile(const QString& root, const QString& relative);
 
 // Deletes the folder `relative` below `root` with everything in it, depth
-// first. An empty `relative` (the root itself) deletes nothing.
+// first, then the folders it empties from the deepest upwards, never the root
+// itself. An empty `relative` (the root itself) deletes nothing.
 void removeTree(const QString& root, const QString& relative);
 
 }  // namespace ContainedPath

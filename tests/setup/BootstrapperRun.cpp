@@ -35,6 +35,10 @@ BootstrapperRun::BootstrapperRun()
       environment(QProcessEnvironment::systemEnvironment()) {
   environment.insert("KVT_SYSTEM_FOLDER", system);
   environment.insert("TMPDIR", temp);
+  // Qt keeps its runtime folder here, as in a desktop session: nothing of it lands in TMPDIR.
+  const QString runtime = freshRunDir("runtime");
+  QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+  environment.insert("XDG_RUNTIME_DIR", runtime);
   environment.insert("QT_QPA_PLATFORM", "offscreen");
   environment.insert("LANG", "C");
   environment.remove("LC_ALL");

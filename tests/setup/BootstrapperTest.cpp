@@ -8,9 +8,11 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QThread>
+#include <functional>
 #include <memory>
 
 #include "BootstrapperRun.h"
+#include "CPayloadArchive.h"
 #include "DownloadPeer.h"
 #include "TestEnv.h"
 
@@ -86,6 +88,63 @@ class BootstrapperTest : public ::testing::Test {
         s.build(program, {"--file", QStringLiteral("2:7:KVTdecompress.so=") + KVT_DECOMPRESSOR, "--block",
                           "2:pkg\\package.dat", "--member", "package.msi=" + package, "--compressed"}));
     return program;
+  }
+
+  // A setup whose package lies beside it on a network drive, where it runs from a temporary copy.
+  QString sideFilesOnANetworkDrive() {
+    const QString media = TestEnv::freshDir("media");
+    BootstrapperRun::writeFile(media + "/package.msi", "package");
+    const QString program = media + "/setup";
+    EXPECT_TRUE(s.build(program, {"--side", "0:package.msi", "--side-files"}));
+    BootstrapperRun::writeFile(s.work + "/mounts",
+                               ("/dev/vda / ext4 rw 0 0\nserver:/x " + media + " nfs rw 0 0\n").toUtf8());
+    s.environment.insert("KVT_MOUNT_TABLE", s.work + "/mounts");
+    return program;
+  }
+
+  // A compressed setup whose block breaks halfway through its second member: the
+  // package, its first, comes out whole before the damage.
+  QString damagedCompressedSetup() {
+    QByteArray rest(1024 * 1024, Qt::Uninitialized);
+    quint64 state = 0x9E3779B97F4A7C15ull;
+    for (char& byte : rest) {
+      state ^= state << 13, state ^= state >> 7, state ^= state << 17;
+      byte = char(state);
+    }
+    BootstrapperRun::writeFile(s.work + "/rest.bin", rest);
+    const QString program = s.work + "/damaged";
+    EXPECT_TRUE(
+        s.build(program, {"--file", QStringLiteral("2:7:KVTdecompress.so=") + KVT_DECOMPRESSOR, "--block",
+                          "2:pkg\\package.dat", "--member", "package.msi=" + s.work + "/package.msi",
+                          "--member", "rest.bin=" + s.work + "/rest.bin", "--compressed"}));
+    CPayloadArchive archive;
+    archive.SetArchivePath(program);
+    EXPECT_EQ(archive.OpenArchive(), PayloadError::Ok);
+    EXPECT_EQ(archive.ReadTableOnly(), PayloadError::Ok);
+    const PayloadEntry& block = archive.entries().at(1);
+    QFile file(program);
+    EXPECT_TRUE(file.open(QIODevice::ReadWrite));
+    file.seek(qint64(block.offset) + archive.displacement() + block.size / 2);
+    file.write(QByteArray(16, '\x55'));
+    return program;
+  }
+
+  // A compressed setup whose decompressor is a text file.
+  QString compressedSetupWithoutLibrary() {
+    BootstrapperRun::writeFile(s.work + "/text.so", "no library");
+    const QString program = s.work + "/nolibrary";
+    EXPECT_TRUE(s.build(
+        program, {"--file", "2:7:KVTdecompress.so=" + s.work + "/text.so", "--block", "2:pkg\\package.dat",
+                  "--member", "package.msi=" + s.work + "/package.msi", "--compressed"}));
+    return program;
+  }
+
+  // Everything in the temporary folder, for a message.
+  std::string temporaryFolderHolds() const {
+    return QDir(s.temp)
+        .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System)
+        .join(' ')
+        .toStdString();
   }
 
   // `bytes` served as `name` by an HTTP peer on loopback.
@@ -393,13 +452,8 @@ TEST_F(BootstrapperTest, TheWizardRouteEndsCancelledAndRemovesTheRunValue) {
 }
 
 TEST_F(BootstrapperTest, SideFilesOnANetworkDriveRunFromATemporaryCopy) {
-  const QString media = TestEnv::freshDir("media");
-  BootstrapperRun::writeFile(media + "/package.msi", "package");
-  const QString program = media + "/setup";
-  ASSERT_TRUE(s.build(program, {"--side", "0:package.msi", "--side-files"}));
-  BootstrapperRun::writeFile(s.work + "/mounts",
-                             ("/dev/vda / ext4 rw 0 0\nserver:/x " + media + " nfs rw 0 0\n").toUtf8());
-  s.environment.insert("KVT_MOUNT_TABLE", s.work + "/mounts");
+  const QString program = sideFilesOnANetworkDrive();
+  const QString media = QFileInfo(program).path();
   ASSERT_TRUE(s.run(program, {"/qn"}));
   EXPECT_EQ(s.exitCode, 0);
   ASSERT_TRUE(BootstrapperRun::waitFor(s.records + "/msiexec.args"));
@@ -410,12 +464,7 @@ TEST_F(BootstrapperTest, SideFilesOnANetworkDriveRunFromATemporaryCopy) {
 }
 
 TEST_F(BootstrapperTest, ACopyForTheRelaunchThatCannotBeWrittenIsTold) {
-  const QString media = TestEnv::freshDir("media");
-  BootstrapperRun::writeFile(media + "/package.msi", "package");
-  const QString program = media + "/setup";
-  ASSERT_TRUE(s.build(program, {"--side", "0:package.msi", "--side-files"}));
-  BootstrapperRun::writeFile(s.work + "/mounts", ("server:/x " + media + " nfs rw 0 0\n").toUtf8());
-  s.environment.insert("KVT_MOUNT_TABLE", s.work + "/mounts");
+  const QString program = sideFilesOnANetworkDrive();
   s.fileSizeLimit = 64 * 1024;
   ASSERT_TRUE(s.run(program, {}));
   EXPECT_EQ(s.exitCode, 1);
@@ -622,4 +671,134 @@ TEST_F(BootstrapperTest, AProgramThatCannotBeStartedIsNamed) {
     EXPECT_EQ(s.exitCode, 1);
     EXPECT_TRUE(s.standardError.contains(c.expected)) << s.standardError.toStdString();
   }
+}
+
+// On an extraction folder that runs no programs, a missing installer is still
+// named; a package that is itself a program could not run there, and the folder
+// is named. A "#!" script whose interpreter is missing fails to start as the
+// program would on such a mount, which the test may not make.
+TEST_F(BootstrapperTest, OnAFolderThatRunsNoProgramsTheProgramOrTheFolderIsNamed) {
+  BootstrapperRun::writeFile(s.work + "/tool.sh", "#!/nonexistent/interpreter\n");
+  const QString program = s.work + "/program";
+  ASSERT_TRUE(s.build(program, {"--file", "1:0:tool.sh=" + s.work + "/tool.sh"}));
+  const struct {
+    QString setup;
+    QString expected;
+  } cases[] = {
+      {setupWith({}), "Setup could not start \"" + s.system + "/msiexec.exe\": the program is missing"},
+      {program,
+       "Setup cannot run programs from \"" + privateFolder() + "\": its file system does not allow it."},
+  };
+  QFile::remove(s.system + "/msiexec.exe");
+  s.environment.insert("KVT_NOEXEC_FOLDER", s.temp);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.setup.toStdString());
+    ASSERT_TRUE(s.run(c.setup, {}));
+    EXPECT_EQ(s.exitCode, 1);
+    EXPECT_TRUE(s.standardError.contains(c.expected)) << s.standardError.toStdString();
+  }
+}
+
+// The package that asks for the extraction waits for it: the reason is a plain line, never a box.
+TEST_F(BootstrapperTest, AFailedExtractLzmaTellsItsReasonOnOneLineOfStandardError) {
+  const struct {
+    const char* what;
+    QString setup;
+    int exitCode;
+  } cases[] = {
+      {"a damaged block", damagedCompressedSetup(), 13},
+      {"a decompressor that is no library", compressedSetupWithoutLibrary(), 11},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    ASSERT_TRUE(s.run(c.setup, {"/extractlzma"}));
+    EXPECT_EQ(s.exitCode, c.exitCode);
+    EXPECT_EQ(s.standardError.toStdString(), "An error occurred while extracting.\n");
+  }
+}
+
+TEST_F(BootstrapperTest, EveryFailureLeavesNothingInTheTemporaryFolder) {
+  BootstrapperRun::writeFile(s.work + "/big.cab", QByteArray(1024 * 1024, 'p'));
+  const QString damagedImage = setupWith({}, {"--md5"}, "image");
+  QFile image(damagedImage);
+  ASSERT_TRUE(image.open(QIODevice::ReadWrite));
+  image.seek(image.size() / 2);
+  image.write("damage");
+  image.close();
+  const QString damagedBlock = damagedCompressedSetup();
+  const QString relaunched = sideFilesOnANetworkDrive();
+  const auto fullDisk = [&] { s.fileSizeLimit = 64 * 1024; };
+  const auto nothing = [] {};
+  const struct {
+    const char* what;
+    QString setup;
+    QStringList args;
+    int exitCode;
+    std::function<void()> arrange;
+  } cases[] = {
+      {"a damaged image", damagedImage, {}, 1, nothing},
+      {"a full disk under the package",
+       setupWith({}, {"--file", "1:5:big.cab=" + s.work + "/big.cab"}, "big"),
+       {},
+       1,
+       fullDisk},
+      {"an installer that cannot start",
+       setupWith({}, {}, "stored"),
+       {},
+       1,
+       [&] { QFile::remove(s.system + "/msiexec.exe"); }},
+      {"a cancelled wizard", setupWithRuntime({}), {}, 255, nothing},
+      {"a compressed run on a damaged block", damagedBlock, {}, 1, nothing},
+      {"/extractlzma on a damaged block", damagedBlock, {"/extractlzma"}, 13, nothing},
+      {"/extractlzma with a decompressor that is no library",
+       compressedSetupWithoutLibrary(),
+       {"/extractlzma"},
+       11,
+       nothing},
+      {"a relaunch where no program may run",
+       relaunched,
+       {},
+       1,
+       [&] { s.environment.insert("KVT_NOEXEC_FOLDER", s.temp); }},
+      {"a relaunch whose copy cannot be written", relaunched, {}, 1, fullDisk},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    c.arrange();
+    ASSERT_TRUE(s.run(c.setup, c.args));
+    EXPECT_EQ(s.exitCode, c.exitCode) << s.standardError.toStdString();
+    EXPECT_EQ(temporaryFolderHolds(), "");
+    s.fileSizeLimit = 0;
+    s.environment.remove("KVT_NOEXEC_FOLDER");
+    s.setInstallerExitCode(0);
+  }
+}
+
+// The decompressor is handed the block's folder by a short name of the setup's own: a
+// compressed setup unpacks, for a run and for "/extract:", into folders whose paths pass
+// the 260 bytes of the decompressor's record.
+TEST_F(BootstrapperTest, ACompressedSetupUnpacksIntoFoldersLongerThanTheRecord) {
+  const QString blockFolder = QString(125, 'b') + "/" + QString(124, 'c');
+  const QString program = s.work + "/setup";
+  ASSERT_TRUE(s.build(program, {"--file", QStringLiteral("2:7:KVTdecompress.so=") + KVT_DECOMPRESSOR,
+                                "--block", "2:" + QString(blockFolder).replace('/', '\\') + "\\package.dat",
+                                "--member", "package.msi=" + s.work + "/package.msi", "--compressed"}));
+  // A folder of `name` padded to 200 bytes with its closing "/".
+  const auto longFolder = [](const QString& name) {
+    return TestEnv::freshDir(name + QString(198 - TestEnv::sandbox().size() - name.size(), 'l')) + "/";
+  };
+  const QString out = longFolder("out");
+  ASSERT_EQ(out.size(), 200);
+  ASSERT_EQ(blockFolder.size(), 250);
+  ASSERT_TRUE(s.run(program, {"/extract:" + out}));
+  EXPECT_EQ(s.exitCode, 0) << s.standardError.toStdString();
+  EXPECT_EQ(BootstrapperRun::readFile(out + blockFolder + "/package.msi"), "package");
+
+  s.temp = longFolder("tmp").chopped(1);
+  s.environment.insert("TMPDIR", s.temp);
+  ASSERT_TRUE(s.run(program, {}));
+  EXPECT_EQ(s.exitCode, 0) << s.standardError.toStdString();
+  EXPECT_EQ(s.installerArguments().split('\n').mid(0, 2),
+            QStringList({"/i", privateFolder() + blockFolder + "/package.msi"}));
+  EXPECT_EQ(temporaryFolderHolds(), "");
 }

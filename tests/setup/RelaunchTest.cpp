@@ -71,6 +71,26 @@ TEST_F(RelaunchTest, RelaunchStartsACopyNamingTheOriginal) {
   EXPECT_EQ(QString::fromUtf8(file.readAll()), privateFolder_ + "setup\n/OriginalPath:" + media + "/setup\n");
 }
 
-TEST_F(RelaunchTest, RelaunchOfAMissingProgramFails) {
-  EXPECT_EQ(RelaunchFromTemp(TestEnv::sandbox() + "/nothing"), 1);
+// No copy is left that could not run: none is made for a folder that runs no
+// programs, and one that does not start is removed.
+TEST_F(RelaunchTest, ARelaunchThatFailsLeavesNoCopy) {
+  const QString media = TestEnv::freshDir("media");
+  writeFile(media + "/setup", "#!/bin/sh\nexit 0\n");
+  writeFile(media + "/text", "no program");
+  const struct {
+    const char* what;
+    QString program;
+    bool noExec;
+  } cases[] = {
+      {"a missing program", TestEnv::sandbox() + "/nothing", false},
+      {"a folder that runs no programs", media + "/setup", true},
+      {"a copy that does not start", media + "/text", false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    if (c.noExec) ::setenv("KVT_NOEXEC_FOLDER", qgetenv("TMPDIR").constData(), 1);
+    EXPECT_EQ(RelaunchFromTemp(c.program), 1);
+    ::unsetenv("KVT_NOEXEC_FOLDER");
+    EXPECT_TRUE(QDir(privateFolder_).isEmpty());
+  }
 }

@@ -346,19 +346,19 @@ TEST_F(PayloadDecompressorTest, TheDestinationAndALinkReachAsFarAsTheSystemTakes
   }
 }
 
-TEST_F(PayloadDecompressorTest, ADestinationThatDoesNotFitTheRecordGives13WithoutTheDecompressor) {
-  // The destination "<folder>/pkg/" with its terminating zero must fit 260 bytes.
+// The block's folder reaches the decompressor by a short name of the setup's own: a
+// destination "<folder>/pkg/" that would not fit the record's 260 bytes extracts too.
+TEST_F(PayloadDecompressorTest, ADestinationLongerThanTheRecordStillExtracts) {
   const qint64 base = TestEnv::sandbox().size() + 1;
   const QString payload = compressedPayload(goodMembers());
-  for (const auto& [length, expected] :
-       {std::pair{259, PayloadError::Ok}, std::pair{260, PayloadError::DecompressorFailed}}) {
+  for (const int length : {259, 260}) {
     SCOPED_TRACE(length);
     const QString x = folder(QString(length - base - 5, char('a' + length % 26)));
     ASSERT_EQ((x + "pkg/").size(), length);
     CPayloadArchive archive;
     ASSERT_EQ(prepare(archive, payload, x), PayloadError::Ok);
-    EXPECT_EQ(archive.RunExtractFilesDll({}, true), expected);
-    EXPECT_EQ(QFileInfo::exists(x + "pkg"), expected == PayloadError::Ok);
+    EXPECT_EQ(archive.RunExtractFilesDll({}, true), PayloadError::Ok);
+    EXPECT_EQ(readFile(x + "pkg/app.msi"), "the package");
   }
 }
 
