@@ -7,54 +7,35 @@ namespace ButtonCaptions {
 
 namespace {
 
-namespace Text {
-constexpr int Ok = 229;
-constexpr int Cancel = 230;
-constexpr int Yes = 231;
-constexpr int No = 232;
-constexpr int Back = 233;
-constexpr int Next = 234;
-constexpr int Finish = 235;
-}  // namespace Text
+template <typename Button>
+struct Caption {
+  Button button;
+  int text;
+};
 
-int wizardText(QWizard::WizardButton which) {
-  switch (which) {
-    case QWizard::BackButton:
-      return Text::Back;
-    case QWizard::NextButton:
-      return Text::Next;
-    case QWizard::FinishButton:
-      return Text::Finish;
-    case QWizard::CancelButton:
-      return Text::Cancel;
-    default:
-      return 0;
-  }
+constexpr Caption<QWizard::WizardButton> kWizard[] = {{QWizard::BackButton, 233},
+                                                      {QWizard::NextButton, 234},
+                                                      {QWizard::FinishButton, 235},
+                                                      {QWizard::CancelButton, 230}};
+
+constexpr Caption<QDialogButtonBox::StandardButton> kStandard[] = {{QDialogButtonBox::Ok, 229},
+                                                                   {QDialogButtonBox::Cancel, 230},
+                                                                   {QDialogButtonBox::Yes, 231},
+                                                                   {QDialogButtonBox::No, 232}};
+
+template <typename Button, size_t N>
+QString captionOf(const Caption<Button> (&table)[N], Button which, const QString& code) {
+  for (const auto& caption : table)
+    if (caption.button == which) return SetupStrings::text(caption.text, code);
+  return {};
 }
-
-int standardText(QDialogButtonBox::StandardButton which) {
-  switch (which) {
-    case QDialogButtonBox::Ok:
-      return Text::Ok;
-    case QDialogButtonBox::Cancel:
-      return Text::Cancel;
-    case QDialogButtonBox::Yes:
-      return Text::Yes;
-    case QDialogButtonBox::No:
-      return Text::No;
-    default:
-      return 0;
-  }
-}
-
-QString textOf(int id, const QString& code) { return id == 0 ? QString() : SetupStrings::text(id, code); }
 
 }  // namespace
 
-QString wizard(QWizard::WizardButton which, const QString& code) { return textOf(wizardText(which), code); }
+QString wizard(QWizard::WizardButton which, const QString& code) { return captionOf(kWizard, which, code); }
 
 QString standard(QDialogButtonBox::StandardButton which) {
-  return textOf(standardText(which), SetupStrings::languageCode());
+  return captionOf(kStandard, which, SetupStrings::languageCode());
 }
 
 void wordStandardButtons() {

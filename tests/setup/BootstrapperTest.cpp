@@ -61,6 +61,14 @@ class BootstrapperTest : public ::testing::Test {
 
   static std::string joined(const QStringList& parts) { return parts.join('|').toStdString(); }
 
+  // Runs `setup`, which fails with 1 and tells `expected` on standard error.
+  void expectFailureSaying(const QString& setup, const QString& expected) {
+    SCOPED_TRACE(setup.toStdString());
+    ASSERT_TRUE(s.run(setup, {}));
+    EXPECT_EQ(s.exitCode, 1);
+    EXPECT_TRUE(s.standardError.contains(expected)) << s.standardError.toStdString();
+  }
+
   static QString md5(const QByteArray& data) {
     return QCryptographicHash::hash(data, QCryptographicHash::Md5).toHex();
   }
@@ -665,12 +673,7 @@ TEST_F(BootstrapperTest, AProgramThatCannotBeStartedIsNamed) {
   QFile::remove(s.system + "/msiexec.exe");
   // Nothing on the search path: no opener either.
   s.environment.insert("PATH", TestEnv::freshDir("empty-path"));
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.setup.toStdString());
-    ASSERT_TRUE(s.run(c.setup, {}));
-    EXPECT_EQ(s.exitCode, 1);
-    EXPECT_TRUE(s.standardError.contains(c.expected)) << s.standardError.toStdString();
-  }
+  for (const auto& c : cases) expectFailureSaying(c.setup, c.expected);
 }
 
 // On an extraction folder that runs no programs, a missing installer is still
@@ -691,12 +694,7 @@ TEST_F(BootstrapperTest, OnAFolderThatRunsNoProgramsTheProgramOrTheFolderIsNamed
   };
   QFile::remove(s.system + "/msiexec.exe");
   s.environment.insert("KVT_NOEXEC_FOLDER", s.temp);
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.setup.toStdString());
-    ASSERT_TRUE(s.run(c.setup, {}));
-    EXPECT_EQ(s.exitCode, 1);
-    EXPECT_TRUE(s.standardError.contains(c.expected)) << s.standardError.toStdString();
-  }
+  for (const auto& c : cases) expectFailureSaying(c.setup, c.expected);
 }
 
 // The package that asks for the extraction waits for it: the reason is a plain line, never a box.
