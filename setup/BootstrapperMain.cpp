@@ -102,6 +102,7 @@ class BootstrapRun {
   int lockPrivateFolder();
   bool configurationAsksQuiet();
   bool integrityHolds();
+  int corrupted();
   int runCompressedSwitches();
   int checkConfiguration();
   int runPrerequisites();
@@ -159,7 +160,10 @@ int BootstrapRun::extractEverything(const QString& folder) {
   archive_.SetArchivePath(QString());
   archive_.SetExtractionFolder(folder.endsWith('/') ? folder : folder + '/');
   int code = archive_.OpenArchive();
-  if (code == PayloadError::Ok) code = archive_.ReadFileTable();
+  if (code != PayloadError::Ok) return archiveFailure(code);
+  // A damaged setup writes nothing: the digest is checked before the table is read, as a run does.
+  if (archive_.has(PayloadFormat::Flag::VerifyMd5) && !integrityHolds()) return corrupted();
+  code = archive_.ReadFileTable();
   if (code == PayloadError::Ok) code = archive_.ExtractAll();
   if (code != PayloadError::Ok) return archiveFailure(code);
   archive_.setKeepState(KeepState::Everything);
@@ -174,11 +178,7 @@ int BootstrapRun::mainSequence() {
   }
   if (archive_.has(PayloadFormat::Flag::SideFiles) && sourcePath_.isEmpty() && mayVanish(modulePath_))
     return relaunch();
-  if (archive_.has(PayloadFormat::Flag::VerifyMd5) && !integrityHolds()) {
-    if (stopping()) return stopped();
-    ShowSetupError(SetupStrings::text(kCorrupted));
-    return kFailed;
-  }
+  if (archive_.has(PayloadFormat::Flag::VerifyMd5) && !integrityHolds()) return corrupted();
   if (stopping()) return stopped();
   // The table is read before the private folder is ours; what goes into the folder waits for it.
   if (const int code = archive_.ReadTableOnly(); code != PayloadError::Ok) return archiveFailure(code);
@@ -275,6 +275,13 @@ bool BootstrapRun::integrityHolds() {
   bool holds = false;
   status.run([&] { holds = VerifyFileMd5(archivePath_, archive_.trailer().md5, kTrailerSize); });
   return holds;
+}
+
+// The check did not hold, unless a stop cut it short.
+int BootstrapRun::corrupted() {
+  if (stopping()) return stopped();
+  ShowSetupError(SetupStrings::text(kCorrupted));
+  return kFailed;
 }
 
 int BootstrapRun::runCompressedSwitches() {

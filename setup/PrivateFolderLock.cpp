@@ -9,8 +9,8 @@
 #include <QThread>
 #include <cerrno>
 
-#include "ContainedPath.h"
 #include "SetupPaths.h"
+#include "UniqueFd.h"
 
 namespace PrivateFolderLock {
 

@@ -25,9 +25,9 @@ using namespace PayloadFormat;
 namespace {
 
 constexpr size_t kCopyBuffer = 1 << 20;
-// The decompressor reads its destination as a real path, which realpath gives
-// up to PATH_MAX - 2 bytes: "/" and the block's folder at the shortest.
-constexpr qsizetype kLongestBlockFolder = PATH_MAX - 3;
+// The setup names the block's folder with "/" at its end, as it hands it to the
+// decompressor: below "/", no more than MemberPath::kMaxPathLength bytes.
+constexpr qsizetype kLongestBlockFolder = MemberPath::kMaxPathLength - 2;
 
 bool writeBytes(int fd, const QByteArray& bytes) { return writeAll(fd, bytes.constData(), bytes.size()); }
 
@@ -128,25 +128,25 @@ QString refused(const QString& what, ContainedPath::NameFault fault) {
 
 // The target of the member link `link`, which `what` names, read from the
 // link's folder and then through the block's `links` as the file system reads
-// it once they are made; a link holds less than PATH_MAX bytes.
+// it once they are made; a link holds at most MemberPath::kMaxPathLength bytes.
 QString checkLinkTarget(const QString& what, const QByteArray& link, const QByteArray& target,
                         const MemberPath::Links& links) {
   const QString linksTo = QString("%1 links to \"%2\", a target that ").arg(what, shown(target));
   const auto fault = ContainedPath::linkFault(QFile::decodeName(link), QFile::decodeName(target));
   if (fault != ContainedPath::NameFault::None)
     return linksTo + faultText(fault) + ", which the setup refuses";
-  if (target.size() >= PATH_MAX)
+  if (target.size() > qsizetype(MemberPath::kMaxPathLength))
     return QString("%1 links to a target of %2 bytes, more than the %3 bytes that a link holds")
-        .arg(what, QString::number(target.size()), QString::number(PATH_MAX - 1));
+        .arg(what, QString::number(target.size()), QString::number(MemberPath::kMaxPathLength));
   std::string through;
   switch (links.reach(link.toStdString(), &through)) {
-    case MemberPath::Links::Reach::Outside:
+    case MemberPath::Reach::Outside:
       return linksTo + QString("leaves the block's folder through the link \"%1\", which the setup refuses")
                            .arg(shown(QByteArray::fromStdString(through)));
-    case MemberPath::Links::Reach::TooManyLinks:
+    case MemberPath::Reach::TooManyLinks:
       return linksTo + QString("follows more than %1 links, which the setup refuses")
                            .arg(MemberPath::kMaxLinksFollowed);
-    case MemberPath::Links::Reach::Inside:
+    case MemberPath::Reach::Inside:
       break;
   }
   return {};
@@ -164,15 +164,16 @@ QByteArray unpackedPath(const QByteArray& folder, const QByteArray& member) {
   return normal.isEmpty() ? folder : folder + '/' + normal;
 }
 
-// The decompressor makes a link at its whole path, which the system takes up to
-// PATH_MAX - 1 bytes (files and folders reach deeper); the shortest lies below "/".
-QString checkLinkPath(const QString& what, const QByteArray& folder, const QByteArray& link) {
-  const qsizetype length = 1 + unpackedPath(folder, link).size();
-  if (length < PATH_MAX) return {};
+// The system opens no path longer than MemberPath::kMaxPathLength by name, and
+// whoever opens what the setup unpacks does so by name; the shortest such path
+// lies below "/".
+QString checkUnpackedPath(const QString& what, const QByteArray& folder, const QByteArray& member) {
+  const qsizetype length = 1 + unpackedPath(folder, member).size();
+  if (length <= qsizetype(MemberPath::kMaxPathLength)) return {};
   return QString(
-             "%1 is a link whose path, even unpacked below \"/\", has %2 bytes, more than the %3 bytes that "
-             "the setup can make a link at")
-      .arg(what, QString::number(length), QString::number(PATH_MAX - 1));
+             "%1 unpacks at a path that, even below \"/\", has %2 bytes, more than the %3 bytes that the system "
+             "opens by name")
+      .arg(what, QString::number(length), QString::number(MemberPath::kMaxPathLength));
 }
 
 }  // namespace
@@ -363,11 +364,9 @@ QString PayloadBuilder::checkMember(const Member& member, const MemberPath::Link
       fault != ContainedPath::NameFault::None)
     return refused(what, fault);
   if (const QString error = checkPartLengths(what, member.stored); !error.isEmpty()) return error;
-  if (member.source.isEmpty()) {
-    if (const QString error = checkLinkPath(what, unpackedFolder(), member.stored); !error.isEmpty())
-      return error;
-    return checkLinkTarget(what, member.stored, member.linkTarget, links);
-  }
+  if (const QString error = checkUnpackedPath(what, unpackedFolder(), member.stored); !error.isEmpty())
+    return error;
+  if (member.source.isEmpty()) return checkLinkTarget(what, member.stored, member.linkTarget, links);
   // The decompressor reads a file whose path ends with "/" as a folder.
   if (member.stored.endsWith('/')) return what + " ends with \"/\", which the setup unpacks as a folder";
   return {};

@@ -1,19 +1,21 @@
 // The decompressor the setup program carries in a compressed payload: it
 // unpacks an xz-compressed tar block from the archive file into a destination
-// folder, and never writes outside it.
+// folder, and never writes outside it. libarchive reads the block; the setup's
+// own writer makes what it holds.
 
 #include <archive.h>
 #include <archive_entry.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <climits>
-#include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "BlockWriter.h"
 #include "ExtractFilesArgs.h"
+#include "FileWrite.h"
 #include "MemberPath.h"
 
 namespace {
@@ -41,123 +43,106 @@ la_ssize_t readBlock(archive*, void* data, const void** bytes) {
   return got;
 }
 
-// Plain files, folders and links that stay inside the destination; nothing
-// else. A hard link is made through the links already extracted: its target is
-// read through them.
-bool isSafeEntry(archive_entry* entry, const MemberPath::Links& links) {
-  const char* name = archive_entry_pathname(entry);
-  if (!name || !MemberPath::staysInside(name) || MemberPath::hasDotDotPart(name)) return false;
-  if (const char* hardlink = archive_entry_hardlink(entry))
-    return MemberPath::staysInside(hardlink) && !MemberPath::hasDotDotPart(hardlink) &&
-           links.reach(hardlink) == MemberPath::Links::Reach::Inside;
-  const mode_t type = archive_entry_filetype(entry);
-  if (type == AE_IFLNK) {
-    const char* target = archive_entry_symlink(entry);
-    return target && target[0] != '/' && MemberPath::staysInside(MemberPath::fromLinkFolder(name, target));
-  }
-  return type == AE_IFREG || type == AE_IFDIR;
+// What a run of extraction needs at every entry.
+struct Extraction {
+  archive* in;
+  BlockReader& reader;
+  BlockWriter& writer;
+  IExtractProgress* progress;
+  uint64_t start;
+};
+
+// A member path that never climbs and that the system could name; deeper or
+// longer is refused before anything of it is made.
+bool isContainedPath(const char* path) {
+  return path && MemberPath::staysInside(path) && !MemberPath::hasDotDotPart(path) &&
+         MemberPath::normalized(path).size() <= MemberPath::kMaxPathLength;
 }
 
-// What the entry makes of the block's links.
-void recordLinks(archive_entry* entry, MemberPath::Links& links) {
-  const char* member = archive_entry_pathname(entry);
-  if (const char* hardlink = archive_entry_hardlink(entry))
-    links.addHardLink(member, hardlink);
-  else if (archive_entry_filetype(entry) == AE_IFLNK)
-    links.add(member, archive_entry_symlink(entry));
-  else
-    links.remove(member);
+// A link's target may not be absolute nor climb out from the link's folder;
+// where it leads through other links is judged once all are made.
+bool isContainedTarget(const char* link, const char* target) {
+  return target && target[0] != '/' && MemberPath::staysInside(MemberPath::fromLinkFolder(link, target));
 }
 
-// A link can lead out through one that came later in the block, so they are
-// judged once all are made; those that lead out are removed.
-bool removeLeavingLinks(const MemberPath::Links& links, const std::string& destination) {
-  const std::vector<std::string> leaving = links.leaving();
-  for (const std::string& link : leaving) ::unlink((destination + link).c_str());
-  return leaving.empty();
-}
-
-using ArchivePtr = std::unique_ptr<archive, decltype(&archive_free)>;
-
-int copyData(archive* in, archive* out, BlockReader& reader, uint64_t start, IExtractProgress* progress) {
+// The entry's data, block by block; a block past the data written so far leaves a hole.
+int writeData(const Extraction& run, archive_entry* entry, int file) {
+  int64_t written = 0;
   while (true) {
     const void* bytes = nullptr;
     size_t size = 0;
     la_int64_t offset = 0;
-    const int status = archive_read_data_block(in, &bytes, &size, &offset);
-    if (status == ARCHIVE_EOF) return 0;
-    if (status != ARCHIVE_OK || archive_write_data_block(out, bytes, size, offset) != ARCHIVE_OK)
+    const int status = archive_read_data_block(run.in, &bytes, &size, &offset);
+    if (status == ARCHIVE_EOF) break;
+    if (status != ARCHIVE_OK) return kFailed;
+    if (offset != written && ::lseek(file, offset, SEEK_SET) != offset) return kFailed;
+    if (!writeAll(file, static_cast<const char*>(bytes), int64_t(size))) return kFailed;
+    written = offset + int64_t(size);
+    if (run.progress && run.progress->step(uint32_t(run.reader.position - run.start))) return kStopped;
+  }
+  const int64_t size = archive_entry_size(entry);
+  if (written < size && ::ftruncate(file, size) != 0) return kFailed;
+  if (archive_entry_mtime_is_set(entry)) {
+    const timespec times[2] = {{0, UTIME_OMIT}, {archive_entry_mtime(entry), archive_entry_mtime_nsec(entry)}};
+    ::futimens(file, times);
+  }
+  return 0;
+}
+
+int extractEntry(const Extraction& run, archive_entry* entry) {
+  const char* name = archive_entry_pathname(entry);
+  if (!isContainedPath(name)) return kFailed;
+  const std::vector<std::string> levels = MemberPath::levels(name);
+  if (const char* hardlink = archive_entry_hardlink(entry))
+    return isContainedPath(hardlink) && run.writer.makeHardLink(levels, MemberPath::levels(hardlink)) ? 0
+                                                                                                   : kFailed;
+  switch (archive_entry_filetype(entry)) {
+    case AE_IFDIR:
+      return run.writer.makeFolder(levels) ? 0 : kFailed;
+    case AE_IFLNK: {
+      const char* target = archive_entry_symlink(entry);
+      return isContainedTarget(name, target) && run.writer.makeLink(levels, target) ? 0 : kFailed;
+    }
+    case AE_IFREG: {
+      const UniqueFd file = run.writer.makeFile(levels, mode_t(archive_entry_perm(entry) & 0777));
+      return file.valid() ? writeData(run, entry, file.get()) : kFailed;
+    }
+    default:
       return kFailed;
-    if (progress && progress->step(uint32_t(reader.position - start))) return kStopped;
   }
 }
 
-// `unfinished` names the file being written until it is complete.
-int extractEntries(archive* in, archive* out, BlockReader& reader, const std::string& destination,
-                   IExtractProgress* progress, std::string& unfinished, MemberPath::Links& links) {
-  const uint64_t start = reader.position;
+int extractEntries(const Extraction& run) {
   while (true) {
-    if (progress && progress->cancelled()) return kStopped;
+    if (run.progress && run.progress->cancelled()) return kStopped;
     archive_entry* entry = nullptr;
-    const int status = archive_read_next_header(in, &entry);
+    const int status = archive_read_next_header(run.in, &entry);
     if (status == ARCHIVE_EOF) return 0;
-    if (status != ARCHIVE_OK || !isSafeEntry(entry, links)) return kFailed;
-    recordLinks(entry, links);
-    const std::string target = destination + archive_entry_pathname(entry);
-    archive_entry_set_pathname(entry, target.c_str());
-    if (const char* hardlink = archive_entry_hardlink(entry))
-      archive_entry_set_hardlink(entry, (destination + hardlink).c_str());
-    else if (archive_entry_filetype(entry) == AE_IFREG)
-      unfinished = target;
-    if (archive_write_header(out, entry) != ARCHIVE_OK) return kFailed;
-    if (archive_entry_size(entry) > 0)
-      if (const int result = copyData(in, out, reader, start, progress)) return result;
-    if (archive_write_finish_entry(out) != ARCHIVE_OK) return kFailed;
-    unfinished.clear();
+    if (status != ARCHIVE_OK) return kFailed;
+    if (const int result = extractEntry(run, entry)) return result;
   }
 }
 
-// The destination as a real path (no links left in it) ending with "/". A
-// folder whose path is too long for the kernel to tell may come back as the
-// link that named it (/proc/self/fd/N): that is no real path.
-std::string realDestination(const char* destination) {
-  char resolved[PATH_MAX];
-  if (!::realpath(destination, resolved)) return {};
-  struct stat real {};
-  if (::lstat(resolved, &real) != 0 || !S_ISDIR(real.st_mode)) return {};
-  std::string path(resolved);
-  if (path.back() != '/') path += '/';
-  return path;
-}
+using ArchivePtr = std::unique_ptr<archive, decltype(&archive_free)>;
 
 }  // namespace
 
 extern "C" __attribute__((visibility("default"))) int ExtractFiles(ExtractFilesArgs* args) {
   if (!args || args->fileDescriptor < 0) return kFailed;
-  const std::string destination = realDestination(args->destination);
-  if (destination.empty()) return kFailed;
+  BlockWriter writer(UniqueFd(::open(args->destination, O_RDONLY | O_DIRECTORY | O_CLOEXEC)));
+  if (!writer.valid()) return kFailed;
   BlockReader reader{args->fileDescriptor, args->offset, uint64_t(args->offset) + args->size};
   if (args->progress) args->progress->begin(args->size);
 
   ArchivePtr in(archive_read_new(), &archive_read_free);
-  ArchivePtr out(archive_write_disk_new(), &archive_write_free);
-  if (!in || !out) return kFailed;
+  if (!in) return kFailed;
   archive_read_support_filter_xz(in.get());
   archive_read_support_format_tar(in.get());
-  // What stands at a name is removed before the entry is made, where libarchive's default may
-  // rewrite an older file in place: whoever still reads that file keeps it whole. A link in the
-  // way, also one in place of a folder, is removed as itself.
-  archive_write_disk_set_options(out.get(), ARCHIVE_EXTRACT_TIME | ARCHIVE_EXTRACT_UNLINK |
-                                                ARCHIVE_EXTRACT_SECURE_SYMLINKS |
-                                                ARCHIVE_EXTRACT_SECURE_NODOTDOT);
   if (archive_read_open(in.get(), &reader, nullptr, readBlock, nullptr) != ARCHIVE_OK) return kFailed;
-  std::string unfinished;
-  MemberPath::Links links;
-  const int result =
-      extractEntries(in.get(), out.get(), reader, destination, args->progress, unfinished, links);
-  const bool closed = archive_write_close(out.get()) == ARCHIVE_OK;
-  // Closing sets a cut-off file to its full size: removed after it, no file looks whole that is not.
-  if (result != 0 && !unfinished.empty()) ::unlink(unfinished.c_str());
-  const bool linksInside = removeLeavingLinks(links, destination);
-  return result == 0 && (!closed || !linksInside) ? kFailed : result;
+  int result = extractEntries({in.get(), reader, writer, args->progress, reader.position});
+  if (result == 0 && !writer.linksStayInside()) result = kFailed;
+  // xz checks its data only at the end of each of its blocks: what a block that
+  // failed or stopped wrote is not known to be right, and goes.
+  if (result != 0) writer.removeMade();
+  return result;
 }

@@ -2,31 +2,16 @@
 
 #include <QString>
 #include <QStringList>
+#include <string>
 #include <vector>
+
+#include "FolderWalk.h"
+#include "UniqueFd.h"
 
 // File operations below a root folder that never leave it: payload names are
 // checked before use, and no link below the root is ever followed (a link is
 // removed as itself, never written through). The root itself is taken as given.
-
-// An open file descriptor, closed when it goes.
-class UniqueFd {
- public:
-  UniqueFd() = default;
-  explicit UniqueFd(int fd) : m_fd(fd) {}
-  UniqueFd(UniqueFd&& other) noexcept : m_fd(other.release()) {}
-  UniqueFd& operator=(UniqueFd&& other) noexcept;
-  UniqueFd(const UniqueFd&) = delete;
-  UniqueFd& operator=(const UniqueFd&) = delete;
-  ~UniqueFd() { reset(); }
-
-  int get() const { return m_fd; }
-  bool valid() const { return m_fd >= 0; }
-  int release();
-  void reset();
-
- private:
-  int m_fd = -1;
-};
+// However deep a path, only a few of its folders are held open at a time.
 
 namespace ContainedPath {
 
@@ -67,9 +52,8 @@ UniqueFd openFolder(const QString& root, const QString& relative, bool create);
 UniqueFd createFile(const QString& root, const QString& relative);
 
 // Creates files below one root one after another, as createFile does. The root
-// and the folders of the last file stay open, so that the next file in the same
-// folders looks none of them up again; no more folders stay open than one path
-// has levels.
+// and the deepest folders of the last file stay open (see FolderWalk), so that
+// the next file in the same folders looks none of them up again.
 class FileCreator {
  public:
   explicit FileCreator(const QString& root) : m_root(root) {}
@@ -79,12 +63,8 @@ class FileCreator {
   void remove(const QString& relative);
 
  private:
-  int openFolders(const QStringList& levels);
-
   QString m_root;
-  UniqueFd m_rootFolder;
-  QStringList m_names;  // the levels held open below the root
-  std::vector<UniqueFd> m_folders;
+  FolderWalk m_walk;
 };
 
 // Deletes the file `relative` below `root`, then its emptied folders from the

@@ -1,7 +1,8 @@
 #pragma once
 
-#include <QtGlobal>
+#include <cstdint>
 
 // Writes all `length` bytes to `fd`, going on after short writes and
-// interruptions; false when the file takes no more.
-bool writeAll(int fd, const char* data, qint64 length);
+// interruptions; false when the file takes no more. Plain C++: the decompressor
+// writes with it too.
+bool writeAll(int fd, const char* data, int64_t length);

@@ -50,31 +50,22 @@ std::string fromLinkFolder(const std::string& link, const std::string& target) {
   return link.substr(0, link.rfind('/') + 1) + target;
 }
 
-std::string normalized(const std::string& path) {
+std::string normalized(const std::string& path) { return joined(levels(path)); }
+
+std::vector<std::string> levels(const std::string& path) {
   std::vector<std::string> kept;
   for (std::string& part : parts(path))
     if (!isDropped(part)) kept.push_back(std::move(part));
-  return joined(kept);
+  return kept;
 }
 
-void Links::add(const std::string& link, const std::string& target) { m_targets[normalized(link)] = target; }
-
-void Links::addHardLink(const std::string& path, const std::string& existing) {
-  const auto link = m_targets.find(normalized(existing));
-  if (link == m_targets.end())
-    remove(path);
-  else
-    add(path, link->second);
-}
-
-void Links::remove(const std::string& path) { m_targets.erase(normalized(path)); }
-
-Links::Reach Links::reach(const std::string& path, std::string* through) const {
+Reach reach(const std::string& path, const LinkLookup& lookup, std::string* through) {
   if (path.starts_with('/')) return Reach::Outside;
   std::vector<std::string> reached;
   const std::vector<std::string> start = parts(path);
   std::deque<std::string> pending(start.begin(), start.end());
   int followed = 0;
+  std::string target;
   while (!pending.empty()) {
     const std::string part = std::move(pending.front());
     pending.pop_front();
@@ -85,24 +76,29 @@ Links::Reach Links::reach(const std::string& path, std::string* through) const {
       continue;
     }
     reached.push_back(part);
-    const auto link = m_targets.find(joined(reached));
-    if (link == m_targets.end()) continue;
-    if (through) *through = link->first;
+    if (!lookup(reached, target)) continue;
+    if (through) *through = joined(reached);
     if (++followed > kMaxLinksFollowed) return Reach::TooManyLinks;
-    // The target is read from the link's own folder.
     reached.pop_back();
-    if (link->second.starts_with('/')) return Reach::Outside;
-    const std::vector<std::string> target = parts(link->second);
-    pending.insert(pending.begin(), target.begin(), target.end());
+    if (target.starts_with('/')) return Reach::Outside;
+    const std::vector<std::string> next = parts(target);
+    pending.insert(pending.begin(), next.begin(), next.end());
   }
   return Reach::Inside;
 }
 
-std::vector<std::string> Links::leaving() const {
-  std::vector<std::string> found;
-  for (const auto& [link, target] : m_targets)
-    if (reach(link) != Reach::Inside) found.push_back(link);
-  return found;
+void Links::add(const std::string& link, const std::string& target) { m_targets[normalized(link)] = target; }
+
+Reach Links::reach(const std::string& path, std::string* through) const {
+  return MemberPath::reach(
+      path,
+      [this](const std::vector<std::string>& levels, std::string& target) {
+        const auto link = m_targets.find(joined(levels));
+        if (link == m_targets.end()) return false;
+        target = link->second;
+        return true;
+      },
+      through);
 }
 
 }  // namespace MemberPath

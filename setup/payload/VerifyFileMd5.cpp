@@ -9,7 +9,7 @@
 #include <memory>
 #include <vector>
 
-#include "ContainedPath.h"
+#include "UniqueFd.h"
 
 namespace {
 

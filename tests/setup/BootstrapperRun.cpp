@@ -116,20 +116,25 @@ std::unique_ptr<QProcess> BootstrapperRun::start(const QString& program, const Q
   auto setup = std::make_unique<QProcess>();
   setup->setProcessEnvironment(environment);
   setup->setWorkingDirectory(work);
-  std::function<void()> limitFileSize;
-  if (fileSizeLimit > 0) {
-    const rlim_t limit = rlim_t(fileSizeLimit);
-    limitFileSize = [limit] {
-      // A write past the limit fails with EFBIG, as on a full disk, instead of ending the program.
-      std::signal(SIGXFSZ, SIG_IGN);
-      const rlimit size{limit, limit};
-      ::setrlimit(RLIMIT_FSIZE, &size);
+  std::function<void()> limits;
+  if (fileSizeLimit > 0 || descriptorLimit > 0) {
+    limits = [size = rlim_t(fileSizeLimit), descriptors = rlim_t(descriptorLimit)] {
+      if (size > 0) {
+        // A write past the limit fails with EFBIG, as on a full disk, instead of ending the program.
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{size, size};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+      }
+      if (descriptors > 0) {
+        const rlimit limit{descriptors, descriptors};
+        ::setrlimit(RLIMIT_NOFILE, &limit);
+      }
     };
   }
   if (standardDescriptorsClosed)
-    TestEnv::closeStandardDescriptors(*setup, limitFileSize);
-  else if (limitFileSize)
-    setup->setChildProcessModifier(limitFileSize);
+    TestEnv::closeStandardDescriptors(*setup, limits);
+  else if (limits)
+    setup->setChildProcessModifier(limits);
   setup->start(program, args);
   setup->waitForStarted();
   return setup;

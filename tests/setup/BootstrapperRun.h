@@ -52,6 +52,8 @@ class BootstrapperRun {
   QProcessEnvironment environment;
   // Files the program writes may not grow past this many bytes (0: no limit), as on a full disk.
   qint64 fileSizeLimit = 0;
+  // The programs may hold no more descriptors open than this (0: no limit of the test's).
+  int descriptorLimit = 0;
   // The programs start with standard input, output and error closed.
   bool standardDescriptorsClosed = false;
   int exitCode = -1;

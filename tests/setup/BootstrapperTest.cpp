@@ -800,3 +800,88 @@ TEST_F(BootstrapperTest, ACompressedSetupUnpacksIntoFoldersLongerThanTheRecord) 
             QStringList({"/i", privateFolder() + blockFolder + "/package.msi"}));
   EXPECT_EQ(temporaryFolderHolds(), "");
 }
+
+// A damaged setup writes nothing on "/extract:" either: its digest is checked first.
+TEST_F(BootstrapperTest, ExtractChecksTheDigestFirstAndADamagedSetupWritesNothing) {
+  const QString program = setupWith({}, {"--md5"});
+  const QString intact = TestEnv::freshDir("intact");
+  ASSERT_TRUE(s.run(program, {"/extract:" + intact}));
+  EXPECT_EQ(s.exitCode, 0) << s.standardError.toStdString();
+  EXPECT_EQ(QDir(intact).entryList(QDir::Files), QStringList({"data.cab", "package.msi"}));
+  QFile file(program);
+  ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+  const qint64 middle = file.size() / 2;
+  file.seek(middle);
+  const char byte = file.read(1)[0];
+  file.seek(middle);
+  file.write(QByteArray(1, char(byte ^ 0x01)));
+  file.close();
+  const QString damaged = TestEnv::freshDir("damaged");
+  ASSERT_TRUE(s.run(program, {"/extract:" + damaged}));
+  EXPECT_EQ(s.exitCode, 1);
+  EXPECT_EQ(s.standardError.section('\n', -2, -2).toStdString(), "Error: This archive is corrupted.");
+  EXPECT_TRUE(QDir(damaged).isEmpty());
+}
+
+// However deep a file lies, extraction and clean-up hold few descriptors: 2,000 nested folders
+// extract, run and are removed with 64 descriptors allowed, stored or in a compressed block.
+TEST_F(BootstrapperTest, TwoThousandNestedFoldersExtractRunAndGoWithFewDescriptors) {
+  const QString nested = QString("a/").repeated(2000) + "deep.txt";
+  BootstrapperRun::writeFile(s.work + "/deep.txt", "deep");
+  const QString stored = s.work + "/stored";
+  ASSERT_TRUE(s.build(stored, {"--file", "1:0:package.msi=" + s.work + "/package.msi", "--file",
+                               "1:4:" + QString(nested).replace('/', '\\') + "=" + s.work + "/deep.txt"}));
+  const QString compressed = s.work + "/compressed";
+  ASSERT_TRUE(s.build(compressed, {"--file", QStringLiteral("2:7:KVTdecompress.so=") + KVT_DECOMPRESSOR,
+                                   "--block", "2:pkg\\package.dat", "--member",
+                                   "package.msi=" + s.work + "/package.msi", "--member",
+                                   nested + "=" + s.work + "/deep.txt", "--compressed"}));
+  s.descriptorLimit = 64;
+  const struct {
+    const char* what;
+    QString setup;
+    QString extracted;  // where the deep file lies below the extraction folder
+  } cases[] = {{"stored", stored, nested}, {"compressed", compressed, "pkg/" + nested}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const QString out = TestEnv::freshDir(QString("out-") + c.what);
+    ASSERT_TRUE(s.run(c.setup, {"/extract:" + out}));
+    EXPECT_EQ(s.exitCode, 0) << s.standardError.toStdString();
+    EXPECT_EQ(BootstrapperRun::readFile(out + "/" + c.extracted), "deep");
+    QFile::remove(s.records + "/msiexec.args");
+    ASSERT_TRUE(s.run(c.setup, {}));
+    EXPECT_EQ(s.exitCode, 0) << s.standardError.toStdString();
+    EXPECT_EQ(installerArguments().substr(0, 3), "/i|");
+    EXPECT_EQ(temporaryFolderHolds(), "");
+  }
+}
+
+// A block damaged where xz finds it only at the end of its check leaves no member on
+// "/extract:", whole-sized or not; what the folder held before stays.
+TEST_F(BootstrapperTest, ADamagedBlockLeavesNoMemberWithWrongBytes) {
+  const QString program = damagedCompressedSetup();
+  const QString out = TestEnv::freshDir("out");
+  BootstrapperRun::writeFile(out + "/pkg/mine.txt", "mine");
+  ASSERT_TRUE(s.run(program, {"/extract:" + out}));
+  EXPECT_EQ(s.exitCode, 1);
+  EXPECT_TRUE(s.standardError.contains("An error occurred while extracting.")) << s.standardError.toStdString();
+  EXPECT_EQ(QDir(out + "/pkg").entryList(QDir::Files), QStringList{"mine.txt"});
+}
+
+// A relaunch whose copy cannot start removes that copy and the private folder it emptied, and
+// nothing else: neither what lies beside it in the temporary folder nor what another run left.
+TEST_F(BootstrapperTest, ARelaunchThatCannotStartRemovesItsCopyAndNothingElse) {
+  const QString program = sideFilesOnANetworkDrive();
+  s.environment.insert("KVT_NOEXEC_FOLDER", s.temp);
+  BootstrapperRun::writeFile(s.temp + "/other.txt", "other");
+  ASSERT_TRUE(s.run(program, {}));
+  EXPECT_EQ(s.exitCode, 1);
+  EXPECT_EQ(temporaryFolderHolds(), "other.txt");
+  ASSERT_TRUE(QDir().mkpath(privateFolder()));
+  ASSERT_TRUE(QFile::setPermissions(privateFolder(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+  BootstrapperRun::writeFile(privateFolder() + "kept.txt", "kept");
+  ASSERT_TRUE(s.run(program, {}));
+  EXPECT_EQ(s.exitCode, 1);
+  EXPECT_EQ(temporaryFolderHolds(), "KVTsetup-" + std::to_string(::getuid()) + " other.txt");
+  EXPECT_EQ(QDir(privateFolder()).entryList(QDir::Files), QStringList{"kept.txt"});
+}

@@ -267,6 +267,14 @@ TEST_F(PayloadBuilderTest, TheCommandRefusesWhatTheSetupCouldNotExtract) {
   const auto deep = [](int length) {
     return QStringList(20, QString(200, 'n')).join('/') + '/' + QString(length - 4020, 'n');
   };
+  const QStringList block = {"--file", "2:7:KVTdecompress.so=" + decompressorPath(), "--block",
+                             "2:pkg\\app.lzma"};
+  // With "/pkg/" before it, a member of 4090 bytes unpacks at a path of 4095.
+  const auto tooLong = [](const QString& member) {
+    return "the member \"" + member +
+           "\" unpacks at a path that, even below \"/\", has 4096 bytes, more than the 4095 bytes that the "
+           "system opens by name";
+  };
   // A block folder of 4093 bytes in UTF-8, as long as the setup unpacks into: 15 parts of 85 "€"
   // and one of 84 "€" and "a".
   const QString euros4093 =
@@ -315,15 +323,10 @@ TEST_F(PayloadBuilderTest, TheCommandRefusesWhatTheSetupCouldNotExtract) {
       {QStringList{"--file", "2:7:KVTdecompress.so=" + decompressorPath(), "--block",
                    "2:" + euros4093 + "\\a.lzma"},
        {}},
-      {QStringList{"--file", "2:7:KVTdecompress.so=" + decompressorPath(), "--block", "2:pkg\\app.lzma",
-                   "--member-link", deep(4090) + "=x"},
-       {}},
-      {QStringList{"--file", "2:7:KVTdecompress.so=" + decompressorPath(), "--block", "2:pkg\\app.lzma",
-                   "--member-link", deep(4091) + "=x"},
-       "the member \"" + deep(4091) +
-           "\" is a link whose path, even unpacked below \"/\", has 4096 bytes, more than the 4095 bytes "
-           "that "
-           "the setup can make a link at"},
+      {block + QStringList{"--member-link", deep(4090) + "=x"}, {}},
+      {block + QStringList{"--member-link", deep(4091) + "=x"}, tooLong(deep(4091))},
+      {block + QStringList{"--member", deep(4090) + "=a.txt"}, {}},
+      {block + QStringList{"--member", deep(4091) + "=a.txt"}, tooLong(deep(4091))},
       {QStringList{"--file", "2:7:KVTdecompress.so=" + decompressorPath(), "--block", "2:pkg\\app.lzma"} +
            file("pkg2"),
        {}},
@@ -560,9 +563,9 @@ TEST_F(PayloadBuilderTest, TheHelpTellsWhichNamesAreRefused) {
       "decompressor (TYPE 7) before it; --compressed without a block.",
       "a member before any --block or in a later block;",
       "STORED and TARGET are kept as the bytes given.",
-      "a file's STORED that ends with \"/\", a link's STORED that passes 4095 bytes with \"/\" and the "
-      "block's folder before it;",
-      "a TARGET that is empty, absolute, longer than 4095 bytes, or that leaves the block's folder or "
+      "a file's STORED that ends with \"/\", a STORED that passes 4095 bytes with \"/\" and the block's "
+      "folder before it;",
+      "a link's TARGET that is empty, absolute, longer than 4095 bytes, or that leaves the block's folder or "
       "follows "
       "more than 40 links, read from the link's folder through the block's links (sub/l=../a.txt stays "
       "inside; e=d/s/.. leaves with d/s=..); two members, or a member and an entry, extracted as the same "
