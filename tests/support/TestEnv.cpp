@@ -8,6 +8,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <chrono>
@@ -17,11 +18,30 @@
 #include <thread>
 
 #include "FileStamp.h"
+#include "FolderWalk.h"
+#include "TreeRemoval.h"
 
 namespace {
 
-std::unique_ptr<QTemporaryDir>& sandboxDir() {
-  static std::unique_ptr<QTemporaryDir> dir;
+// The sandbox goes at the end however deep its trees and whatever bytes their names hold, which
+// QTemporaryDir's own removal, by paths of text, cannot take.
+class Sandbox {
+ public:
+  Sandbox() : m_dir(QDir::tempPath() + "/kvt-test-XXXXXX") { m_dir.setAutoRemove(false); }
+  ~Sandbox() {
+    const QFileInfo sandbox(m_dir.path());
+    FolderWalk parent(UniqueFd(::open(QFile::encodeName(sandbox.path()).constData(),
+                                      O_RDONLY | O_DIRECTORY | O_CLOEXEC)));
+    TreeRemoval::removeTree(parent, {}, QFile::encodeName(sandbox.fileName()).toStdString());
+  }
+  QString path() const { return m_dir.path(); }
+
+ private:
+  QTemporaryDir m_dir;
+};
+
+std::unique_ptr<Sandbox>& sandboxDir() {
+  static std::unique_ptr<Sandbox> dir;
   return dir;
 }
 
@@ -34,7 +54,7 @@ void setEnv(const char* name, const QString& value) {
 namespace TestEnv {
 
 void setUp() {
-  sandboxDir() = std::make_unique<QTemporaryDir>(QDir::tempPath() + "/kvt-test-XXXXXX");
+  sandboxDir() = std::make_unique<Sandbox>();
   const QString root = sandboxDir()->path();
   QDir(root).mkpath("registry");
   QDir(root).mkpath("config");

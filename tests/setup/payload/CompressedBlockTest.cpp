@@ -6,8 +6,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <atomic>
 #include <climits>
 #include <functional>
+#include <thread>
 
 #include "ContainedPath.h"
 #include "DecompressorTestSupport.h"
@@ -171,6 +173,33 @@ TEST_F(CompressedBlockTest, AFolderSwappedForALinkMeanwhileGetsNothingWrittenThr
           << name.toStdString();
     }
   }
+}
+
+// The same swap made over and over by another hand while 3,000 members unpack below "d":
+// whatever the timing, nothing lands in the folder the link leads to.
+TEST_F(CompressedBlockTest, FoldersSwappedForLinksWhileTheBlockUnpacksNeverLeadItOut) {
+  const QString outside = folder("raced-outside");
+  PayloadBuilder builder = hostileBlock();
+  const QString member = source("m", "member");
+  for (int n = 0; n < 3000; ++n) builder.addMember("d/" + QByteArray::number(n % 10) + "/" + QByteArray::number(n), member);
+  const QString destination = folder("raced");
+  const QByteArray d = QFile::encodeName(destination + "d");
+  const QByteArray target = QFile::encodeName(outside);
+  ASSERT_TRUE(QDir().mkpath(destination + "d"));
+  std::atomic<bool> done = false;
+  std::atomic<int> swaps = 0;
+  std::thread swapper([&] {
+    while (!done) {
+      const QByteArray moved = QFile::encodeName(destination + "moved" + QString::number(swaps));
+      if (::rename(d.constData(), moved.constData()) == 0 && ::symlink(target.constData(), d.constData()) == 0)
+        ++swaps;
+    }
+  });
+  while (swaps == 0) std::this_thread::yield();
+  runHostile(builder, destination);
+  done = true;
+  swapper.join();
+  EXPECT_TRUE(tree(outside).isEmpty()) << qPrintable(tree(outside).mid(0, 5).join(' '));
 }
 
 // "d/l" leads out through "d/s" only while "d" is the folder; making "d" a link fails, as a folder
