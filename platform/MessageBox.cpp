@@ -33,6 +33,15 @@ ButtonWording& buttonWording() {
   return wording;
 }
 
+HeadlessLine& headlessLine() {
+  static HeadlessLine line;
+  return line;
+}
+
+QString headlessLineOf(const QString& title, const QString& text) {
+  return headlessLine() ? headlessLine()(title, text) : title + QStringLiteral(": ") + text;
+}
+
 int defaultAnswer(int buttons, bool second) {
   switch (buttons) {
     case MsgBoxStyle::OkCancel:
@@ -199,7 +208,7 @@ int MsgBox(const QString& text, int style, const QString& title) {
   const bool secondIsDefault = (style & MsgBoxStyle::DefaultButton2) != 0;
   if (msgBoxAnswerer()) return msgBoxAnswerer()(text, style, title);
   if (isHeadless()) {
-    std::fprintf(stderr, "%s: %s\n", title.toLocal8Bit().constData(), text.toLocal8Bit().constData());
+    std::fprintf(stderr, "%s\n", headlessLineOf(title, text).toLocal8Bit().constData());
     return defaultAnswer(buttons, secondIsDefault);
   }
   const int clicked = messageBox(text, style, title, dialogOwner())->exec();
@@ -207,6 +216,8 @@ int MsgBox(const QString& text, int style, const QString& title) {
 }
 
 void setButtonWording(ButtonWording wording) { buttonWording() = std::move(wording); }
+
+void setHeadlessLine(HeadlessLine line) { headlessLine() = std::move(line); }
 
 void wordButtons(QDialogButtonBox& buttons) {
   if (!buttonWording()) return;

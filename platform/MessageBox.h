@@ -55,6 +55,12 @@ int captionWidth(const QString& title);
 using ButtonWording = std::function<QString(int standardButton)>;
 void setButtonWording(ButtonWording wording);
 
+// The one line a box becomes on standard error where no one can see it: its
+// title and its text, joined as the program's language joins a caption to its
+// text; "title: text" unless the program sets its own.
+using HeadlessLine = std::function<QString(const QString& title, const QString& text)>;
+void setHeadlessLine(HeadlessLine line);
+
 // Words the buttons of `buttons` by the program's wording.
 void wordButtons(QDialogButtonBox& buttons);
 

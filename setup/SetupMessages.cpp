@@ -19,6 +19,7 @@ constexpr int kCannotStart = 223;
 constexpr int kErrorCaption = 224;
 constexpr int kProgramsNotAllowed = 227;
 constexpr int kPointTmpdirElsewhere = 228;
+constexpr int kCaptionLine = 274;
 
 int archiveErrorText(int code) {
   switch (code) {
@@ -69,6 +70,10 @@ QString setupText(int id, const QStringList& values) {
     }
   }
   return text;
+}
+
+QString captionLine(const QString& caption, const QString& text) {
+  return setupText(kCaptionLine, {caption, text});
 }
 
 void ShowNoExecError(const QString& folder) {

@@ -18,6 +18,10 @@ void ShowArchiveError(int code);
 // The text `id` with its "%s" (and "%d") placeholders filled in order.
 QString setupText(int id, const QStringList& values);
 
+// `caption` and `text` on one line, joined as the setup's language joins them
+// ("Error: ..."; French sets a space before the colon).
+QString captionLine(const QString& caption, const QString& text);
+
 // Tells the user that programs cannot run from `folder` and that TMPDIR can point elsewhere.
 void ShowNoExecError(const QString& folder);
 

@@ -8,7 +8,9 @@
 #include "ButtonCaptions.h"
 #include "DisplayPlatform.h"
 #include "FixedDrives.h"
+#include "MessageBox.h"
 #include "SetupCommandLine.h"
+#include "SetupMessages.h"
 #include "SetupStrings.h"
 #include "StandardDescriptors.h"
 
@@ -28,6 +30,7 @@ int main(int argc, char** argv) {
                    QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
     app.installTranslator(&qtTexts);
   ButtonCaptions::wordStandardButtons();
+  setHeadlessLine(captionLine);
   // The stand-in's mount table can be named, as its system folder can.
   if (const QString mounts = qEnvironmentVariable("KVT_MOUNT_TABLE"); !mounts.isEmpty())
     FixedDrives::setMountTable(mounts);

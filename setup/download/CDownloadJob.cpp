@@ -1,10 +1,10 @@
 #include "CDownloadJob.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QThread>
@@ -32,6 +32,27 @@ constexpr auto kStep = 10ms;
 std::timed_mutex& downloadTurn() {
   static std::timed_mutex turn;
   return turn;
+}
+
+bool isFolder(const QByteArray& path) {
+  struct stat info {};
+  return ::stat(path.constData(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+// Makes `folder` and the folders above it that are missing: 0, or the errno of
+// the first level that could not be made, which is what the user must be told.
+int makeFolders(const QString& folder) {
+  const QByteArray path = QFile::encodeName(folder);
+  for (qsizetype end = 1; end <= path.size(); ++end) {
+    if (end < path.size() && path[end] != '/') continue;
+    const QByteArray level = path.left(end);
+    if (isFolder(level)) continue;
+    if (::mkdir(level.constData(), 0755) == 0) continue;
+    const int reason = errno;
+    if (reason != EEXIST) return reason;
+    if (!isFolder(level)) return ENOTDIR;
+  }
+  return 0;
 }
 
 qint64 existingFileSize(const QString& path) {
@@ -403,20 +424,23 @@ void CDownloadJob::accept(qint64 total) {
     m_failure = code;
     return;
   }
-  if (!openWorkFile()) return fail(systemError(errno));
+  if (const std::uint32_t code = openWorkFile(); code != 0) return fail(code);
   m_verdict = Verdict::Accepted;
   if (m_observer) m_observer->progress(m_offset);
 }
 
 // The ".part" file is cut to the offset: emptied when the download starts over,
-// so it never holds a file appended to an older partial one.
-bool CDownloadJob::openWorkFile() {
+// so it never holds a file appended to an older partial one. 0, or the code
+// of the first step that failed.
+std::uint32_t CDownloadJob::openWorkFile() {
   closeWorkFile();
-  QDir().mkpath(QFileInfo(m_workPath).absolutePath());
+  if (const int reason = makeFolders(QFileInfo(m_workPath).absolutePath()); reason != 0)
+    return folderError(reason);
   m_workFile =
       ::open(QFile::encodeName(m_workPath).constData(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644);
-  if (m_workFile < 0) return false;
-  return ::ftruncate(m_workFile, m_offset) == 0 && ::lseek(m_workFile, m_offset, SEEK_SET) == m_offset;
+  const bool ready = m_workFile >= 0 && ::ftruncate(m_workFile, m_offset) == 0 &&
+                     ::lseek(m_workFile, m_offset, SEEK_SET) == m_offset;
+  return ready ? 0 : systemError(errno);
 }
 
 void CDownloadJob::closeWorkFile() {

@@ -82,7 +82,7 @@ class CDownloadJob : private CurlTransfer::Sink {
   void settleWholePart(qint64 remoteSize);
   bool takeWholePart(qint64 remoteSize);
   void accept(qint64 total);
-  bool openWorkFile();
+  std::uint32_t openWorkFile();
   void fail(std::uint32_t code);
   void startOver(std::uint32_t codeIfAgain);
   void closeWorkFile();

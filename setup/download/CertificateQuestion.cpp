@@ -2,9 +2,12 @@
 
 #include <QCoreApplication>
 #include <QThread>
+#include <cstdio>
 #include <mutex>
 
+#include "ButtonCaptions.h"
 #include "MessageBox.h"
+#include "SetupMessages.h"
 #include "SetupStrings.h"
 
 namespace CertificateQuestion {
@@ -13,6 +16,7 @@ namespace {
 
 constexpr int kTitle = 225;
 constexpr int kQuestion = 226;
+constexpr int kAnswerTaken = 276;
 
 std::mutex answerLock;
 std::function<bool()> replacedAnswer;
@@ -28,11 +32,21 @@ Result onInterfaceThread(std::function<Result()> work) {
   return result;
 }
 
+// Where nobody could answer, the run's output says which answer it went on with.
+void tellAnswerTaken(bool yes) {
+  const QString caption = ButtonCaptions::standard(yes ? QDialogButtonBox::Yes : QDialogButtonBox::No);
+  const QString line =
+      captionLine(SetupStrings::text(kTitle), setupText(kAnswerTaken, {QString(caption).remove('&')}));
+  std::fprintf(stderr, "%s\n", line.toLocal8Bit().constData());
+}
+
 bool askUser() {
   const int answer = MsgBox(SetupStrings::text(kQuestion),
                             MsgBoxStyle::YesNo | MsgBoxStyle::Exclamation | MsgBoxStyle::DefaultButton2,
                             SetupStrings::text(kTitle));
-  return answer == MsgBoxResult::Yes;
+  const bool yes = answer == MsgBoxResult::Yes;
+  if (isHeadless()) tellAnswerTaken(yes);
+  return yes;
 }
 
 }  // namespace

@@ -54,6 +54,7 @@ constexpr int DiskFailed = 270;
 constexpr int OutOfMemory = 271;
 constexpr int FileFailed = 272;
 constexpr int Unexpected = 273;
+constexpr int FolderNotMade = 275;
 }  // namespace Text
 
 struct CodeText {
@@ -150,6 +151,8 @@ QString GetInternetErrorText(std::uint32_t code, const QString& subject) {
   if (inRange(code, kTransferErrorBase)) return transferText(int(code - kTransferErrorBase));
   if (inRange(code, kHttpStatusErrorBase)) return httpStatusText(code - kHttpStatusErrorBase);
   if (inRange(code, kSystemErrorBase)) return systemText(int(code - kSystemErrorBase));
+  if (inRange(code, kFolderErrorBase))
+    return setupText(Text::FolderNotMade, {subject, systemText(int(code - kFolderErrorBase))});
   if (const int text = textOf(kWindowsTexts, code)) return SetupStrings::text(text);
   return setupText(Text::Unexpected, {QString::number(qint32(code))});
 }

@@ -37,10 +37,13 @@ constexpr std::uint32_t kTransferErrorBase = 0xE0010000;
 constexpr std::uint32_t kHttpStatusErrorBase = 0xE0020000;
 // A failed file or system call: the base plus errno.
 constexpr std::uint32_t kSystemErrorBase = 0xE0030000;
+// A folder the file goes into that could not be made: the base plus errno; its subject: the folder.
+constexpr std::uint32_t kFolderErrorBase = 0xE0040000;
 
 constexpr std::uint32_t transferError(int curlCode) { return kTransferErrorBase + std::uint32_t(curlCode); }
 constexpr std::uint32_t httpStatusError(long status) { return kHttpStatusErrorBase + std::uint32_t(status); }
 constexpr std::uint32_t systemError(int errnoValue) { return kSystemErrorBase + std::uint32_t(errnoValue); }
+constexpr std::uint32_t folderError(int errnoValue) { return kFolderErrorBase + std::uint32_t(errnoValue); }
 
 }  // namespace DownloadErrors
 

@@ -380,7 +380,7 @@ void CDownloadPage::jobError(std::uint32_t code) {
       return;
     }
   }
-  const QString text = GetInternetErrorText(code);
+  const QString text = GetInternetErrorText(code, downloadFolder_);
   speedText_->setText(text);
   failRow(kFailed, setupText(Text::Error, {text}));
 }

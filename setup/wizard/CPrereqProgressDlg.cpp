@@ -20,7 +20,11 @@ constexpr int kSetup = 128;
 }  // namespace
 
 CPrereqProgressDlg::CPrereqProgressDlg(CPrerequisiteSet& set, const QString& caption, QWidget* parent)
-    : QDialog(parent), set_(set), status_(new QLabel(this)), progress_(new QProgressBar(this)) {
+    : QDialog(parent),
+      set_(set),
+      status_(new QLabel(this)),
+      progress_(new QProgressBar(this)),
+      seen_(!isHeadless()) {
   setObjectName(QStringLiteral("dlg216"));
   setWindowTitle(caption.isEmpty() ? SetupStrings::text(kSetup) : caption);
   status_->setObjectName(QStringLiteral("1034"));

@@ -32,6 +32,8 @@ class CPrereqProgressDlg : public QDialog, public IProgressSink {
   void itemSucceeded() override;
   bool isCancelled() override;
   void itemFailed(int error) override;
+  // Without a display nobody sees the dialog: failures go to standard error.
+  bool watched() const override { return seen_; }
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -44,6 +46,7 @@ class CPrereqProgressDlg : public QDialog, public IProgressSink {
   QLabel* status_;
   QProgressBar* progress_;
   std::thread worker_;
+  const bool seen_;
   std::atomic<bool> cancel_{false};
   int steps_ = 0;
 };

@@ -48,8 +48,7 @@ class CancelFromSink : public IDownloadObserver {
 // A run without any window tells a failed download on standard error, as a
 // message box does where no one can see it.
 void tellUnattended(const QString& step, const QString& problem) {
-  std::fprintf(stderr, "%s: %s\n", step.toLocal8Bit().constData(),
-               setupText(kError, {problem}).toLocal8Bit().constData());
+  std::fprintf(stderr, "%s\n", captionLine(step, setupText(kError, {problem})).toLocal8Bit().constData());
 }
 
 bool stopsHere(IProgressSink* sink, const QString& text) {
@@ -223,7 +222,7 @@ void CPrerequisiteSet::RunDownloadPass(IProgressSink* sink) {
     if (queue_.RunQueuedJob(j, &observer) != 0) {
       baseStates[index] = PrerequisiteState::DownloadFailed;
       if (unwatched && observer.failure != 0)
-        tellUnattended(setupText(kDownloading, {name}), GetInternetErrorText(observer.failure));
+        tellUnattended(setupText(kDownloading, {name}), GetInternetErrorText(observer.failure, queue_.folderFor(j)));
     } else if (const int fault = checkDownload(index); fault != 0 && unwatched) {
       tellUnattended(setupText(kDownloading, {name}), SetupStrings::text(fault));
     }

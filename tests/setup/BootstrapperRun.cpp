@@ -1,6 +1,10 @@
 #include "BootstrapperRun.h"
 
+#include <fcntl.h>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -9,6 +13,8 @@
 #include <QProcess>
 #include <QThread>
 #include <csignal>
+#include <cstdio>
+#include <cstring>
 
 #include "TestEnv.h"
 #include "VersionBlockWriter.h"
@@ -23,6 +29,35 @@ int& runs() {
 
 QString freshRunDir(const QString& name) {
   return TestEnv::freshDir(QStringLiteral("run%1/").arg(runs()) + name);
+}
+
+constexpr int kNoDisk = 125;
+
+bool writeProcFile(const char* path, const char* text) {
+  const int fd = ::open(path, O_WRONLY | O_CLOEXEC);
+  const bool written = fd >= 0 && ::write(fd, text, std::strlen(text)) == ssize_t(std::strlen(text));
+  if (fd >= 0) ::close(fd);
+  return written;
+}
+
+// In the started child, before it runs the program: a user namespace that maps
+// the user to itself (so no privilege is needed, and files keep their owners)
+// and a mount namespace in which `folder` is a new tmpfs. Ends the child when
+// the machine refuses.
+void mountDisk(const QByteArray& folder, BootstrapperRun::DiskKind kind, uid_t uid, gid_t gid) {
+  char uidMap[64], gidMap[64];
+  std::snprintf(uidMap, sizeof uidMap, "%u %u 1\n", unsigned(uid), unsigned(uid));
+  std::snprintf(gidMap, sizeof gidMap, "%u %u 1\n", unsigned(gid), unsigned(gid));
+  const bool readOnly = kind == BootstrapperRun::DiskKind::ReadOnly;
+  // A tmpfs of one inode has no room for a folder or a file: the disk is full.
+  const bool mounted = ::unshare(CLONE_NEWUSER | CLONE_NEWNS) == 0 &&
+                       writeProcFile("/proc/self/setgroups", "deny") &&
+                       writeProcFile("/proc/self/uid_map", uidMap) &&
+                       writeProcFile("/proc/self/gid_map", gidMap) &&
+                       ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
+                       ::mount("tmpfs", folder.constData(), "tmpfs", readOnly ? MS_RDONLY : 0,
+                               readOnly ? nullptr : "nr_inodes=1") == 0;
+  if (!mounted) ::_exit(kNoDisk);
 }
 
 }  // namespace
@@ -117,8 +152,10 @@ std::unique_ptr<QProcess> BootstrapperRun::start(const QString& program, const Q
   setup->setProcessEnvironment(environment);
   setup->setWorkingDirectory(work);
   std::function<void()> limits;
-  if (fileSizeLimit > 0 || descriptorLimit > 0) {
-    limits = [size = rlim_t(fileSizeLimit), descriptors = rlim_t(descriptorLimit)] {
+  if (fileSizeLimit > 0 || descriptorLimit > 0 || !disk.isEmpty()) {
+    limits = [size = rlim_t(fileSizeLimit), descriptors = rlim_t(descriptorLimit),
+              folder = QFile::encodeName(disk), kind = diskKind, uid = ::getuid(), gid = ::getgid()] {
+      if (!folder.isEmpty()) mountDisk(folder, kind, uid, gid);
       if (size > 0) {
         // A write past the limit fails with EFBIG, as on a full disk, instead of ending the program.
         std::signal(SIGXFSZ, SIG_IGN);
@@ -138,6 +175,15 @@ std::unique_ptr<QProcess> BootstrapperRun::start(const QString& program, const Q
   setup->start(program, args);
   setup->waitForStarted();
   return setup;
+}
+
+bool BootstrapperRun::disksCanBeMounted() {
+  const QString folder = TestEnv::freshDir("disk-probe");
+  QProcess probe;
+  probe.setChildProcessModifier(
+      [path = QFile::encodeName(folder)] { mountDisk(path, DiskKind::ReadOnly, ::getuid(), ::getgid()); });
+  probe.start("/bin/true", {});
+  return probe.waitForFinished(20000) && probe.exitStatus() == QProcess::NormalExit && probe.exitCode() == 0;
 }
 
 bool BootstrapperRun::finish(QProcess& setup) {

@@ -56,6 +56,13 @@ class BootstrapperRun {
   int descriptorLimit = 0;
   // The programs start with standard input, output and error closed.
   bool standardDescriptorsClosed = false;
+  // The programs see the folder `disk` names (it must exist) as an empty disk of
+  // their own, read-only or with no room left, in a mount namespace of theirs.
+  enum class DiskKind { ReadOnly, Full };
+  QString disk;
+  DiskKind diskKind = DiskKind::ReadOnly;
+  // True when this machine lets an unprivileged program have a mount namespace.
+  static bool disksCanBeMounted();
   int exitCode = -1;
   QString standardError;
 };

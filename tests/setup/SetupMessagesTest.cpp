@@ -104,3 +104,23 @@ TEST(SetupMessagesTest, TheUsageBoxNamesTheProgramWithAndWithoutItsExtension) {
     EXPECT_TRUE(text.startsWith("Command Line:" + QString(c.commandLine))) << text.toStdString();
   }
 }
+
+// Where no one sees a box, it becomes one line on standard error, its caption
+// joined to its text as the language joins them: the same "Error" form that
+// the download and install rows show.
+TEST(SetupMessagesTest, AHeadlessBoxJoinsItsCaptionAsItsLanguageDoes) {
+  using SetupTexts::text;
+  setHeadlessLine(captionLine);
+  for (const QString& code : SetupTexts::kLanguages) {
+    const SetupTexts::Language language(code);
+    EXPECT_EQ(captionLine("A", "b"), code == "fr" ? "A : b" : "A: b") << code.toStdString();
+    EXPECT_EQ(captionLine(text(code, 224), "x"), text(code, 215, {"x"})) << code.toStdString();
+    EXPECT_EQ(captionLine(text(code, 224), "x"), text(code, 176, {"x"})) << code.toStdString();
+    testing::internal::CaptureStderr();
+    ShowCannotStart("/s/msiexec.exe");
+    EXPECT_EQ(QString::fromStdString(testing::internal::GetCapturedStderr()),
+              text(code, 274, {text(code, 224), text(code, 223, {"/s/msiexec.exe"})}) + "\n")
+        << code.toStdString();
+  }
+  setHeadlessLine(nullptr);
+}

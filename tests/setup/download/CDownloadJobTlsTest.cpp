@@ -50,7 +50,8 @@ TEST_F(DownloadHttpsTest, AnUntrustedAuthorityIsRefusedWhenNobodyCanAnswer) {
   EXPECT_EQ(fetch(url("files/setup.exe")), kUntrustedAuthority);
   EXPECT_EQ(testing::internal::GetCapturedStderr(),
             "Security Warning: The server's certificate was issued by an authority that is not trusted.\n\n"
-            "Do you want to go on with the download?\n");
+            "Do you want to go on with the download?\n"
+            "Security Warning: Nobody can answer here, so setup answers \"No\".\n");
   EXPECT_FALSE(QFile::exists(target("setup.exe")));
   const QStringList calls = observer.calls();
   EXPECT_EQ(calls.indexOf("status 4"), calls.indexOf("status 5") + 1);

@@ -1,13 +1,18 @@
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QCheckBox>
 #include <QCryptographicHash>
 #include <QFileInfo>
 #include <QProgressBar>
 #include <QPushButton>
+#include <cerrno>
 #include <climits>
 #include <memory>
 
 #include "CDownloadPage.h"
 #include "DownloadPeer.h"
+#include "SetupTexts.h"
 #include "WizardTestBase.h"
 
 namespace {
@@ -99,6 +104,30 @@ TEST_F(CDownloadPageTest, AWrongSizeFailsTheRowAndReturnsToThePrerequisites) {
   EXPECT_EQ(set_->queue().job(0).status, 1u);
   EXPECT_EQ(column(list("1002"), 2), QStringList({"Download", "Install"}))
       << "the failed one can be tried again";
+}
+
+// The download folder lies where no folder can be made (sysfs refuses any,
+// whoever asks): its row and its tooltip name that folder and
+// the cause, in every language, and not the file that could then not be opened.
+// (The status text shows the same text until the next job starts.)
+TEST_F(CDownloadPageTest, AFolderThatCannotBeMadeIsNamedWithItsCauseInEveryLanguage) {
+  const QString folder = QStringLiteral("/sys/kvt-downloads-%1/").arg(::getpid());
+  if (::mkdir(QFile::encodeName(folder).constData(), 0700) == 0 || errno != EPERM) {
+    ::rmdir(QFile::encodeName(folder).constData());
+    GTEST_SKIP() << "this machine's /sys lets folders be made";
+  }
+  config_.DownloadFolder = folder;
+  serve("a.exe", 1000);
+  for (const QString& code : SetupTexts::kLanguages) {
+    const SetupTexts::Language language(code);
+    wizard_.reset();
+    startDownloads();
+    ASSERT_TRUE(waitFor([this] { return wizard_->currentId() == CPrereqWizard::PrerequisitesPage; }))
+        << code.toStdString();
+    const QString cause = SetupTexts::text(code, 275, {folder, SetupTexts::text(code, 267)});
+    EXPECT_EQ(rows()->topLevelItem(0)->text(2), SetupTexts::text(code, 215, {cause})) << code.toStdString();
+    EXPECT_EQ(rows()->topLevelItem(0)->toolTip(2), SetupTexts::text(code, 215, {cause})) << code.toStdString();
+  }
 }
 
 TEST_F(CDownloadPageTest, AWrongMd5RemovesTheFileAndReturnsAfterAllJobs) {

@@ -88,7 +88,7 @@ TEST_F(FailureTextsTest, AQuietPassTellsARefusedDownloadInEveryLanguage) {
     testing::internal::CaptureStderr();
     set.RunDownloadPass(nullptr);
     EXPECT_EQ(QString::fromStdString(testing::internal::GetCapturedStderr()),
-              says(code, 199, {"vb"}) + ": " + says(code, 215, {says(code, 250)}) + "\n")
+              says(code, 274, {says(code, 199, {"vb"}), says(code, 215, {says(code, 250)})}) + "\n")
         << code.toStdString();
   }
 }

@@ -1,0 +1,166 @@
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QTcpServer>
+
+#include "BootstrapperRun.h"
+#include "DownloadPeer.h"
+#include "SetupTexts.h"
+#include "TestEnv.h"
+
+namespace {
+
+using SetupTexts::text;
+
+constexpr int kCaptionLine = 274;
+constexpr int kDownloading = 199;
+constexpr int kError = 215;
+
+// Caption and text on one line, as language `code` joins them.
+QString line(const QString& code, const QString& caption, const QString& text) {
+  return SetupTexts::text(code, kCaptionLine, {caption, text});
+}
+
+// The line a failed download of `name` becomes, its cause `cause`.
+QString failedDownload(const QString& code, const QString& name, const QString& cause) {
+  return line(code, text(code, kDownloading, {name}), text(code, kError, {cause}));
+}
+
+// A port on 127.0.0.1 where nothing listens: every connection is refused.
+quint16 closedPort() {
+  QTcpServer probe;
+  EXPECT_TRUE(probe.listen(QHostAddress::LocalHost));
+  return probe.serverPort();
+}
+
+// Nobody sees a run without a display: under option "q" and under option "b"
+// alike, every failure of the prerequisite passes is told on standard error, in
+// the user's language and with its real cause, and the main package still starts.
+class HeadlessFailuresRunTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    BootstrapperRun::writeFile(s.work + "/package.msi", "package");
+    s.addMsiDll(3, 1, 4000, 0);
+  }
+
+  // A setup with `options` whose prerequisites `names` are each fetched from `urlOf(name)`.
+  QString setupWith(const QString& options, const QString& general, const QStringList& names,
+                    const std::function<QString(const QString&)>& urlOf, const QString& more = {}) {
+    QString config = "[GeneralOptions]\r\nOptions=" + options + "\r\n" + general + "[PREREQUISITES]\r\n";
+    QString sections;
+    for (int n = 1; n <= names.size(); ++n) {
+      const QString& name = names.at(n - 1);
+      config += QStringLiteral("App%1=%2\r\n").arg(n).arg(name);
+      sections += QStringLiteral("[App%1]\r\nUrl=%2\r\nExactSize=7\r\n%3SearchType=0\r\n"
+                                 "SearchString=[SystemFolder]%4.dll\r\n")
+                      .arg(n)
+                      .arg(urlOf(name), more, name);
+    }
+    BootstrapperRun::writeFile(s.work + "/setup.ini", (config + sections).toUtf8());
+    const QString program = s.work + "/setup-" + options;
+    EXPECT_TRUE(s.build(program, {"--file", "1:0:package.msi=" + s.work + "/package.msi", "--file",
+                                  "0:3:setup.ini=" + s.work + "/setup.ini", "--configuration"}));
+    return program;
+  }
+
+  // What the run in language `code` told, a line each, once it ended as a run whose main package started.
+  std::string runIn(const QString& program, const QString& code) {
+    s.environment.insert("LC_ALL", code + ".UTF-8");
+    QFile::remove(s.records + "/msiexec.args");
+    EXPECT_TRUE(s.run(program, {}));
+    EXPECT_EQ(s.exitCode, 0) << code.toStdString();
+    EXPECT_FALSE(s.installerArguments().isEmpty()) << code.toStdString() << ": the main package starts";
+    QStringList lines;
+    for (const QString& told : s.standardError.split('\n', Qt::SkipEmptyParts))
+      if (!told.startsWith("QStandardPaths:") && !told.startsWith("This plugin does not support"))
+        lines << told;
+    return lines.join('\n').toStdString();
+  }
+
+  // An HTTP peer (HTTPS with `more` naming its certificate) serving "<name>.exe" for every name in `names`.
+  std::function<QString(const QString&)> served(const QStringList& names, const QStringList& more = {}) {
+    const QString root = TestEnv::freshDir("served");
+    for (const QString& name : names) BootstrapperRun::writeFile(root + "/" + name + ".exe", "program");
+    peer.reset(DownloadPeer::http(root, more));
+    EXPECT_NE(peer->port(), 0);
+    const QString scheme = more.isEmpty() ? "http" : "https";
+    return [this, scheme](const QString& name) { return peer->url(scheme, "files/" + name + ".exe"); };
+  }
+
+  BootstrapperRun s;
+  std::unique_ptr<DownloadPeer> peer;
+};
+
+TEST_F(HeadlessFailuresRunTest, EachRefusedDownloadIsToldInEveryLanguageUnderBothOptions) {
+  const QStringList names{"Runtime", "Fonts", "Viewer"};
+  const quint16 port = closedPort();
+  const auto refused = [port](const QString& name) {
+    return QStringLiteral("http://127.0.0.1:%1/%2.exe").arg(port).arg(name);
+  };
+  for (const QString options : {"q", "b"}) {
+    const QString program = setupWith(options, {}, names, refused);
+    for (const QString& code : SetupTexts::kLanguages) {
+      QStringList expected;
+      for (const QString& name : names) expected << failedDownload(code, name, text(code, 250));
+      EXPECT_EQ(runIn(program, code), expected.join('\n').toStdString()) << options.toStdString() << " " << code.toStdString();
+    }
+  }
+}
+
+// The folder the setup must make for a download, on a disk that is read-only or
+// full, is named with that cause, not with the "not found" of the file it then
+// cannot open; a prerequisite's own folder below the download folder alike.
+TEST_F(HeadlessFailuresRunTest, AFolderThatCannotBeMadeIsNamedWithItsCauseInEveryLanguage) {
+  if (!BootstrapperRun::disksCanBeMounted()) GTEST_SKIP() << "this machine gives no mount namespace";
+  const QStringList names{"Runtime", "Fonts"};
+  const auto urlOf = served(names);
+  s.disk = TestEnv::freshDir("disk");
+  struct Case {
+    BootstrapperRun::DiskKind kind;
+    int cause;
+    QString downloadFolder, prerequisiteFolder, named;
+  };
+  const Case cases[] = {
+      {BootstrapperRun::DiskKind::ReadOnly, 268, s.disk + "/downloads", {}, s.disk + "/downloads/"},
+      {BootstrapperRun::DiskKind::Full, 266, s.disk + "/downloads", {}, s.disk + "/downloads/"},
+      {BootstrapperRun::DiskKind::ReadOnly, 268, s.disk, "Folder=sub\\dir\r\n", s.disk + "/sub/dir/"},
+  };
+  for (const Case& c : cases) {
+    s.diskKind = c.kind;
+    for (const QString options : {"q", "b"}) {
+      const QString program =
+          setupWith(options, "DownloadFolder=" + c.downloadFolder + "\r\n", names, urlOf, c.prerequisiteFolder);
+      for (const QString& code : SetupTexts::kLanguages) {
+        const QString cause = text(code, 275, {c.named, text(code, c.cause)});
+        QStringList expected;
+        for (const QString& name : names) expected << failedDownload(code, name, cause);
+        EXPECT_EQ(runIn(program, code), expected.join('\n').toStdString())
+            << options.toStdString() << " " << code.toStdString() << " " << c.named.toStdString();
+      }
+    }
+  }
+}
+
+// The question about an untrusted authority is answered No where nobody can
+// answer, and the run says so before it tells the download that failed for it.
+TEST_F(HeadlessFailuresRunTest, TheCertificateQuestionTellsTheAnswerTakenInEveryLanguage) {
+  const QString certificates = TestEnv::freshDir("certificates");
+  const QString stranger = TestEnv::freshDir("stranger");
+  ASSERT_TRUE(DownloadFixture::makeCertificates(certificates, "IP:127.0.0.1"));
+  ASSERT_TRUE(DownloadFixture::makeCertificates(stranger, "IP:127.0.0.1"));
+  s.environment.insert("SSL_CERT_FILE", stranger + "/ca.pem");
+  const auto urlOf =
+      served({"Runtime"}, {"--cert", certificates + "/server.pem", "--key", certificates + "/server.key"});
+  for (const QString options : {"q", "b"}) {
+    const QString program = setupWith(options, {}, {"Runtime"}, urlOf);
+    for (const QString& code : SetupTexts::kLanguages) {
+      const QString title = text(code, 225);
+      QStringList expected = line(code, title, text(code, 226)).split('\n', Qt::SkipEmptyParts);
+      expected << line(code, title, text(code, 276, {text(code, 232).remove('&')}))
+               << failedDownload(code, "Runtime", text(code, 257));
+      EXPECT_EQ(runIn(program, code), expected.join('\n').toStdString()) << options.toStdString() << " " << code.toStdString();
+    }
+  }
+}
+
+}  // namespace
