@@ -24,6 +24,7 @@
 #include "BenchMeasure.h"
 #include "BenchSandbox.h"
 #include "CDownloadJob.h"
+#include "PeerProcess.h"
 
 extern char** environ;
 
@@ -127,9 +128,9 @@ int main(int argc, char** argv) {
   peer.setProcessChannelMode(QProcess::ForwardedErrorChannel);
   peer.start(QStringLiteral("python3"),
              {QStringLiteral(KVT_PEERS_DIR "/http_peer.py"), "--root", served.path(), "--limit", "900"});
-  if (!peer.waitForReadyRead(10000)) return 1;
-  const QString url =
-      QStringLiteral("http://127.0.0.1:%1/files/big.bin").arg(peer.readLine().trimmed().toInt());
+  const int port = announcedPort(peer);
+  if (port == 0) return 1;
+  const QString url = QStringLiteral("http://127.0.0.1:%1/files/big.bin").arg(port);
 
   Run job;
   Run curl;

@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QRandomGenerator>
 
+#include "PeerProcess.h"
 #include "TestEnv.h"
 
 DownloadPeer::DownloadPeer(const QString& script, const QStringList& arguments) {
@@ -13,8 +14,7 @@ DownloadPeer::DownloadPeer(const QString& script, const QStringList& arguments) 
   const QString python = QFileInfo::exists("/usr/bin/python3") ? "/usr/bin/python3" : "python3";
   m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
   m_process.start(python, QStringList{peers + "/" + script, "--limit", "90"} + arguments);
-  if (m_process.waitForStarted(10000) && m_process.waitForReadyRead(10000))
-    m_port = m_process.readLine().trimmed().toInt();
+  m_port = announcedPort(m_process);
 }
 
 DownloadPeer::~DownloadPeer() {
