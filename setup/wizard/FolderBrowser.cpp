@@ -6,6 +6,7 @@
 #include <QFileSystemModel>
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTreeView>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -33,9 +34,12 @@ class FolderDialog : public QDialog {
   QTreeView* treeOfFolders();
   QDialogButtonBox* okAndCancel();
   void select(const QString& path);
+  void showChoice();
+  void followChoice();
 
   QFileSystemModel* model_;
   QTreeView* tree_;
+  QMetaObject::Connection following_;
 };
 
 FolderDialog::FolderDialog(QWidget* owner, const QString& title)
@@ -87,7 +91,24 @@ QDialogButtonBox* FolderDialog::okAndCancel() {
 
 void FolderDialog::select(const QString& path) {
   tree_->setCurrentIndex(model_->index(path));
+  showChoice();
+  followChoice();
+}
+
+void FolderDialog::showChoice() {
   tree_->scrollTo(tree_->currentIndex(), QAbstractItemView::PositionAtCenter);
+}
+
+// The listings come in after the dialog opens and, sorted in, push the chosen
+// folder out of view: it is brought back until the user scrolls, opens a
+// folder or picks another.
+void FolderDialog::followChoice() {
+  following_ = connect(model_, &QAbstractItemModel::layoutChanged, this, &FolderDialog::showChoice);
+  const auto stop = [this] { disconnect(following_); };
+  connect(tree_->verticalScrollBar(), &QAbstractSlider::actionTriggered, this, stop);
+  connect(tree_, &QTreeView::expanded, this, stop);
+  connect(tree_, &QTreeView::collapsed, this, stop);
+  connect(tree_->selectionModel(), &QItemSelectionModel::currentChanged, this, stop);
 }
 
 }  // namespace

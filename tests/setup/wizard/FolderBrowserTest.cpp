@@ -9,6 +9,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTreeView>
@@ -144,6 +145,33 @@ TEST_F(FolderBrowserTest, OpensWithTheHomeFolderSelected) {
   });
   EXPECT_EQ(picked, QDir::homePath());
   EXPECT_TRUE(picked.startsWith(TestEnv::sandbox())) << "the sandbox stands in for the home";
+}
+
+// Sixty folders sort in above the home as its parent's listing comes in; one more
+// after the user scrolled leaves the view where the user put it.
+TEST_F(FolderBrowserTest, TheHomeFolderStaysInViewUntilTheUserScrolls) {
+  const QString parent = TestEnv::freshDir("crowded");
+  for (int n = 0; n < 60; ++n) QDir(parent).mkdir(QString::asprintf("f%02d", n));
+  QDir(parent).mkdir("zz");
+  const QByteArray home = qgetenv("HOME");
+  qputenv("HOME", (parent + "/zz").toUtf8());
+  browse([&](QDialog& dialog) {
+    QTreeView* view = tree(dialog);
+    const auto inView = [view] {
+      return view->viewport()->rect().contains(view->visualRect(view->currentIndex()));
+    };
+    const QModelIndex folder = folders(dialog)->index(parent);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return view->currentIndex().row() == 60; }, 5000))
+        << "the listing came in and was sorted";
+    EXPECT_EQ(folders(dialog)->rowCount(folder), 61);
+    EXPECT_TRUE(inView());
+    view->verticalScrollBar()->triggerAction(QAbstractSlider::SliderToMinimum);
+    QDir(parent).mkdir("f60");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return view->currentIndex().row() == 61; }, 5000))
+        << "a new folder came in and was sorted";
+    EXPECT_FALSE(inView()) << "the user's scrolling stands";
+  });
+  qputenv("HOME", home);
 }
 
 TEST_F(FolderBrowserTest, OkIsDisabledWhileNoFolderIsSelected) {
