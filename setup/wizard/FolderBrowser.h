@@ -5,8 +5,10 @@
 
 class QWidget;
 
-// Asks the user for a folder. Empty when cancelled, and always where nobody
-// can answer, unless a test put its own answer in place.
+// Asks the user for a folder, starting at their home. Empty when cancelled, and
+// always where nobody can answer, unless a test put its own answer in place:
+// either one for the whole question, or a dialog answerer (MessageBox.h) that
+// drives the browser itself.
 namespace FolderBrowser {
 
 QString BrowseForFolder(QWidget* owner, const QString& title);
