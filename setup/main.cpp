@@ -23,7 +23,7 @@ int main(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) args << QFile::decodeName(argv[i]);
   DisplayPlatform::runHeadlessWithoutDisplay(argc, argv);
   QApplication app(argc, argv);
-  // Qt's own texts (edit menus, the folder dialog) speak the language of the setup's texts
+  // Qt's own texts (the edit menus of text fields) speak the language of the setup's texts
   // where Qt has them; the buttons of every box and dialog carry the setup's own words.
   QTranslator qtTexts;
   if (qtTexts.load(QStringLiteral("qtbase_") + SetupStrings::languageCode(),
