@@ -222,7 +222,8 @@ void CPrerequisiteSet::RunDownloadPass(IProgressSink* sink) {
     if (queue_.RunQueuedJob(j, &observer) != 0) {
       baseStates[index] = PrerequisiteState::DownloadFailed;
       if (unwatched && observer.failure != 0)
-        tellUnattended(setupText(kDownloading, {name}), GetInternetErrorText(observer.failure, queue_.folderFor(j)));
+        tellUnattended(setupText(kDownloading, {name}),
+                       GetInternetErrorText(observer.failure, queue_.folderFor(j)));
     } else if (const int fault = checkDownload(index); fault != 0 && unwatched) {
       tellUnattended(setupText(kDownloading, {name}), SetupStrings::text(fault));
     }
@@ -318,9 +319,12 @@ void CPrerequisiteSet::runInstallItem(InstallItem& item) {
 
 void CPrerequisiteSet::RunInstallPass(IProgressSink* sink) {
   BuildInstallList(false);
+  const bool unwatched = !sink || !sink->watched();
   for (InstallItem& item : installList_) {
-    if (stopsHere(sink, setupText(kInstalling, {item.name}))) return;
+    const QString step = setupText(kInstalling, {item.name});
+    if (stopsHere(sink, step)) return;
     runInstallItem(item);
+    if (unwatched && item.error != 0) tellUnattended(step, item.errorText());
   }
 }
 

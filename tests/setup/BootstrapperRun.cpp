@@ -50,13 +50,12 @@ void mountDisk(const QByteArray& folder, BootstrapperRun::DiskKind kind, uid_t u
   std::snprintf(gidMap, sizeof gidMap, "%u %u 1\n", unsigned(gid), unsigned(gid));
   const bool readOnly = kind == BootstrapperRun::DiskKind::ReadOnly;
   // A tmpfs of one inode has no room for a folder or a file: the disk is full.
-  const bool mounted = ::unshare(CLONE_NEWUSER | CLONE_NEWNS) == 0 &&
-                       writeProcFile("/proc/self/setgroups", "deny") &&
-                       writeProcFile("/proc/self/uid_map", uidMap) &&
-                       writeProcFile("/proc/self/gid_map", gidMap) &&
-                       ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
-                       ::mount("tmpfs", folder.constData(), "tmpfs", readOnly ? MS_RDONLY : 0,
-                               readOnly ? nullptr : "nr_inodes=1") == 0;
+  const bool mounted =
+      ::unshare(CLONE_NEWUSER | CLONE_NEWNS) == 0 && writeProcFile("/proc/self/setgroups", "deny") &&
+      writeProcFile("/proc/self/uid_map", uidMap) && writeProcFile("/proc/self/gid_map", gidMap) &&
+      ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
+      ::mount("tmpfs", folder.constData(), "tmpfs", readOnly ? MS_RDONLY : 0,
+              readOnly ? nullptr : "nr_inodes=1") == 0;
   if (!mounted) ::_exit(kNoDisk);
 }
 

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <QFile>
 #include <QTcpServer>
@@ -43,24 +44,29 @@ class HeadlessFailuresRunTest : public ::testing::Test {
     s.addMsiDll(3, 1, 4000, 0);
   }
 
-  // A setup with `options` whose prerequisites `names` are each fetched from `urlOf(name)`.
+  // A setup with `options` whose prerequisites `names` each have the keys `keysOf(name)`.
   QString setupWith(const QString& options, const QString& general, const QStringList& names,
-                    const std::function<QString(const QString&)>& urlOf, const QString& more = {}) {
+                    const std::function<QString(const QString&)>& keysOf) {
     QString config = "[GeneralOptions]\r\nOptions=" + options + "\r\n" + general + "[PREREQUISITES]\r\n";
     QString sections;
     for (int n = 1; n <= names.size(); ++n) {
       const QString& name = names.at(n - 1);
       config += QStringLiteral("App%1=%2\r\n").arg(n).arg(name);
-      sections += QStringLiteral("[App%1]\r\nUrl=%2\r\nExactSize=7\r\n%3SearchType=0\r\n"
-                                 "SearchString=[SystemFolder]%4.dll\r\n")
+      sections += QStringLiteral("[App%1]\r\n%2SearchType=0\r\nSearchString=[SystemFolder]%3.dll\r\n")
                       .arg(n)
-                      .arg(urlOf(name), more, name);
+                      .arg(keysOf(name), name);
     }
     BootstrapperRun::writeFile(s.work + "/setup.ini", (config + sections).toUtf8());
     const QString program = s.work + "/setup-" + options;
     EXPECT_TRUE(s.build(program, {"--file", "1:0:package.msi=" + s.work + "/package.msi", "--file",
                                   "0:3:setup.ini=" + s.work + "/setup.ini", "--configuration"}));
     return program;
+  }
+
+  // The keys of a prerequisite downloaded from `urlOf(name)`, and `more`.
+  static std::function<QString(const QString&)> downloadedFrom(
+      const std::function<QString(const QString&)>& urlOf, const QString& more = {}) {
+    return [urlOf, more](const QString& name) { return "Url=" + urlOf(name) + "\r\nExactSize=7\r\n" + more; };
   }
 
   // What the run in language `code` told, a line each, once it ended as a run whose main package started.
@@ -98,11 +104,12 @@ TEST_F(HeadlessFailuresRunTest, EachRefusedDownloadIsToldInEveryLanguageUnderBot
     return QStringLiteral("http://127.0.0.1:%1/%2.exe").arg(port).arg(name);
   };
   for (const QString options : {"q", "b"}) {
-    const QString program = setupWith(options, {}, names, refused);
+    const QString program = setupWith(options, {}, names, downloadedFrom(refused));
     for (const QString& code : SetupTexts::kLanguages) {
       QStringList expected;
       for (const QString& name : names) expected << failedDownload(code, name, text(code, 250));
-      EXPECT_EQ(runIn(program, code), expected.join('\n').toStdString()) << options.toStdString() << " " << code.toStdString();
+      EXPECT_EQ(runIn(program, code), expected.join('\n').toStdString())
+          << options.toStdString() << " " << code.toStdString();
     }
   }
 }
@@ -128,8 +135,8 @@ TEST_F(HeadlessFailuresRunTest, AFolderThatCannotBeMadeIsNamedWithItsCauseInEver
   for (const Case& c : cases) {
     s.diskKind = c.kind;
     for (const QString options : {"q", "b"}) {
-      const QString program =
-          setupWith(options, "DownloadFolder=" + c.downloadFolder + "\r\n", names, urlOf, c.prerequisiteFolder);
+      const QString program = setupWith(options, "DownloadFolder=" + c.downloadFolder + "\r\n", names,
+                                        downloadedFrom(urlOf, c.prerequisiteFolder));
       for (const QString& code : SetupTexts::kLanguages) {
         const QString cause = text(code, 275, {c.named, text(code, c.cause)});
         QStringList expected;
@@ -152,13 +159,30 @@ TEST_F(HeadlessFailuresRunTest, TheCertificateQuestionTellsTheAnswerTakenInEvery
   const auto urlOf =
       served({"Runtime"}, {"--cert", certificates + "/server.pem", "--key", certificates + "/server.key"});
   for (const QString options : {"q", "b"}) {
-    const QString program = setupWith(options, {}, {"Runtime"}, urlOf);
+    const QString program = setupWith(options, {}, {"Runtime"}, downloadedFrom(urlOf));
     for (const QString& code : SetupTexts::kLanguages) {
       const QString title = text(code, 225);
       QStringList expected = line(code, title, text(code, 226)).split('\n', Qt::SkipEmptyParts);
       expected << line(code, title, text(code, 276, {text(code, 232).remove('&')}))
                << failedDownload(code, "Runtime", text(code, 257));
-      EXPECT_EQ(runIn(program, code), expected.join('\n').toStdString()) << options.toStdString() << " " << code.toStdString();
+      EXPECT_EQ(runIn(program, code), expected.join('\n').toStdString())
+          << options.toStdString() << " " << code.toStdString();
+    }
+  }
+}
+
+// A prerequisite whose program the setup does not carry is named, as the wizard
+// names it, and the main package still starts.
+TEST_F(HeadlessFailuresRunTest, AnInstallThatCannotStartIsToldInEveryLanguageUnderBothOptions) {
+  for (const QString options : {"q", "b"}) {
+    const QString program = setupWith(
+        options, {}, {"Runtime"}, [](const QString&) { return QStringLiteral("SetupFile=vbrun.exe\r\n"); });
+    for (const QString& code : SetupTexts::kLanguages) {
+      const QString missing = s.temp + QStringLiteral("/KVTsetup-%1/vbrun.exe").arg(::getuid());
+      const QString expected =
+          line(code, text(code, 153, {"Runtime"}), text(code, kError, {text(code, 223, {missing})}));
+      EXPECT_EQ(runIn(program, code), expected.toStdString())
+          << options.toStdString() << " " << code.toStdString();
     }
   }
 }

@@ -85,8 +85,8 @@ TEST(DownloadErrorTexts, EveryCodeNamesItsCauseInEveryLanguage) {
 
 // A folder that could not be made is named, with the cause of the first level that failed.
 TEST(DownloadErrorTexts, AFolderThatCannotBeMadeIsNamedWithItsCauseInEveryLanguage) {
-  const std::pair<int, int> causes[] = {{EROFS, 268},  {ENOSPC, 266}, {EDQUOT, 266}, {EACCES, 267},
-                                        {EPERM, 267},  {ENOTDIR, 269}, {ENOENT, 269}, {EIO, 270}};
+  const std::pair<int, int> causes[] = {{EROFS, 268}, {ENOSPC, 266},  {EDQUOT, 266}, {EACCES, 267},
+                                        {EPERM, 267}, {ENOTDIR, 269}, {ENOENT, 269}, {EIO, 270}};
   const QString folder = "/mnt/ro/downloads/";
   for (const QString& code : SetupTexts::kLanguages) {
     const SetupTexts::Language language(code);
@@ -94,8 +94,10 @@ TEST(DownloadErrorTexts, AFolderThatCannotBeMadeIsNamedWithItsCauseInEveryLangua
       EXPECT_EQ(GetInternetErrorText(folderError(reason), folder),
                 SetupTexts::text(code, 275, {folder, SetupTexts::text(code, cause)}))
           << code.toStdString() << " " << reason;
-    EXPECT_EQ(GetInternetErrorText(folderError(ELOOP), folder),
-              SetupTexts::text(code, 275, {folder, SetupTexts::text(code, 272, {QString::fromLocal8Bit(std::strerror(ELOOP))})}))
+    EXPECT_EQ(
+        GetInternetErrorText(folderError(ELOOP), folder),
+        SetupTexts::text(
+            code, 275, {folder, SetupTexts::text(code, 272, {QString::fromLocal8Bit(std::strerror(ELOOP))})}))
         << code.toStdString();
   }
 }

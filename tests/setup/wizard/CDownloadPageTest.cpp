@@ -126,7 +126,8 @@ TEST_F(CDownloadPageTest, AFolderThatCannotBeMadeIsNamedWithItsCauseInEveryLangu
         << code.toStdString();
     const QString cause = SetupTexts::text(code, 275, {folder, SetupTexts::text(code, 267)});
     EXPECT_EQ(rows()->topLevelItem(0)->text(2), SetupTexts::text(code, 215, {cause})) << code.toStdString();
-    EXPECT_EQ(rows()->topLevelItem(0)->toolTip(2), SetupTexts::text(code, 215, {cause})) << code.toStdString();
+    EXPECT_EQ(rows()->topLevelItem(0)->toolTip(2), SetupTexts::text(code, 215, {cause}))
+        << code.toStdString();
   }
 }
 
