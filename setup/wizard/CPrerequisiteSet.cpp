@@ -324,7 +324,9 @@ void CPrerequisiteSet::RunInstallPass(IProgressSink* sink) {
     const QString step = setupText(kInstalling, {item.name});
     if (stopsHere(sink, step)) return;
     runInstallItem(item);
-    if (unwatched && item.error != 0) tellUnattended(step, item.errorText());
+    // A folder that runs no programs is told once, with what to do, when the passes end.
+    if (unwatched && item.error != 0 && std::uint32_t(item.error) != DownloadErrors::kProgramsNotAllowed)
+      tellUnattended(step, item.errorText());
   }
 }
 

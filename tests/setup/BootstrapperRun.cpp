@@ -48,14 +48,15 @@ void mountDisk(const QByteArray& folder, BootstrapperRun::DiskKind kind, uid_t u
   char uidMap[64], gidMap[64];
   std::snprintf(uidMap, sizeof uidMap, "%u %u 1\n", unsigned(uid), unsigned(uid));
   std::snprintf(gidMap, sizeof gidMap, "%u %u 1\n", unsigned(gid), unsigned(gid));
-  const bool readOnly = kind == BootstrapperRun::DiskKind::ReadOnly;
+  using Kind = BootstrapperRun::DiskKind;
+  const unsigned long flags = kind == Kind::ReadOnly ? MS_RDONLY : kind == Kind::NoPrograms ? MS_NOEXEC : 0;
   // A tmpfs of one inode has no room for a folder or a file: the disk is full.
+  const char* options = kind == Kind::Full ? "nr_inodes=1" : nullptr;
   const bool mounted =
       ::unshare(CLONE_NEWUSER | CLONE_NEWNS) == 0 && writeProcFile("/proc/self/setgroups", "deny") &&
       writeProcFile("/proc/self/uid_map", uidMap) && writeProcFile("/proc/self/gid_map", gidMap) &&
       ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
-      ::mount("tmpfs", folder.constData(), "tmpfs", readOnly ? MS_RDONLY : 0,
-              readOnly ? nullptr : "nr_inodes=1") == 0;
+      ::mount("tmpfs", folder.constData(), "tmpfs", flags, options) == 0;
   if (!mounted) ::_exit(kNoDisk);
 }
 

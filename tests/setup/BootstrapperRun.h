@@ -57,8 +57,9 @@ class BootstrapperRun {
   // The programs start with standard input, output and error closed.
   bool standardDescriptorsClosed = false;
   // The programs see the folder `disk` names (it must exist) as an empty disk of
-  // their own, read-only or with no room left, in a mount namespace of theirs.
-  enum class DiskKind { ReadOnly, Full };
+  // their own, read-only, with no room left, or one that runs no programs, in a
+  // mount namespace of theirs.
+  enum class DiskKind { ReadOnly, Full, NoPrograms };
   QString disk;
   DiskKind diskKind = DiskKind::ReadOnly;
   // True when this machine lets an unprivileged program have a mount namespace.

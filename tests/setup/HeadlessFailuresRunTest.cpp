@@ -187,4 +187,31 @@ TEST_F(HeadlessFailuresRunTest, AnInstallThatCannotStartIsToldInEveryLanguageUnd
   }
 }
 
+// A carried prerequisite in a temporary folder that runs no programs is told once,
+// with what to do, and not once more for its install.
+TEST_F(HeadlessFailuresRunTest, AFolderThatRunsNoProgramsIsToldOnceInEveryLanguage) {
+  if (!BootstrapperRun::disksCanBeMounted()) GTEST_SKIP() << "this machine gives no mount namespace";
+  s.disk = s.temp;
+  s.diskKind = BootstrapperRun::DiskKind::NoPrograms;
+  const QString script = s.recordingScript("prereq.sh", "prereq");
+  for (const QString options : {"q", "b"}) {
+    BootstrapperRun::writeFile(s.work + "/setup.ini",
+                               ("[GeneralOptions]\r\nOptions=" + options +
+                                "\r\n[PREREQUISITES]\r\nApp1=Runtime\r\n[App1]\r\nSetupFile=prereq.sh\r\n"
+                                "SearchType=0\r\nSearchString=[SystemFolder]rt.dll\r\n")
+                                   .toUtf8());
+    const QString program = s.work + "/setup-" + options;
+    ASSERT_TRUE(s.build(program, {"--file", "1:0:package.msi=" + s.work + "/package.msi", "--file",
+                                  "0:3:setup.ini=" + s.work + "/setup.ini", "--configuration", "--file",
+                                  "100:1:prereq.sh=" + script}));
+    const QString folder = s.temp + QStringLiteral("/KVTsetup-%1").arg(::getuid());
+    for (const QString& code : SetupTexts::kLanguages) {
+      const QString told = line(code, text(code, 224), text(code, 227, {folder}) + "\n" + text(code, 228));
+      EXPECT_EQ(runIn(program, code), told.toStdString())
+          << options.toStdString() << " " << code.toStdString();
+      EXPECT_FALSE(QFile::exists(s.records + "/prereq")) << "the prerequisite did not run";
+    }
+  }
+}
+
 }  // namespace
