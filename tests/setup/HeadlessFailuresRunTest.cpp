@@ -22,9 +22,12 @@ QString line(const QString& code, const QString& caption, const QString& text) {
   return SetupTexts::text(code, kCaptionLine, {caption, text});
 }
 
-// The line a failed download of `name` becomes, its cause `cause`.
-QString failedDownload(const QString& code, const QString& name, const QString& cause) {
-  return line(code, text(code, kDownloading, {name}), text(code, kError, {cause}));
+// The lines failed downloads of `names` become, each with the cause `cause`.
+QStringList failedDownloads(const QString& code, const QStringList& names, const QString& cause) {
+  QStringList lines;
+  for (const QString& name : names)
+    lines << line(code, text(code, kDownloading, {name}), text(code, kError, {cause}));
+  return lines;
 }
 
 // A port on 127.0.0.1 where nothing listens: every connection is refused.
@@ -39,14 +42,29 @@ quint16 closedPort() {
 // the user's language and with its real cause, and the main package still starts.
 class HeadlessFailuresRunTest : public ::testing::Test {
  protected:
+  using KeysOf = std::function<QString(const QString& name)>;
+  using Told = std::function<QStringList(const QString& code)>;
+
   void SetUp() override {
     BootstrapperRun::writeFile(s.work + "/package.msi", "package");
     s.addMsiDll(3, 1, 4000, 0);
   }
 
-  // A setup with `options` whose prerequisites `names` each have the keys `keysOf(name)`.
+  // Setups under "q" and under "b" with `general` options, carrying `items`, whose
+  // prerequisites `names` each have the keys `keysOf(name)`, tell `told(code)`
+  // in every language, and nothing else.
+  void expectTold(const QStringList& names, const KeysOf& keysOf, const Told& told,
+                  const QString& general = {}, const QStringList& items = {}) {
+    for (const QString options : {"q", "b"}) {
+      const QString program = setupWith(options, general, names, keysOf, items);
+      for (const QString& code : SetupTexts::kLanguages)
+        EXPECT_EQ(runIn(program, code), told(code).join('\n').toStdString())
+            << options.toStdString() << " " << code.toStdString();
+    }
+  }
+
   QString setupWith(const QString& options, const QString& general, const QStringList& names,
-                    const std::function<QString(const QString&)>& keysOf) {
+                    const KeysOf& keysOf, const QStringList& items) {
     QString config = "[GeneralOptions]\r\nOptions=" + options + "\r\n" + general + "[PREREQUISITES]\r\n";
     QString sections;
     for (int n = 1; n <= names.size(); ++n) {
@@ -58,14 +76,14 @@ class HeadlessFailuresRunTest : public ::testing::Test {
     }
     BootstrapperRun::writeFile(s.work + "/setup.ini", (config + sections).toUtf8());
     const QString program = s.work + "/setup-" + options;
-    EXPECT_TRUE(s.build(program, {"--file", "1:0:package.msi=" + s.work + "/package.msi", "--file",
-                                  "0:3:setup.ini=" + s.work + "/setup.ini", "--configuration"}));
+    EXPECT_TRUE(s.build(program, QStringList{"--file", "1:0:package.msi=" + s.work + "/package.msi", "--file",
+                                             "0:3:setup.ini=" + s.work + "/setup.ini", "--configuration"} +
+                                     items));
     return program;
   }
 
   // The keys of a prerequisite downloaded from `urlOf(name)`, and `more`.
-  static std::function<QString(const QString&)> downloadedFrom(
-      const std::function<QString(const QString&)>& urlOf, const QString& more = {}) {
+  static KeysOf downloadedFrom(const KeysOf& urlOf, const QString& more = {}) {
     return [urlOf, more](const QString& name) { return "Url=" + urlOf(name) + "\r\nExactSize=7\r\n" + more; };
   }
 
@@ -84,7 +102,7 @@ class HeadlessFailuresRunTest : public ::testing::Test {
   }
 
   // An HTTP peer (HTTPS with `more` naming its certificate) serving "<name>.exe" for every name in `names`.
-  std::function<QString(const QString&)> served(const QStringList& names, const QStringList& more = {}) {
+  KeysOf served(const QStringList& names, const QStringList& more = {}) {
     const QString root = TestEnv::freshDir("served");
     for (const QString& name : names) BootstrapperRun::writeFile(root + "/" + name + ".exe", "program");
     peer.reset(DownloadPeer::http(root, more));
@@ -92,6 +110,8 @@ class HeadlessFailuresRunTest : public ::testing::Test {
     const QString scheme = more.isEmpty() ? "http" : "https";
     return [this, scheme](const QString& name) { return peer->url(scheme, "files/" + name + ".exe"); };
   }
+
+  QString privateFolder() const { return s.temp + QStringLiteral("/KVTsetup-%1").arg(::getuid()); }
 
   BootstrapperRun s;
   std::unique_ptr<DownloadPeer> peer;
@@ -103,15 +123,8 @@ TEST_F(HeadlessFailuresRunTest, EachRefusedDownloadIsToldInEveryLanguageUnderBot
   const auto refused = [port](const QString& name) {
     return QStringLiteral("http://127.0.0.1:%1/%2.exe").arg(port).arg(name);
   };
-  for (const QString options : {"q", "b"}) {
-    const QString program = setupWith(options, {}, names, downloadedFrom(refused));
-    for (const QString& code : SetupTexts::kLanguages) {
-      QStringList expected;
-      for (const QString& name : names) expected << failedDownload(code, name, text(code, 250));
-      EXPECT_EQ(runIn(program, code), expected.join('\n').toStdString())
-          << options.toStdString() << " " << code.toStdString();
-    }
-  }
+  expectTold(names, downloadedFrom(refused),
+             [&](const QString& code) { return failedDownloads(code, names, text(code, 250)); });
 }
 
 // The folder the setup must make for a download, on a disk that is read-only or
@@ -133,18 +146,14 @@ TEST_F(HeadlessFailuresRunTest, AFolderThatCannotBeMadeIsNamedWithItsCauseInEver
       {BootstrapperRun::DiskKind::ReadOnly, 268, s.disk, "Folder=sub\\dir\r\n", s.disk + "/sub/dir/"},
   };
   for (const Case& c : cases) {
+    SCOPED_TRACE(c.named.toStdString());
     s.diskKind = c.kind;
-    for (const QString options : {"q", "b"}) {
-      const QString program = setupWith(options, "DownloadFolder=" + c.downloadFolder + "\r\n", names,
-                                        downloadedFrom(urlOf, c.prerequisiteFolder));
-      for (const QString& code : SetupTexts::kLanguages) {
-        const QString cause = text(code, 275, {c.named, text(code, c.cause)});
-        QStringList expected;
-        for (const QString& name : names) expected << failedDownload(code, name, cause);
-        EXPECT_EQ(runIn(program, code), expected.join('\n').toStdString())
-            << options.toStdString() << " " << code.toStdString() << " " << c.named.toStdString();
-      }
-    }
+    expectTold(
+        names, downloadedFrom(urlOf, c.prerequisiteFolder),
+        [&](const QString& code) {
+          return failedDownloads(code, names, text(code, 275, {c.named, text(code, c.cause)}));
+        },
+        "DownloadFolder=" + c.downloadFolder + "\r\n");
   }
 }
 
@@ -158,33 +167,23 @@ TEST_F(HeadlessFailuresRunTest, TheCertificateQuestionTellsTheAnswerTakenInEvery
   s.environment.insert("SSL_CERT_FILE", stranger + "/ca.pem");
   const auto urlOf =
       served({"Runtime"}, {"--cert", certificates + "/server.pem", "--key", certificates + "/server.key"});
-  for (const QString options : {"q", "b"}) {
-    const QString program = setupWith(options, {}, {"Runtime"}, downloadedFrom(urlOf));
-    for (const QString& code : SetupTexts::kLanguages) {
-      const QString title = text(code, 225);
-      QStringList expected = line(code, title, text(code, 226)).split('\n', Qt::SkipEmptyParts);
-      expected << line(code, title, text(code, 276, {text(code, 232).remove('&')}))
-               << failedDownload(code, "Runtime", text(code, 257));
-      EXPECT_EQ(runIn(program, code), expected.join('\n').toStdString())
-          << options.toStdString() << " " << code.toStdString();
-    }
-  }
+  expectTold({"Runtime"}, downloadedFrom(urlOf), [](const QString& code) {
+    const QString title = text(code, 225);
+    return line(code, title, text(code, 226)).split('\n', Qt::SkipEmptyParts)
+           << line(code, title, text(code, 276, {text(code, 232).remove('&')}))
+           << failedDownloads(code, {"Runtime"}, text(code, 257));
+  });
 }
 
-// A prerequisite whose program the setup does not carry is named, as the wizard
-// names it, and the main package still starts.
+// A prerequisite whose program the setup does not carry is named, as the wizard names it.
 TEST_F(HeadlessFailuresRunTest, AnInstallThatCannotStartIsToldInEveryLanguageUnderBothOptions) {
-  for (const QString options : {"q", "b"}) {
-    const QString program = setupWith(
-        options, {}, {"Runtime"}, [](const QString&) { return QStringLiteral("SetupFile=vbrun.exe\r\n"); });
-    for (const QString& code : SetupTexts::kLanguages) {
-      const QString missing = s.temp + QStringLiteral("/KVTsetup-%1/vbrun.exe").arg(::getuid());
-      const QString expected =
-          line(code, text(code, 153, {"Runtime"}), text(code, kError, {text(code, 223, {missing})}));
-      EXPECT_EQ(runIn(program, code), expected.toStdString())
-          << options.toStdString() << " " << code.toStdString();
-    }
-  }
+  const QString missing = privateFolder() + "/vbrun.exe";
+  expectTold(
+      {"Runtime"}, [](const QString&) { return QStringLiteral("SetupFile=vbrun.exe\r\n"); },
+      [&](const QString& code) {
+        return QStringList(
+            line(code, text(code, 153, {"Runtime"}), text(code, kError, {text(code, 223, {missing})})));
+      });
 }
 
 // A carried prerequisite in a temporary folder that runs no programs is told once,
@@ -194,24 +193,14 @@ TEST_F(HeadlessFailuresRunTest, AFolderThatRunsNoProgramsIsToldOnceInEveryLangua
   s.disk = s.temp;
   s.diskKind = BootstrapperRun::DiskKind::NoPrograms;
   const QString script = s.recordingScript("prereq.sh", "prereq");
-  for (const QString options : {"q", "b"}) {
-    BootstrapperRun::writeFile(s.work + "/setup.ini",
-                               ("[GeneralOptions]\r\nOptions=" + options +
-                                "\r\n[PREREQUISITES]\r\nApp1=Runtime\r\n[App1]\r\nSetupFile=prereq.sh\r\n"
-                                "SearchType=0\r\nSearchString=[SystemFolder]rt.dll\r\n")
-                                   .toUtf8());
-    const QString program = s.work + "/setup-" + options;
-    ASSERT_TRUE(s.build(program, {"--file", "1:0:package.msi=" + s.work + "/package.msi", "--file",
-                                  "0:3:setup.ini=" + s.work + "/setup.ini", "--configuration", "--file",
-                                  "100:1:prereq.sh=" + script}));
-    const QString folder = s.temp + QStringLiteral("/KVTsetup-%1").arg(::getuid());
-    for (const QString& code : SetupTexts::kLanguages) {
-      const QString told = line(code, text(code, 224), text(code, 227, {folder}) + "\n" + text(code, 228));
-      EXPECT_EQ(runIn(program, code), told.toStdString())
-          << options.toStdString() << " " << code.toStdString();
-      EXPECT_FALSE(QFile::exists(s.records + "/prereq")) << "the prerequisite did not run";
-    }
-  }
+  expectTold(
+      {"Runtime"}, [](const QString&) { return QStringLiteral("SetupFile=prereq.sh\r\n"); },
+      [&](const QString& code) {
+        return QStringList(
+            line(code, text(code, 224), text(code, 227, {privateFolder()}) + "\n" + text(code, 228)));
+      },
+      {}, {"--file", "100:1:prereq.sh=" + script});
+  EXPECT_FALSE(QFile::exists(s.records + "/prereq")) << "the prerequisite never ran";
 }
 
 }  // namespace
