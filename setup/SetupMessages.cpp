@@ -76,6 +76,10 @@ QString captionLine(const QString& caption, const QString& text) {
   return setupText(kCaptionLine, {caption, text});
 }
 
+void ReportCaptioned(const QString& caption, const QString& text) {
+  reportOnStandardError(captionLine(caption, text));
+}
+
 void ShowNoExecError(const QString& folder) {
   ShowSetupError(setupText(kProgramsNotAllowed, {folder}) + '\n' + SetupStrings::text(kPointTmpdirElsewhere));
 }

@@ -22,6 +22,9 @@ QString setupText(int id, const QStringList& values);
 // ("Error: ..."; French sets a space before the colon).
 QString captionLine(const QString& caption, const QString& text);
 
+// That line on standard error, for a run that no one sees.
+void ReportCaptioned(const QString& caption, const QString& text);
+
 // Tells the user that programs cannot run from `folder` and that TMPDIR can point elsewhere.
 void ShowNoExecError(const QString& folder);
 

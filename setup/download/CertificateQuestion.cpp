@@ -2,7 +2,6 @@
 
 #include <QCoreApplication>
 #include <QThread>
-#include <cstdio>
 #include <mutex>
 
 #include "ButtonCaptions.h"
@@ -35,9 +34,7 @@ Result onInterfaceThread(std::function<Result()> work) {
 // Where nobody could answer, the run's output says which answer it went on with.
 void tellAnswerTaken(bool yes) {
   const QString caption = ButtonCaptions::standard(yes ? QDialogButtonBox::Yes : QDialogButtonBox::No);
-  const QString line =
-      captionLine(SetupStrings::text(kTitle), setupText(kAnswerTaken, {QString(caption).remove('&')}));
-  std::fprintf(stderr, "%s\n", line.toLocal8Bit().constData());
+  ReportCaptioned(SetupStrings::text(kTitle), setupText(kAnswerTaken, {QString(caption).remove('&')}));
 }
 
 bool askUser() {

@@ -6,7 +6,6 @@
 #include <QProcess>
 #include <QTemporaryFile>
 #include <algorithm>
-#include <cstdio>
 
 #include "Ansi.h"
 #include "CBootstrapConfig.h"
@@ -45,10 +44,10 @@ class CancelFromSink : public IDownloadObserver {
   IProgressSink* sink_;
 };
 
-// A run without any window tells a failed download on standard error, as a
+// A run without any window tells a failure on standard error, as a
 // message box does where no one can see it.
 void tellUnattended(const QString& step, const QString& problem) {
-  std::fprintf(stderr, "%s\n", captionLine(step, setupText(kError, {problem})).toLocal8Bit().constData());
+  ReportCaptioned(step, setupText(kError, {problem}));
 }
 
 bool stopsHere(IProgressSink* sink, const QString& text) {
