@@ -112,6 +112,7 @@ void PrinterEmulator::serve() {
   while (!stop_) {
     if (refuse_ && listener_ >= 0) {
       ::close(listener_);
+      held_ = std::make_unique<RefusingPort>(port_);
       listener_ = -1;
     }
     std::vector<pollfd> fds;

@@ -10,6 +10,8 @@
 #include <thread>
 #include <vector>
 
+#include "RefusingPort.h"
+
 // A piece of the printer's answer, sent after a pause.
 struct ReplyFragment {
   QByteArray bytes;
@@ -42,7 +44,8 @@ class PrinterEmulator {
   // (0: one piece), each sent after `delayMs`.
   static QList<ReplyFragment> fixture(const QString& relativePath, int pieceSize = 0, int delayMs = 0);
 
-  // Closes the listener (returns once it is closed): later connections are refused.
+  // Closes the listener (returns once it is closed): later connections are
+  // refused, and the port stays held so that no other program answers on it.
   void refuseConnections();
   // While false, nothing is read: the client's socket fills up.
   void setReading(bool reading) { reading_ = reading; }
@@ -72,6 +75,7 @@ class PrinterEmulator {
   void closeConnection(Connection& connection);
 
   std::atomic<int> listener_{-1};
+  std::unique_ptr<RefusingPort> held_;
   quint16 port_ = 0;
   std::atomic<bool> stop_{false};
   std::atomic<bool> refuse_{false};

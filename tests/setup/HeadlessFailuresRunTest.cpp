@@ -2,10 +2,10 @@
 #include <unistd.h>
 
 #include <QFile>
-#include <QTcpServer>
 
 #include "BootstrapperRun.h"
 #include "DownloadPeer.h"
+#include "RefusingPort.h"
 #include "SetupTexts.h"
 #include "TestEnv.h"
 
@@ -28,13 +28,6 @@ QStringList failedDownloads(const QString& code, const QStringList& names, const
   for (const QString& name : names)
     lines << line(code, text(code, kDownloading, {name}), text(code, kError, {cause}));
   return lines;
-}
-
-// A port on 127.0.0.1 where nothing listens: every connection is refused.
-quint16 closedPort() {
-  QTcpServer probe;
-  EXPECT_TRUE(probe.listen(QHostAddress::LocalHost));
-  return probe.serverPort();
 }
 
 // Nobody sees a run without a display: under option "q" and under option "b"
@@ -119,8 +112,8 @@ class HeadlessFailuresRunTest : public ::testing::Test {
 
 TEST_F(HeadlessFailuresRunTest, EachRefusedDownloadIsToldInEveryLanguageUnderBothOptions) {
   const QStringList names{"Runtime", "Fonts", "Viewer"};
-  const quint16 port = closedPort();
-  const auto refused = [port](const QString& name) {
+  const RefusingPort refusing;
+  const auto refused = [port = refusing.port()](const QString& name) {
     return QStringLiteral("http://127.0.0.1:%1/%2.exe").arg(port).arg(name);
   };
   expectTold(names, downloadedFrom(refused),

@@ -1,9 +1,9 @@
 #include <QCryptographicHash>
 #include <QFileInfo>
-#include <QTcpServer>
 #include <QThread>
 
 #include "DownloadTestBase.h"
+#include "RefusingPort.h"
 
 using namespace DownloadErrors;
 using DownloadFixture::readFile;
@@ -226,10 +226,8 @@ TEST_F(DownloadHttpTest, AConnectionClosedEarlyKeepsThePartFile) {
 // How the connection failed decides the code, and so the text the user reads.
 TEST_F(DownloadHttpTest, AFailedConnectionNamesHowItFailed) {
   serve("setup.exe", kSize);
-  QTcpServer probe;
-  ASSERT_TRUE(probe.listen(QHostAddress::LocalHost));
-  const QString refused = QStringLiteral("http://127.0.0.1:%1/setup.exe").arg(probe.serverPort());
-  probe.close();
+  const RefusingPort refusing;
+  const QString refused = QStringLiteral("http://127.0.0.1:%1/setup.exe").arg(refusing.port());
   const std::pair<QString, std::uint32_t> cases[] = {
       {url("reset/setup.exe"), kConnectionReset},
       {refused, kConnectionRefused},

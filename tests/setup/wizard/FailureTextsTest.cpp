@@ -1,8 +1,8 @@
 #include <QCheckBox>
 #include <QStyle>
-#include <QTcpServer>
 
 #include "MessageBox.h"
+#include "RefusingPort.h"
 #include "SetupTexts.h"
 #include "WizardTestBase.h"
 
@@ -14,13 +14,6 @@ QString says(const QString& code, int id, const QStringList& values = {}) {
 }
 
 constexpr int kWaitMs = 20000;
-
-// A port on 127.0.0.1 where nothing listens: every connection is refused.
-quint16 closedPort() {
-  QTcpServer probe;
-  EXPECT_TRUE(probe.listen(QHostAddress::LocalHost));
-  return probe.serverPort();
-}
 
 // True when the row's cell is high enough for its text wrapped at the column's width.
 bool showsWhole(const QTreeWidget* list, int row, int column) {
@@ -51,7 +44,7 @@ class FailureTextsTest : public WizardTestBase {
   // A download prerequisite at an address that refuses the connection.
   void addRefusedDownload() {
     PrerequisiteInfo& info = add("vb", PrerequisiteKind::Download);
-    info.location = QStringLiteral("http://127.0.0.1:%1/vb.exe").arg(closedPort());
+    info.location = QStringLiteral("http://127.0.0.1:%1/vb.exe").arg(refusing_.port());
     info.exactSize = 10;
   }
 
@@ -60,6 +53,7 @@ class FailureTextsTest : public WizardTestBase {
   }
 
   QStringList boxes_;
+  RefusingPort refusing_;
 };
 
 TEST_F(FailureTextsTest, ARefusedDownloadIsToldInEveryLanguage) {
